@@ -8,7 +8,8 @@
 std::int64_t RoundHalfEven(double x);
 // The same, into an int (saturating).
 int Round(double x);
-// p / q rounded half to even, computed exactly in integers (q != 0).
+// p / q rounded half to even, computed exactly in integers. Saturates when
+// the quotient does not fit (INT64_MIN / -1); 0 when q is 0.
 std::int64_t RoundQuotient(std::int64_t p, std::int64_t q);
 // trunc: drops the fraction (toward zero), saturating.
 std::int64_t Trunc(double x);

@@ -1,0 +1,261 @@
+#include "platform/base/FileNames.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::size_t LastDelimiter(std::string_view path) {
+    for (std::size_t i = path.size(); i > 0; --i)
+        if (IsPathDelimiter(path[i - 1])) return i - 1;
+    return std::string_view::npos;
+}
+
+// Position of the extension's dot, or npos when the name part has none.
+std::size_t ExtensionDot(std::string_view path) {
+    for (std::size_t i = path.size(); i > 0; --i) {
+        char c = path[i - 1];
+        if (c == '.') return i - 1;
+        if (IsPathDelimiter(c)) break;
+    }
+    return std::string_view::npos;
+}
+
+std::string SystemMessage(int err) {
+    char buf[256];
+    // The GNU strerror_r may return a static string instead of filling buf.
+    const char* msg = strerror_r(err, buf, sizeof buf);
+    return msg ? msg : "Unknown error";
+}
+
+[[noreturn]] void CannotCreate(const std::string& path, int err) {
+    throw EFCreateError("Cannot create file \"" + path + "\". " + SystemMessage(err));
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool IsPathDelimiter(char c) {
+    return c == '/' || c == '\\';
+}
+
+std::string ExtractFileName(std::string_view path) {
+    std::size_t d = LastDelimiter(path);
+    return std::string(d == std::string_view::npos ? path : path.substr(d + 1));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+    std::size_t d = LastDelimiter(path);
+    return d == std::string_view::npos ? std::string() : std::string(path.substr(0, d + 1));
+}
+
+std::string ExtractFileDir(std::string_view path) {
+    std::string dir = ExtractFilePath(path);
+    // Keep the delimiter of a root ("/", "C:\") or of a doubled delimiter.
+    if (dir.size() > 1 && !IsPathDelimiter(dir[dir.size() - 2]) && dir[dir.size() - 2] != ':')
+        dir.pop_back();
+    return dir;
+}
+
+std::string ExtractFileExt(std::string_view path) {
+    std::size_t dot = ExtensionDot(path);
+    return dot == std::string_view::npos ? std::string() : std::string(path.substr(dot));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+    std::size_t dot = ExtensionDot(path);
+    std::string out(dot == std::string_view::npos ? path : path.substr(0, dot));
+    out += ext;
+    return out;
+}
+
+std::string IncludeTrailingPathDelimiter(std::string_view path) {
+    std::string out(path);
+    if (out.empty() || !IsPathDelimiter(out.back())) out += PathDelim;
+    return out;
+}
+
+std::string ExcludeTrailingPathDelimiter(std::string_view path) {
+    std::string out(path);
+    if (!out.empty() && IsPathDelimiter(out.back())) out.pop_back();
+    return out;
+}
+
+std::string ExpandFileName(std::string_view path) {
+    std::string full;
+    if (path.empty() || !IsPathDelimiter(path[0])) {
+        std::vector<char> buf(4096);
+        while (!::getcwd(buf.data(), buf.size())) {
+            if (errno != ERANGE || buf.size() > (1u << 20)) {
+                buf.assign(1, '\0');
+                break;
+            }
+            buf.resize(buf.size() * 2);
+        }
+        full = buf.data();
+        full += PathDelim;
+    }
+    full += path;
+    std::vector<std::string> parts;
+    std::size_t i = 0;
+    while (i <= full.size()) {
+        std::size_t j = i;
+        while (j < full.size() && !IsPathDelimiter(full[j]))
+            ++j;
+        std::string part = full.substr(i, j - i);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        i = j + 1;
+    }
+    std::string out;
+    for (const std::string& p : parts)
+        out += PathDelim + p;
+    if (out.empty()) out = "/";
+    // A name given with a trailing delimiter names a folder: keep it.
+    if (!path.empty() && IsPathDelimiter(path.back()) && out != "/") out += PathDelim;
+    return out;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(const std::string& path) {
+    std::string dir = ExcludeTrailingPathDelimiter(path);
+    if (dir.empty()) return DirectoryExists("/") && !path.empty();
+    if (DirectoryExists(dir)) return true;
+    std::string parent = ExtractFileDir(dir);
+    if (!parent.empty() && parent != dir && !ForceDirectories(parent)) return false;
+    return ::mkdir(dir.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(dir));
+}
+
+bool DeleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& oldName, const std::string& newName) {
+    return ::rename(oldName.c_str(), newName.c_str()) == 0;
+}
+
+std::string ApplicationExeName() {
+    std::vector<char> buf(4096);
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) return std::string();
+        if (static_cast<std::size_t>(n) < buf.size()) return std::string(buf.data(), n);
+        if (buf.size() >= (1u << 20)) return std::string();
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string ApplicationFolder() {
+    std::string exe = ApplicationExeName();
+    return exe.empty() ? IncludeTrailingPathDelimiter(ExpandFileName(".")) : ExtractFilePath(exe);
+}
+
+std::string TempFolder() {
+    const char* t = std::getenv("TMPDIR");
+    std::string dir = (t && *t) ? t : "/tmp";
+    return IncludeTrailingPathDelimiter(dir);
+}
+
+void SaveFileAtomic(const std::string& path, std::string_view bytes) {
+    if (path.empty() || IsPathDelimiter(path.back())) CannotCreate(path, EISDIR);
+    // open() with mode 0666 lets the umask decide the mode of a new file
+    // (mkstemp would force 0600, and reading the umask means changing it,
+    // which races with other threads).
+    static std::atomic<unsigned> counter{0};
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        tmp = path + ".tmp" + std::to_string(::getpid()) + "-" +
+              std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt >= 100)) CannotCreate(path, errno);
+    }
+    int err = 0;
+    // Replacing a file keeps its permissions.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::fchmod(fd, st.st_mode & 07777) != 0)
+        err = errno;
+    if (!err && !WriteAll(fd, bytes)) err = errno;
+    if (!err && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && !err) err = errno;
+    if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    if (err) {
+        ::unlink(tmp.c_str());
+        CannotCreate(path, err);
+    }
+    // Make the rename itself durable.
+    std::string dir = ExtractFileDir(path);
+    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+bool LoadFileBytes(const std::string& path, std::string& out, std::uint64_t maxSize) {
+    out.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) > maxSize) {
+        ::close(fd);
+        return false;
+    }
+    std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        // The file may grow while we read it.
+        if (data.size() + static_cast<std::uint64_t>(n) > maxSize) {
+            ok = false;
+            break;
+        }
+        data.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    if (ok) out = std::move(data);
+    return ok;
+}
