@@ -1,5 +1,6 @@
 #include "platform/classes/Stream.h"
 
+#include "platform/base/FileNames.h"
 #include "platform/base/Exception.h"
 
 #include <algorithm>
@@ -249,7 +250,7 @@ void TMemoryStream::LoadFromFile(const std::string& FileName) {
 }
 
 void TMemoryStream::SaveToFile(const std::string& FileName) {
-    WriteFileAtomically(FileName, View());
+    SaveFileAtomic(FileName, View());
 }
 
 TBytesStream::TBytesStream(const std::vector<std::uint8_t>& Bytes) {
@@ -361,43 +362,3 @@ void TFileStream::SetSize(std::int64_t NewSize) {
     if (Position() > NewSize) SetPosition(NewSize);
 }
 
-// --- Atomic replacement ------------------------------------------------------
-
-void WriteFileAtomically(const std::string& FileName, std::string_view Bytes) {
-    auto Fail = [&](int Error) {
-        throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(Error));
-    };
-    // O_EXCL with a fresh name rather than mkstemp: the new file then gets
-    // the usual rights under the process's umask.
-    static std::atomic<unsigned> Counter{0};
-    std::string Temp;
-    int Fd = -1;
-    for (int Attempt = 0; Fd < 0 && Attempt < 100; ++Attempt) {
-        Temp = FileName + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(Counter++);
-        Fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (Fd < 0 && errno != EEXIST && errno != EINTR) Fail(errno);
-    }
-    if (Fd < 0) Fail(EEXIST);
-    int Error = 0;
-    struct stat Old;
-    if (::stat(FileName.c_str(), &Old) == 0 && S_ISREG(Old.st_mode) &&
-        ::fchmod(Fd, Old.st_mode & 07777) != 0)
-        Error = errno;
-    std::size_t Done = 0;
-    while (Error == 0 && Done < Bytes.size()) {
-        ssize_t N =
-            ::write(Fd, Bytes.data() + Done, std::min<std::size_t>(Bytes.size() - Done, 1 << 30));
-        if (N < 0 && errno == EINTR) continue;
-        if (N <= 0)
-            Error = N < 0 ? errno : EIO;
-        else
-            Done += std::size_t(N);
-    }
-    if (Error == 0 && ::fsync(Fd) != 0) Error = errno;
-    if (::close(Fd) != 0 && Error == 0) Error = errno;
-    if (Error == 0 && ::rename(Temp.c_str(), FileName.c_str()) != 0) Error = errno;
-    if (Error != 0) {
-        ::unlink(Temp.c_str());
-        Fail(Error);
-    }
-}

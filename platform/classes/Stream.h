@@ -93,7 +93,7 @@ public:
     // Writes the whole contents to Stream at its position.
     void SaveToStream(TStream* Stream);
     void LoadFromFile(const std::string& FileName);
-    // Replaces the file as WriteFileAtomically does.
+    // Replaces the file as SaveFileAtomic (platform/base/FileNames.h) does.
     void SaveToFile(const std::string& FileName);
 
     std::string_view View() const {
@@ -167,8 +167,3 @@ private:
     int FHandle = -1;
 };
 
-// Writes Bytes to FileName through a temporary file beside it that then
-// replaces it, so that a failure leaves any old file whole (an existing file's
-// permissions are kept). Raises EFCreateError "Cannot create file \"<name>\".
-// <system message>" when the file cannot be made or written.
-void WriteFileAtomically(const std::string& FileName, std::string_view Bytes);

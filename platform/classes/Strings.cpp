@@ -1,5 +1,7 @@
 #include "platform/classes/Strings.h"
 
+#include "platform/base/FileNames.h"
+
 #include "platform/base/Exception.h"
 #include "platform/classes/Stream.h"
 
@@ -359,7 +361,7 @@ void TStrings::LoadFromFile(const std::string& FileName) {
 }
 
 void TStrings::SaveToFile(const std::string& FileName) const {
-    WriteFileAtomically(FileName, Text());
+    SaveFileAtomic(FileName, Text());
 }
 
 // --- TStringList -------------------------------------------------------------

@@ -101,7 +101,7 @@ public:
     int UpdateCount() const { return FUpdateCount; }
 
     // Text with CR LF breaks; a leading UTF-8 byte order mark is dropped on
-    // loading. SaveToFile replaces the file as WriteFileAtomically does.
+    // loading. SaveToFile replaces the file as SaveFileAtomic does.
     virtual void LoadFromStream(TStream* Stream);
     virtual void SaveToStream(TStream* Stream) const;
     void LoadFromFile(const std::string& FileName);
