@@ -1,22 +1,12 @@
 #include "platform/classes/ClassRegistry.h"
 
 #include "platform/base/Exception.h"
+#include "platform/base/Text.h"
 
 #include <memory>
 #include <mutex>
 
 namespace {
-
-char LowerAscii(char C) {
-    return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C;
-}
-
-bool SameText(std::string_view A, std::string_view B) {
-    if (A.size() != B.size()) return false;
-    for (std::size_t I = 0; I < A.size(); ++I)
-        if (LowerAscii(A[I]) != LowerAscii(B[I])) return false;
-    return true;
-}
 
 struct TClassRegistry {
     std::mutex Lock;

@@ -1,21 +1,11 @@
 #include "platform/classes/Component.h"
 
 #include "platform/base/Exception.h"
+#include "platform/base/Text.h"
 
 #include <algorithm>
 
 namespace {
-
-char LowerAscii(char C) {
-    return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C;
-}
-
-bool SameText(std::string_view A, std::string_view B) {
-    if (A.size() != B.size()) return false;
-    for (std::size_t I = 0; I < A.size(); ++I)
-        if (LowerAscii(A[I]) != LowerAscii(B[I])) return false;
-    return true;
-}
 
 // A component going away is announced to its free-notification listeners
 // first and then, through its owner, to the owner's whole tree. A listener
