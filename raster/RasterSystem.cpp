@@ -1,0 +1,142 @@
+#include "raster/RasterSystem.h"
+
+#include <ctime>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
+namespace {
+
+struct TFeatureMask {
+    bool Extended; // tested against leaf 0x80000001 rather than leaf 1
+    std::uint32_t Mask;
+};
+
+// Indexed by TCpuInstruction. Extended MMX is special-cased below: SSE
+// implies it, otherwise the extended word decides.
+constexpr TFeatureMask FeatureMasks[6] = {
+    {false, 0x00800000}, {true, 0x00400000},  {false, 0x02000000},
+    {false, 0x04000000}, {true, 0x80000000u}, {true, 0x40000000},
+};
+
+// Owned by the module: made by InitRasterSystem, freed by DoneRasterSystem,
+// so no destructor runs at exit in an order of its own.
+TThemeLink* GThemeLink = nullptr;
+
+std::int64_t MonotonicNanoseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+} // namespace
+
+#if defined(__x86_64__) || defined(__i386__)
+// AVX2 needs the processor's bit (leaf 7) and the system's consent to save
+// the 256-bit registers (OSXSAVE and the XCR0 bits for SSE and AVX state).
+static bool HasAvx2() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (unsigned(__get_cpuid_max(0, nullptr)) < 7) return false;
+    __cpuid(1, eax, ebx, ecx, edx);
+    const unsigned osxsave = 1u << 27, avx = 1u << 28;
+    if ((ecx & (osxsave | avx)) != (osxsave | avx)) return false;
+    unsigned xcr0Low = 0, xcr0High = 0;
+    __asm__ volatile("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
+    if ((xcr0Low & 6) != 6) return false;
+    __cpuid_count(7, 0, eax, ebx, ecx, edx);
+    return (ebx & (1u << 5)) != 0;
+}
+#endif
+
+bool CpuSupports(TCpuInstruction Instruction) {
+    if (Instruction == ciAVX2) {
+#if defined(__x86_64__) || defined(__i386__)
+        return HasAvx2();
+#else
+        return false;
+#endif
+    }
+    if (Instruction < ciMMX || Instruction > ci3DNowExt) return false;
+#if defined(__x86_64__) || defined(__i386__)
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    // __get_cpuid_max performs the flags-register test for the presence of
+    // the instruction on processors that may lack it.
+    if (unsigned(__get_cpuid_max(0, nullptr)) < 1) return false;
+    __cpuid(1, eax, ebx, ecx, edx);
+    if (((eax >> 8) & 15) <= 4) return false;
+    const std::uint32_t standard = edx;
+    const TFeatureMask& m = FeatureMasks[Instruction];
+    if (Instruction == ciEMMX && (standard & FeatureMasks[ciSSE].Mask)) return true;
+    if (!m.Extended) return (standard & m.Mask) != 0;
+    if (unsigned(__get_cpuid_max(0x80000000, nullptr)) <= 0x80000000u) return false;
+    __cpuid(0x80000001, eax, ebx, ecx, edx);
+    return (edx & m.Mask) != 0;
+#else
+    return false;
+#endif
+}
+
+TPerfTimer GlobalPerfTimer;
+
+void TPerfTimer::Start() {
+    FStart = MonotonicNanoseconds();
+}
+
+std::int64_t TPerfTimer::ReadValue() {
+    FStop = MonotonicNanoseconds();
+    FFrequency = 1000000000;
+    // (stop - start) * 10^6 / frequency, half to even, without 64-bit overflow.
+    const __int128 p = static_cast<__int128>(FStop - FStart) * 1000000;
+    const __int128 q = FFrequency;
+    __int128 d = p / q;
+    __int128 r = p % q;
+    if (r < 0) r = -r;
+    const __int128 twice = 2 * r - q;
+    if (twice > 0 || (twice == 0 && (d % 2) != 0)) d += p < 0 ? -1 : 1;
+    return static_cast<std::int64_t>(d);
+}
+
+Cardinal GetTickCountValue() {
+    return static_cast<Cardinal>(static_cast<std::uint64_t>(MonotonicNanoseconds() / 1000000));
+}
+
+TThemeLink::TThemeLink() {
+    Load();
+    FUseXPThemes = CanUseXPThemes();
+}
+
+bool TThemeLink::Load() {
+    // There is no theme library on this platform.
+    FLoaded = false;
+    return FLoaded;
+}
+
+void TThemeLink::Unload() {
+    FLoaded = false;
+}
+
+bool TThemeLink::CanUseXPThemes() const {
+    return false;
+}
+
+void TThemeLink::ThemeChanged() {
+    Unload();
+    Load();
+    FUseXPThemes = CanUseXPThemes();
+}
+
+TThemeLink* ThemeLink() {
+    return GThemeLink;
+}
+
+void InitRasterSystem() {
+    if (!GThemeLink) GThemeLink = new TThemeLink();
+    GlobalPerfTimer = TPerfTimer();
+    GlobalPerfTimer.Start();
+}
+
+void DoneRasterSystem() {
+    delete GThemeLink;
+    GThemeLink = nullptr;
+}
