@@ -116,28 +116,42 @@ TMappingTable BuildMappingTable(int DstLo, int DstHi, int ClipLo, int ClipHi, in
 
 // ---- Pixel arithmetic.
 
-TColor32 InterpolatePacked(Cardinal WX, Cardinal WY, const TColor32* P1, const TColor32* P2) {
+namespace {
+
+inline TColor32 PackedMix(TColor32 A, TColor32 B, Cardinal W) {
     // Two channels per multiply: each 16-bit lane holds at most 255 * 256.
-    const auto Mix = [](TColor32 A, TColor32 B, Cardinal W) -> TColor32 {
-        const Cardinal iw = 256 - W;
-        const Cardinal rb = (((A & 0x00FF00FF) * W + (B & 0x00FF00FF) * iw) >> 8) & 0x00FF00FF;
-        const Cardinal ag =
-            (((A >> 8) & 0x00FF00FF) * W + ((B >> 8) & 0x00FF00FF) * iw) & 0xFF00FF00;
-        return rb | ag;
-    };
-    const Cardinal wx = std::min<Cardinal>(WX & 0xFFFF, 256);
-    const Cardinal wy = std::min<Cardinal>(WY & 0xFFFF, 256);
-    const TColor32 top = Mix(P1[0], P1[1], wx);
-    const TColor32 bottom = Mix(P2[0], P2[1], wx);
-    return Mix(top, bottom, wy);
+    const Cardinal iw = 256 - W;
+    const Cardinal rb = (((A & 0x00FF00FF) * W + (B & 0x00FF00FF) * iw) >> 8) & 0x00FF00FF;
+    const Cardinal ag = (((A >> 8) & 0x00FF00FF) * W + ((B >> 8) & 0x00FF00FF) * iw) & 0xFF00FF00;
+    return rb | ag;
+}
+
+struct TPackedForm {
+    static TColor32 Interpolate(Cardinal WX, Cardinal WY, const TColor32* P1, const TColor32* P2) {
+        const Cardinal wx = std::min<Cardinal>(WX & 0xFFFF, 256);
+        const Cardinal wy = std::min<Cardinal>(WY & 0xFFFF, 256);
+        return PackedMix(PackedMix(P1[0], P1[1], wx), PackedMix(P2[0], P2[1], wx), wy);
+    }
+};
+
+struct TPortableForm {
+    static TColor32 Interpolate(Cardinal WX, Cardinal WY, const TColor32* P1, const TColor32* P2) {
+        const Cardinal wx = std::min<Cardinal>(WX >> 16, 255);
+        const Cardinal wy = std::min<Cardinal>(WY >> 16, 255);
+        const TColor32 bottom = CombineReg(P2[0], P2[1], wx);
+        const TColor32 top = CombineReg(P1[0], P1[1], wx);
+        return CombineReg(top, bottom, wy);
+    }
+};
+
+} // namespace
+
+TColor32 InterpolatePacked(Cardinal WX, Cardinal WY, const TColor32* P1, const TColor32* P2) {
+    return TPackedForm::Interpolate(WX, WY, P1, P2);
 }
 
 TColor32 InterpolatePortable(Cardinal WX, Cardinal WY, const TColor32* P1, const TColor32* P2) {
-    const Cardinal wx = std::min<Cardinal>(WX >> 16, 255);
-    const Cardinal wy = std::min<Cardinal>(WY >> 16, 255);
-    const TColor32 bottom = CombineReg(P2[0], P2[1], wx);
-    const TColor32 top = CombineReg(P1[0], P1[1], wx);
-    return CombineReg(top, bottom, wy);
+    return TPortableForm::Interpolate(WX, WY, P1, P2);
 }
 
 TColor32 BlockAverage(int Dx, int Dy, const TColor32* First, int RowLength) {
@@ -224,20 +238,28 @@ std::vector<TLinearMapEntry> BuildLinearMap(int SrcLo, int SrcHi, int SrcLimit, 
     return map;
 }
 
-template <TColor32 (*Interp)(Cardinal, Cardinal, const TColor32*, const TColor32*)>
+template <class TForm>
 void StretchLinearRows(TBitmap32* Dst, const TRect& DstClip, TBitmap32* Src,
                        const std::vector<TLinearMapEntry>& MapX,
                        const std::vector<TLinearMapEntry>& MapY, const TPixelStore& Store) {
     const int w = Src->Width();
     const int ClipW = DstClip.Width();
+    const bool opaque = Store.Mode == dmOpaque;
     for (int J = 0; J < DstClip.Height(); ++J) {
         const TColor32* top = Src->ScanLine(MapY[J].Pos);
         const TColor32* bottom = top + w;
         const Cardinal wy = MapY[J].Weight;
         TColor32* d = Dst->PixelPtr(DstClip.Left, DstClip.Top + J);
+        if (opaque) {
+            for (int I = 0; I < ClipW; ++I) {
+                const int p = MapX[I].Pos;
+                d[I] = TForm::Interpolate(MapX[I].Weight, wy, top + p, bottom + p);
+            }
+            continue;
+        }
         for (int I = 0; I < ClipW; ++I) {
             const int p = MapX[I].Pos;
-            Store(Interp(MapX[I].Weight, wy, top + p, bottom + p), d[I]);
+            Store(TForm::Interpolate(MapX[I].Weight, wy, top + p, bottom + p), d[I]);
         }
     }
 }
@@ -256,25 +278,41 @@ TInterpolatorForm ActiveInterpolator() {
 
 // ---- Drawing routines.
 
-void StretchLinear(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+namespace {
+// The drawing routines are public, so they check what TransferStretched
+// already guarantees: the source rectangle lies inside Src, and the clip is
+// narrowed to Dst and DstRect. False when nothing is left to draw.
+bool CheckRects(TBitmap32* Dst, const TRect& DstRect, TRect& DstClip, TBitmap32* Src,
+                const TRect& SrcRect) {
+    if (SrcRect.Left < 0 || SrcRect.Top < 0 || SrcRect.Right > Src->Width() ||
+        SrcRect.Bottom > Src->Height())
+        throw EBitmapException(SInvalidSrcRect);
+    if (SrcRect.IsEmpty() || DstRect.IsEmpty() || Src->Empty() || Dst->Empty()) return false;
+    return IntersectRectangles(DstClip, DstClip, DstRect) &&
+           IntersectRectangles(DstClip, DstClip, Dst->BoundsRect());
+}
+} // namespace
+
+void StretchLinear(TBitmap32* Dst, const TRect& DstRect, TRect DstClip, TBitmap32* Src,
                    const TRect& SrcRect, TDrawMode CombineOp,
                    const TPixelCombineEvent& CombineCallBack) {
-    if (DstClip.IsEmpty() || DstRect.IsEmpty() || SrcRect.Width() < 2 || SrcRect.Height() < 2)
-        return;
+    if (!CheckRects(Dst, DstRect, DstClip, Src, SrcRect)) return;
+    if (SrcRect.Width() < 2 || SrcRect.Height() < 2) return;
     const TPixelStore store(Src, CombineOp, CombineCallBack);
     const auto MapX = BuildLinearMap(SrcRect.Left, SrcRect.Right, Src->Width(), DstRect.Left,
                                      DstRect.Right, DstClip.Left, DstClip.Right);
     const auto MapY = BuildLinearMap(SrcRect.Top, SrcRect.Bottom, Src->Height(), DstRect.Top,
                                      DstRect.Bottom, DstClip.Top, DstClip.Bottom);
     if (GInterpolator == ifPacked)
-        StretchLinearRows<InterpolatePacked>(Dst, DstClip, Src, MapX, MapY, store);
+        StretchLinearRows<TPackedForm>(Dst, DstClip, Src, MapX, MapY, store);
     else
-        StretchLinearRows<InterpolatePortable>(Dst, DstClip, Src, MapX, MapY, store);
+        StretchLinearRows<TPortableForm>(Dst, DstClip, Src, MapX, MapY, store);
 }
 
-void ResampleKernel(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+void ResampleKernel(TBitmap32* Dst, const TRect& DstRect, TRect DstClip, TBitmap32* Src,
                     const TRect& SrcRect, const TCustomKernel& Kernel, TDrawMode CombineOp,
                     const TPixelCombineEvent& CombineCallBack) {
+    if (!CheckRects(Dst, DstRect, DstClip, Src, SrcRect)) return;
     if (CombineOp == dmBlend && Src->EffectiveMasterAlpha() == 0) return;
     const TPixelStore store(Src, CombineOp, CombineCallBack);
     const TMappingTable MapX =
@@ -328,9 +366,10 @@ void ResampleKernel(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, 
     }
 }
 
-void ResampleDraft(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+void ResampleDraft(TBitmap32* Dst, const TRect& DstRect, TRect DstClip, TBitmap32* Src,
                    const TRect& SrcRect, const TCustomKernel& LinearKernel, TDrawMode CombineOp,
                    const TPixelCombineEvent& CombineCallBack) {
+    if (!CheckRects(Dst, DstRect, DstClip, Src, SrcRect)) return;
     const int SrcW = SrcRect.Width(), SrcH = SrcRect.Height();
     const int DstW = DstRect.Width(), DstH = DstRect.Height();
     if (DstW > SrcW || DstH > SrcH) {
@@ -543,16 +582,19 @@ TColor32 TKernelResampler::GetSampleFloat(TFloat X, TFloat Y) {
     // Positions far outside any bitmap would overflow the integer window.
     X = std::clamp(X, -1e8f, 1e8f);
     Y = std::clamp(Y, -1e8f, 1e8f);
-    if (!FBitmap || FBitmap->Empty() || FBitmap->ClipRect().IsEmpty()) return FOuterColor;
+    // The clip rectangle as it was when sampling began (kept inside the
+    // pixels should the bitmap have shrunk since).
+    TRect clip;
+    if (!FBitmap || FBitmap->Empty() || !IntersectRect(clip, FClipRect, FBitmap->BoundsRect()))
+        return FOuterColor;
     const int W = KernelRadius(*FKernel);
     const int cx = int(std::ceil(X));
     const int cy = int(std::ceil(Y));
 
     int x0 = cx - W, x1 = cx + W, y0 = cy - W, y1 = cy + W;
-    const TRect clip = FBitmap->ClipRect();
     if (FPixelAccessMode == pamSafe) {
         if (cx < clip.Left || cx >= clip.Right || cy < clip.Top || cy >= clip.Bottom)
-            return FBitmap->OuterColor();
+            return FOuterColor;
         x0 = std::max(x0, clip.Left);
         x1 = std::min(x1, clip.Right - 1);
         y0 = std::max(y0, clip.Top);

@@ -6,9 +6,10 @@
 // it reads and owned by it (see TBitmap32Resampler).
 //
 // The drawing routines behind them are free functions so that the tests and
-// the transfers can reach them directly; every one of them expects a
-// destination clip inside Dst and DstRect and a source rectangle inside Src,
-// as TransferStretched guarantees, and reads no pixel outside Src.
+// the transfers can reach them directly. Each narrows the clip to Dst and
+// DstRect, raises EBitmapException SInvalidSrcRect for a source rectangle
+// that is not inside Src, and reads no pixel outside Src (the linear
+// stretch may read the neighbour just left of or above SrcRect).
 #include "raster/RasterCore.h"
 #include "raster/RasterKernels.h"
 #include "raster/RasterResamplers.h"
@@ -81,13 +82,13 @@ TInterpolatorForm ActiveInterpolator();
 
 // ---- Drawing routines (see the file comment for their preconditions).
 
-void StretchLinear(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+void StretchLinear(TBitmap32* Dst, const TRect& DstRect, TRect DstClip, TBitmap32* Src,
                    const TRect& SrcRect, TDrawMode CombineOp,
                    const TPixelCombineEvent& CombineCallBack);
-void ResampleKernel(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+void ResampleKernel(TBitmap32* Dst, const TRect& DstRect, TRect DstClip, TBitmap32* Src,
                     const TRect& SrcRect, const TCustomKernel& Kernel, TDrawMode CombineOp,
                     const TPixelCombineEvent& CombineCallBack);
-void ResampleDraft(TBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TBitmap32* Src,
+void ResampleDraft(TBitmap32* Dst, const TRect& DstRect, TRect DstClip, TBitmap32* Src,
                    const TRect& SrcRect, const TCustomKernel& LinearKernel, TDrawMode CombineOp,
                    const TPixelCombineEvent& CombineCallBack);
 

@@ -146,3 +146,18 @@ TEST_F(Linear, SamplesMixNeighboursAndModesStoreAsTheSourceSays) {
     EXPECT_EQ(calls, 16);
     EXPECT_EQ(dst.ReadPixel(0, 0), 0xFF0000FFu);
 }
+
+TEST_F(Linear, SourceRectangleOutsideTheSourceIsRefused) {
+    TBitmap32 src, dst;
+    src.SetDimensions(3, 3);
+    dst.SetDimensions(6, 6);
+    for (TRect bad : {TRect{-1, 0, 3, 3}, TRect{0, 0, 4, 3}, TRect{0, 1, 3, 4}})
+        EXPECT_THROW(
+            StretchLinear(&dst, dst.BoundsRect(), dst.BoundsRect(), &src, bad, dmOpaque, nullptr),
+            EBitmapException);
+    // A clip beyond the destination is narrowed to it.
+    src.ClearToColor(0xFF336699u);
+    StretchLinear(&dst, {-4, -4, 10, 10}, {-100, -100, 100, 100}, &src, src.BoundsRect(), dmOpaque,
+                  nullptr);
+    EXPECT_EQ(dst.ReadPixel(5, 5), 0xFF336699u);
+}
