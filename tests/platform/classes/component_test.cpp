@@ -4,16 +4,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "support/TestSupport.h"
 
-template <class E, class F> std::string MessageOf(F&& Action) {
-    try {
-        Action();
-    } catch (const E& Error) {
-        return Error.Message();
-    }
-    return "no error";
-}
+namespace {
 
 // Records what it hears and drops its reference when the other goes away.
 class TWatcher : public TComponent {

@@ -3,19 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <filesystem>
 #include <sys/stat.h>
 
 namespace {
-
-template <class E, class F> std::string MessageOf(F&& Action) {
-    try {
-        Action();
-    } catch (const E& Error) {
-        return Error.Message();
-    }
-    return "no error";
-}
 
 // A stream that hands out at most a few bytes per call and refuses writes
 // beyond a limit, to drive the short-transfer paths.

@@ -4,18 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <filesystem>
 
 namespace {
-
-template <class E, class F> std::string MessageOf(F&& Action) {
-    try {
-        Action();
-    } catch (const E& Error) {
-        return Error.Message();
-    }
-    return "no error";
-}
 
 std::vector<std::string> Lines(std::string_view Text) {
     TStringList L;
