@@ -319,7 +319,7 @@ void TBitmap32::DrawToDC(TCanvas* Canvas, int X, int Y) {
     if (IntersectRect(r, Bounds(X, Y, FWidth, FHeight), s.BoundsRect())) {
         for (int y = r.Top; y < r.Bottom; ++y)
             std::memmove(s.Row(y) + r.Left, PixelPtr(r.Left - X, y - Y),
-                        std::size_t(r.Width()) * sizeof(TColor32));
+                         std::size_t(r.Width()) * sizeof(TColor32));
     }
     Canvas->ReleaseSurface(true);
 }

@@ -25,7 +25,7 @@ private:
     class Name : public Base {                                                                     \
     public:                                                                                        \
         using Base::Base;                                                                          \
-        const char* ClassName() const noexcept override { return #Name; }                         \
+        const char* ClassName() const noexcept override { return #Name; }                          \
     }
 
 // System
@@ -65,4 +65,6 @@ QM_DECLARE_EXCEPTION(ERegistryException, Exception);
 
 // Raises EAbort with an empty message: the "silent" exception that the
 // application's handler does not show.
-[[noreturn]] inline void Abort() { throw EAbort("Operation aborted"); }
+[[noreturn]] inline void Abort() {
+    throw EAbort("Operation aborted");
+}

@@ -13,7 +13,9 @@ public:
 // Every class that must report its own name declares it with this macro in
 // its public section: QM_CLASSNAME(TFoo).
 #define QM_CLASSNAME(Name)                                                                         \
-    const char* ClassName() const override { return #Name; }
+    const char* ClassName() const override {                                                       \
+        return #Name;                                                                              \
+    }
 
 // The class library's standard event: a handler taking the sender.
 using TNotifyEvent = std::function<void(TObject* Sender)>;

@@ -35,8 +35,12 @@ struct TRect {
     friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-inline TPoint Point(int x, int y) { return {x, y}; }
-inline TRect Rect(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
+inline TPoint Point(int x, int y) {
+    return {x, y};
+}
+inline TRect Rect(int left, int top, int right, int bottom) {
+    return {left, top, right, bottom};
+}
 inline TRect Bounds(int left, int top, int width, int height) {
     return {left, top, left + width, top + height};
 }
@@ -56,15 +60,27 @@ inline bool IntersectRect(TRect& dst, const TRect& a, const TRect& b) {
     return true;
 }
 inline bool UnionRect(TRect& dst, const TRect& a, const TRect& b) {
-    if (a.IsEmpty()) { dst = b; return !b.IsEmpty(); }
-    if (b.IsEmpty()) { dst = a; return true; }
+    if (a.IsEmpty()) {
+        dst = b;
+        return !b.IsEmpty();
+    }
+    if (b.IsEmpty()) {
+        dst = a;
+        return true;
+    }
     dst = {a.Left < b.Left ? a.Left : b.Left, a.Top < b.Top ? a.Top : b.Top,
            a.Right > b.Right ? a.Right : b.Right, a.Bottom > b.Bottom ? a.Bottom : b.Bottom};
     return true;
 }
 inline void OffsetRect(TRect& r, int dx, int dy) {
-    r.Left += dx; r.Right += dx; r.Top += dy; r.Bottom += dy;
+    r.Left += dx;
+    r.Right += dx;
+    r.Top += dy;
+    r.Bottom += dy;
 }
 inline void InflateRect(TRect& r, int dx, int dy) {
-    r.Left -= dx; r.Right += dx; r.Top -= dy; r.Bottom += dy;
+    r.Left -= dx;
+    r.Right += dx;
+    r.Top -= dy;
+    r.Bottom += dy;
 }

@@ -361,4 +361,3 @@ void TFileStream::SetSize(std::int64_t NewSize) {
         throw EStreamError("Stream size error");
     if (Position() > NewSize) SetPosition(NewSize);
 }
-

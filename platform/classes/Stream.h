@@ -166,4 +166,3 @@ private:
     std::string FFileName;
     int FHandle = -1;
 };
-

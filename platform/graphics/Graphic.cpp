@@ -216,7 +216,9 @@ void InitGraphicsModule() {
     std::call_once(once, [] {
         // Component streams write colours by their identifiers ("clBtnFace").
         RegisterColorIdentFunctions(
-            [](const std::string& Ident, std::int32_t& Color) { return IdentToColor(Ident, Color); },
+            [](const std::string& Ident, std::int32_t& Color) {
+                return IdentToColor(Ident, Color);
+            },
             [](std::int32_t Color, std::string& Ident) { return ColorToIdent(Color, Ident); });
         TPicture::RegisterFileFormat("bmp", "Bitmaps", GraphicClassOf<TBitmap>());
         TPicture::RegisterFileFormat("jpg", "JPEG Image File", GraphicClassOf<TJPEGImage>());

@@ -1,7 +1,7 @@
 #include "platform/graphics/QtSupport.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 #include <cstdlib>
 #include <mutex>
 
@@ -19,7 +19,7 @@ void EnsureGuiApplication() {
         static int Argc = 1;
         static char Name[] = "quillomark";
         static char* Argv[] = {Name, nullptr};
-        new QGuiApplication(Argc, Argv);
+        new QApplication(Argc, Argv);
     });
 }
 

@@ -133,7 +133,8 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     auto writer = [](const std::string& prefix) {
         TRegistry reg;
         if (!reg.OpenKey("\\Shared", true)) return;
-        for (int i = 0; i < 40; ++i) reg.WriteInteger(prefix + std::to_string(i), i);
+        for (int i = 0; i < 40; ++i)
+            reg.WriteInteger(prefix + std::to_string(i), i);
     };
     std::thread a(writer, "a"), b(writer, "b");
     a.join();
