@@ -1,10 +1,8 @@
 #include "raster/RasterSystem.h"
 
-#include <ctime>
+#include "platform/system/Cpu.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
-#endif
+#include <ctime>
 
 namespace {
 
@@ -32,49 +30,25 @@ std::int64_t MonotonicNanoseconds() {
 
 } // namespace
 
-#if defined(__x86_64__) || defined(__i386__)
 // AVX2 needs the processor's bit (leaf 7) and the system's consent to save
-// the 256-bit registers (OSXSAVE and the XCR0 bits for SSE and AVX state).
+// the 256-bit registers.
 static bool HasAvx2() {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (unsigned(__get_cpuid_max(0, nullptr)) < 7) return false;
-    __cpuid(1, eax, ebx, ecx, edx);
-    const unsigned osxsave = 1u << 27, avx = 1u << 28;
-    if ((ecx & (osxsave | avx)) != (osxsave | avx)) return false;
-    unsigned xcr0Low = 0, xcr0High = 0;
-    __asm__ volatile("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
-    if ((xcr0Low & 6) != 6) return false;
-    __cpuid_count(7, 0, eax, ebx, ecx, edx);
-    return (ebx & (1u << 5)) != 0;
+    if (CpuidMaxLeaf(0) < 7 || !OsSavesAvxState()) return false;
+    return (Cpuid(7, 0).EBX & (1u << 5)) != 0;
 }
-#endif
 
 bool CpuSupports(TCpuInstruction Instruction) {
-    if (Instruction == ciAVX2) {
-#if defined(__x86_64__) || defined(__i386__)
-        return HasAvx2();
-#else
-        return false;
-#endif
-    }
+    if (Instruction == ciAVX2) return HasAvx2();
     if (Instruction < ciMMX || Instruction > ci3DNowExt) return false;
-#if defined(__x86_64__) || defined(__i386__)
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    // __get_cpuid_max performs the flags-register test for the presence of
-    // the instruction on processors that may lack it.
-    if (unsigned(__get_cpuid_max(0, nullptr)) < 1) return false;
-    __cpuid(1, eax, ebx, ecx, edx);
-    if (((eax >> 8) & 15) <= 4) return false;
-    const std::uint32_t standard = edx;
+    if (CpuidMaxLeaf(0) < 1) return false;
+    const TCpuidRegs leaf1 = Cpuid(1);
+    if (((leaf1.EAX >> 8) & 15) <= 4) return false;
+    const std::uint32_t standard = leaf1.EDX;
     const TFeatureMask& m = FeatureMasks[Instruction];
     if (Instruction == ciEMMX && (standard & FeatureMasks[ciSSE].Mask)) return true;
     if (!m.Extended) return (standard & m.Mask) != 0;
-    if (unsigned(__get_cpuid_max(0x80000000, nullptr)) <= 0x80000000u) return false;
-    __cpuid(0x80000001, eax, ebx, ecx, edx);
-    return (edx & m.Mask) != 0;
-#else
-    return false;
-#endif
+    if (CpuidMaxLeaf(0x80000000) <= 0x80000000u) return false;
+    return (Cpuid(0x80000001).EDX & m.Mask) != 0;
 }
 
 TPerfTimer GlobalPerfTimer;
