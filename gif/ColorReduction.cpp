@@ -1,0 +1,313 @@
+#include "gif/ColorReduction.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "gif/Dither.h"
+#include "gif/OctreePalette.h"
+
+// ------------------------------------------------------------- row access
+
+TDIBReader::TDIBReader(const TBitmap& Bitmap) {
+    const TDibImage& image = Bitmap.Image();
+    if (image.PixelFormat == pf24bit) {
+        FImage = &image;
+    } else if (image.PixelFormat == pf32bit || image.PixelFormat == pfDevice) {
+        FImage = &image;
+        FPixelBytes = 4;
+    } else {
+        FConverted = ConvertDibImage(image, pf24bit);
+        FImage = &FConverted;
+    }
+}
+
+TDIBWriter::TDIBWriter(TBitmap& Target, TPixelFormat Format, int Width, int Height,
+                       const TPalette& Palette)
+    : FTarget(Target) {
+    if (Format != pf8bit && Format != pf24bit) RaiseGIFError(sGIFUnsupportedPixelFormat);
+    if (Width <= 0 || Height <= 0) RaiseGIFError(sGIFInvalidDimensions);
+    const std::int64_t stride = BytesPerScanline(Width, BitsPerPixel(Format));
+    if (Width > MaxBitmapSide || Height > MaxBitmapSide || stride * Height > MaxBitmapBytes)
+        throw EOutOfMemory(sGIFOutOfMemoryDIB);
+    FImage.Width = Width;
+    FImage.Height = Height;
+    FImage.PixelFormat = Format;
+    if (Format == pf8bit) {
+        // A bitmap's colour table carries no palette flags.
+        std::vector<TPaletteEntry> entries = Palette.Entries();
+        for (TPaletteEntry& e : entries)
+            e.peFlags = 0;
+        FImage.Palette = TPalette(std::move(entries));
+    }
+    FImage.Bits.assign(std::size_t(stride * Height), 0);
+}
+
+void TDIBWriter::Finish() {
+    FTarget.SetImage(std::move(FImage));
+}
+
+// ---------------------------------------------------------- colour lookups
+
+int TMonochromeLookup::Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) {
+    if (77 * Red + 150 * Green + 29 * Blue < 32513) {
+        R = G = B = 0;
+        return 0;
+    }
+    R = G = B = 255;
+    return 1;
+}
+
+int TGrayScaleLookup::Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) {
+    const int index = (29 * Blue + 150 * Green + 77 * Red) >> 8;
+    R = G = B = index;
+    return index;
+}
+
+int TNetscapeColorLookup::Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) {
+    const int qr = (Red + 3) / 51;
+    const int qg = (Green + 3) / 51;
+    const int qb = (Blue + 3) / 51;
+    R = qr * 51;
+    G = qg * 51;
+    B = qb * 51;
+    return 36 * qr + 6 * qg + qb;
+}
+
+TSlowColorLookup::TSlowColorLookup(const TPalette& Palette)
+    : TColorLookup(Palette.Count()), FPalette(Palette), FKeys(MemoSlots, 0),
+      FIndices(MemoSlots, 0) {
+    for (int i = 0; i < FPalette.Count(); ++i) {
+        const TPaletteEntry& e = FPalette.Entry(i);
+        FByRed.push_back({e.peRed, e.peGreen, e.peBlue, i});
+    }
+    std::sort(FByRed.begin(), FByRed.end(), [](const TSortedEntry& a, const TSortedEntry& b) {
+        return a.R != b.R ? a.R < b.R : a.Index < b.Index;
+    });
+}
+
+int TSlowColorLookup::Nearest(int Red, int Green, int Blue) const {
+    // Squared RGB distance, lowest index on a tie, as the palette's own
+    // search; entries whose red distance alone passes the best are skipped.
+    int best = -1;
+    int bestDistance = 0;
+    auto consider = [&](const TSortedEntry& e) {
+        const int dg = e.G - Green, db = e.B - Blue, dr = e.R - Red;
+        const int d = dr * dr + dg * dg + db * db;
+        if (best < 0 || d < bestDistance || (d == bestDistance && e.Index < best)) {
+            best = e.Index;
+            bestDistance = d;
+        }
+    };
+    const auto start = std::lower_bound(FByRed.begin(), FByRed.end(), Red,
+                                        [](const TSortedEntry& e, int r) { return e.R < r; });
+    auto up = start;
+    auto down = start;
+    bool goUp = up != FByRed.end(), goDown = down != FByRed.begin();
+    while (goUp || goDown) {
+        if (goUp) {
+            const int dr = up->R - Red;
+            if (best >= 0 && dr * dr > bestDistance) {
+                goUp = false;
+            } else {
+                consider(*up);
+                goUp = ++up != FByRed.end();
+            }
+        }
+        if (goDown) {
+            const TSortedEntry& e = *(down - 1);
+            const int dr = e.R - Red;
+            if (best >= 0 && dr * dr > bestDistance) {
+                goDown = false;
+            } else {
+                consider(e);
+                goDown = --down != FByRed.begin();
+            }
+        }
+    }
+    return best;
+}
+
+int TSlowColorLookup::Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) {
+    const std::uint32_t rgb =
+        std::uint32_t(Red) | (std::uint32_t(Green) << 8) | (std::uint32_t(Blue) << 16);
+    const std::uint32_t slot = ((rgb * 2654435761u) >> 18) & (MemoSlots - 1);
+    int index;
+    if (FKeys[slot] == rgb + 1) {
+        index = FIndices[slot];
+    } else {
+        index = Nearest(Red, Green, Blue);
+        if (index < 0) index = 0;
+        FKeys[slot] = rgb + 1;
+        FIndices[slot] = Byte(index);
+    }
+    const TPaletteEntry& e = FPalette.Entry(index);
+    R = e.peRed;
+    G = e.peGreen;
+    B = e.peBlue;
+    return index;
+}
+
+// ----------------------------------------------------------- fixed palettes
+
+namespace {
+
+TPalette FlaggedPalette(std::vector<TPaletteEntry> entries) {
+    for (TPaletteEntry& e : entries)
+        e.peFlags = PC_NOCOLLAPSE;
+    return TPalette(std::move(entries));
+}
+
+void AppendGray(std::vector<TPaletteEntry>& entries, int level) {
+    entries.push_back({Byte(level), Byte(level), Byte(level), 0});
+}
+
+// The static colours of a 256-entry system palette: 10 at its start, 10 at
+// its end.
+constexpr TPaletteEntry StaticColors[20] = {
+    {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},
+    {0, 0, 128, 0},     {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0},
+    {192, 220, 192, 0}, {166, 202, 240, 0}, {255, 251, 240, 0}, {160, 160, 164, 0},
+    {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},     {255, 255, 0, 0},
+    {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0}};
+
+} // namespace
+
+TPalette WebPalette() {
+    std::vector<TPaletteEntry> entries;
+    entries.reserve(216);
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b)
+                entries.push_back({Byte(51 * r), Byte(51 * g), Byte(51 * b), 0});
+    return FlaggedPalette(std::move(entries));
+}
+
+TPalette GrayScalePalette() {
+    std::vector<TPaletteEntry> entries;
+    for (int i = 0; i < 256; ++i)
+        AppendGray(entries, i);
+    return FlaggedPalette(std::move(entries));
+}
+
+TPalette FourGrayPalette() {
+    std::vector<TPaletteEntry> entries;
+    for (int level : {0x00, 0x80, 0xC0, 0xFF})
+        AppendGray(entries, level);
+    return FlaggedPalette(std::move(entries));
+}
+
+TPalette BlackWhitePalette() {
+    std::vector<TPaletteEntry> entries;
+    AppendGray(entries, 0);
+    AppendGray(entries, 255);
+    return FlaggedPalette(std::move(entries));
+}
+
+TPalette StockPalette() {
+    return FlaggedPalette(
+        std::vector<TPaletteEntry>(std::begin(StaticColors), std::end(StaticColors)));
+}
+
+TPalette HalftonePalette() {
+    // Static colours first and last, as a system palette keeps them; the
+    // cube in between, then greys between the cube's grey steps.
+    std::vector<TPaletteEntry> entries(StaticColors, StaticColors + 10);
+    const TPalette cube = WebPalette();
+    for (const TPaletteEntry& e : cube.Entries())
+        entries.push_back(e);
+    for (int i = 0; i < 20; ++i) {
+        // Four levels inside each of the five gaps between multiples of 51.
+        const int gap = i / 4;
+        const int step = i % 4 + 1;
+        AppendGray(entries, gap * 51 + step * 51 / 5);
+    }
+    entries.insert(entries.end(), StaticColors + 10, StaticColors + 20);
+    return FlaggedPalette(std::move(entries));
+}
+
+// ---------------------------------------------------------------- reduction
+
+std::unique_ptr<TBitmap> ReduceBitmapColors(const TBitmap& Bitmap, TGIFReductionMethod Method,
+                                            TGIFDitherKernel Dither, int Bits,
+                                            const TPalette* Palette) {
+    auto result = std::make_unique<TBitmap>();
+    if (Method == rdmKeep24Bit) {
+        result->Assign(&Bitmap);
+        result->SetPixelFormat(pf24bit);
+        return result;
+    }
+    const TDIBReader reader(Bitmap);
+    if (Method > rdmCallerPalette) return result;
+
+    TPalette palette;
+    switch (Method) {
+    case rdmStockPalette:
+        palette = StockPalette();
+        break;
+    case rdmHalftonePalette:
+        palette = HalftonePalette();
+        break;
+    case rdmFourGrays:
+        palette = FourGrayPalette();
+        break;
+    case rdmBlackWhite:
+        palette = BlackWhitePalette();
+        break;
+    case rdmGrayRamp:
+        palette = GrayScalePalette();
+        break;
+    case rdmWebCube:
+        palette = WebPalette();
+        break;
+    case rdmOctree:
+        // 2^Bits colours; a GIF table holds at most 256.
+        palette = BuildOctreePalette(reader, 1 << std::clamp(Bits, 0, 8), 8, false);
+        break;
+    case rdmOctreeStatic:
+        palette = BuildOctreePalette(reader, 256, 8, true);
+        break;
+    case rdmCallerPalette:
+        if (Palette) palette = *Palette;
+        break;
+    default:
+        break;
+    }
+
+    std::unique_ptr<TColorLookup> lookup;
+    switch (Method) {
+    case rdmBlackWhite:
+        lookup = std::make_unique<TMonochromeLookup>();
+        break;
+    case rdmGrayRamp:
+        lookup = std::make_unique<TGrayScaleLookup>();
+        break;
+    case rdmWebCube:
+        lookup = std::make_unique<TNetscapeColorLookup>();
+        break;
+    default:
+        lookup = std::make_unique<TSlowColorLookup>(palette);
+        break;
+    }
+    if (lookup->Colors() == 0) return result;
+
+    const int width = reader.Width();
+    const int height = reader.Height();
+    std::unique_ptr<TDitherEngine> engine = CreateDitherEngine(Dither, *lookup, width);
+    if (!engine) return result;
+
+    TDIBWriter writer(*result, pf8bit, width, height, palette);
+    const int step = reader.PixelBytes();
+    for (int y = 0; y < height; ++y) {
+        const Byte* src = reader.Row(y);
+        Byte* dst = writer.Row(y);
+        for (int i = 0; i < width; ++i) {
+            const int x = engine->Column();
+            const Byte* p = src + std::size_t(x) * step;
+            int r, g, b;
+            dst[x] = Byte(engine->Dither(p[2], p[1], p[0], r, g, b));
+        }
+        engine->NextLine();
+    }
+    writer.Finish();
+    return result;
+}

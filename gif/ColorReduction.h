@@ -1,0 +1,132 @@
+#pragma once
+// Colour reduction: turns a bitmap of any depth into an 8-bit paletted
+// bitmap a GIF frame can hold. ReduceBitmapColors picks a palette by
+// reduction method (fixed palettes, an octree palette of the picture, or the
+// caller's), a colour lookup for it and a dither engine, and writes the
+// result row by row. The source is never changed; the caller owns the result.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "gif/GifTypes.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Palette.h"
+
+// ------------------------------------------------------------- row access
+
+// Rows of a bitmap as B, G, R pixels (PixelBytes() apart: 3, or 4 for a
+// 32-bit source read in place). Other formats are converted once.
+class TDIBReader {
+public:
+    explicit TDIBReader(const TBitmap& Bitmap);
+    int Width() const { return FImage->Width; }
+    int Height() const { return FImage->Height; }
+    int PixelBytes() const { return FPixelBytes; }
+    // Row counted from the top.
+    const Byte* Row(int Y) const { return FImage->Row(Y); }
+
+private:
+    TDibImage FConverted;
+    const TDibImage* FImage;
+    int FPixelBytes = 3;
+};
+
+// Builds the pixels of an 8-bit (with Palette) or 24-bit bitmap and hands
+// them to Target on Finish. Other depths raise "Unsupported PixelFormat", a
+// width or height of 0 "Invalid image dimensions", a picture beyond the
+// bitmap limits "Failed to allocate memory for GIF DIB" (EOutOfMemory).
+class TDIBWriter {
+public:
+    TDIBWriter(TBitmap& Target, TPixelFormat Format, int Width, int Height,
+               const TPalette& Palette);
+    Byte* Row(int Y) { return FImage.Row(Y); }
+    void Finish();
+
+private:
+    TBitmap& FTarget;
+    TDibImage FImage;
+};
+
+// ---------------------------------------------------------- colour lookups
+
+// Maps a colour to a palette index and reports the colour that index shows.
+class TColorLookup {
+public:
+    explicit TColorLookup(int Colors) : FColors(Colors) {}
+    virtual ~TColorLookup() = default;
+    int Colors() const { return FColors; }
+    virtual int Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) = 0;
+
+protected:
+    int FColors;
+};
+
+// Black (0) below luminance 77*R + 150*G + 29*B = 32513, else white (1).
+class TMonochromeLookup : public TColorLookup {
+public:
+    TMonochromeLookup() : TColorLookup(2) {}
+    int Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) override;
+};
+
+// 256 greys: index (29*B + 150*G + 77*R) shr 8.
+class TGrayScaleLookup : public TColorLookup {
+public:
+    TGrayScaleLookup() : TColorLookup(256) {}
+    int Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) override;
+};
+
+// The 6x6x6 web cube: each channel to (c + 3) div 51.
+class TNetscapeColorLookup : public TColorLookup {
+public:
+    TNetscapeColorLookup() : TColorLookup(216) {}
+    int Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) override;
+};
+
+// Nearest entry of any palette by squared RGB distance (lowest index on a
+// tie), remembered per colour: equal to TPalette::GetNearestPaletteIndex.
+class TSlowColorLookup : public TColorLookup {
+public:
+    explicit TSlowColorLookup(const TPalette& Palette);
+    int Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) override;
+
+    // The search itself, without the memo (same result).
+    int Nearest(int Red, int Green, int Blue) const;
+
+private:
+    TPalette FPalette;
+    // Entries sorted by red (then index), so that a search can stop once
+    // the red distance alone exceeds the best match.
+    struct TSortedEntry {
+        int R, G, B, Index;
+    };
+    std::vector<TSortedEntry> FByRed;
+    // Direct-mapped memo: key is the RGB value + 1 (0 = empty).
+    static constexpr int MemoSlots = 1 << 14;
+    std::vector<std::uint32_t> FKeys;
+    std::vector<Byte> FIndices;
+};
+
+// ----------------------------------------------------------- fixed palettes
+
+// Each entry flagged no-collapse.
+TPalette WebPalette();       // 216: r outermost, b innermost, channels 51*q
+TPalette GrayScalePalette(); // 256 greys
+TPalette FourGrayPalette();  // 0x00, 0x80, 0xC0, 0xFF
+TPalette BlackWhitePalette();
+// The system's 20 static colours (10 at the start, 10 at the end of a
+// 256-entry system palette).
+TPalette StockPalette();
+// A fixed 256-colour palette for halftoning: the 20 static colours, the web
+// cube and 20 more greys.
+TPalette HalftonePalette();
+
+// ---------------------------------------------------------------- reduction
+
+// Returns a new bitmap: for rdmKeep24Bit a 24-bit copy; otherwise an 8-bit
+// bitmap whose palette holds the chosen palette's entries. Bits is the
+// colour depth of rdmOctree (2^Bits colours, 0..8), Palette the caller's
+// palette of rdmCallerPalette. An unknown method or kernel, or a palette
+// without entries, gives an empty bitmap.
+std::unique_ptr<TBitmap> ReduceBitmapColors(const TBitmap& Bitmap, TGIFReductionMethod Method,
+                                            TGIFDitherKernel Dither, int Bits,
+                                            const TPalette* Palette);

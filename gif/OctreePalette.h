@@ -1,0 +1,57 @@
+#pragma once
+// Octree colour quantisation. TColorQuantizer keeps the tree within its
+// maximum colour count while colours are added (the deepest node made last
+// is folded first), so memory stays bounded whatever the picture's size.
+#include <cstdint>
+#include <vector>
+
+#include "platform/base/Types.h"
+#include "platform/graphics/Palette.h"
+
+class TDIBReader;
+
+struct TOctreeNode {
+    bool Leaf = false;
+    std::int64_t PixelCount = 0;
+    std::int64_t RedSum = 0;
+    std::int64_t GreenSum = 0;
+    std::int64_t BlueSum = 0;
+    int NextReducible = -1; // next node of the same level's list
+    int Children[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+class TColorQuantizer {
+public:
+    // MaxColors is kept within 1..256, ColorBits (the tree depth) within 1..8.
+    TColorQuantizer(int MaxColors, int ColorBits);
+
+    // Adds one colour, then folds nodes while there are too many leaves.
+    void AddColor(Byte Red, Byte Green, Byte Blue);
+    void AddRows(const TDIBReader& Reader);
+    int LeafCount() const { return FLeafCount; }
+    int MaxColors() const { return FMaxColors; }
+    // The leaves depth first (children in order 0..7): the average colour of
+    // each, black for a leaf without pixels; flags 0.
+    std::vector<TPaletteEntry> ColorTable() const;
+
+private:
+    int NewNode(int Level);
+    void FreeNode(int Node);
+    bool Reduce();
+    void Collect(int Node, std::vector<TPaletteEntry>& Out) const;
+
+    std::vector<TOctreeNode> FNodes;
+    std::vector<int> FFreeNodes;
+    int FRoot = -1;
+    int FLeafCount = 0;
+    int FReducible[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    int FMaxColors;
+    int FColorBits;
+};
+
+// A palette of MaxColors entries (256 when keeping the static colours, which
+// take entries 0-9 and 246-255 and leave 236 for the picture): the octree
+// colours of every pixel of Reader from the first entry free, the rest black
+// and flagged no-collapse.
+TPalette BuildOctreePalette(const TDIBReader& Reader, int MaxColors, int ColorBits,
+                            bool KeepStaticColors);
