@@ -1,0 +1,104 @@
+#include "imageio/CutReader.h"
+
+#include "imageio/DecoderRle.h"
+#include "imageio/ReaderBytes.h"
+#include "imageio/ReaderFactories.h"
+#include "platform/base/FileNames.h"
+
+using namespace readerbytes;
+
+namespace {
+constexpr const char* Label = "CUT";
+constexpr int HeaderSize = 6; // width, height, reserved
+constexpr int PaletteBlock = 512;
+constexpr int PaletteEntriesStart = 40;
+constexpr int PaletteBlockLimit = 506; // an entry starting beyond it goes to the next block
+} // namespace
+
+bool TCUTGraphic::AcceptsStream(TStream& /*Stream*/) {
+    return false;
+}
+
+bool TCUTGraphic::ReadHeader(TStream& Stream) {
+    TReaderGraphic::ReadHeader(Stream);
+    Byte h[HeaderSize];
+    if (Stream.Read(h, HeaderSize) != HeaderSize) return false;
+    TImageProperties& p = FImageProperties;
+    p.Width = LE16(h);
+    p.Height = LE16(h + 2);
+    p.ColorScheme = csIndexed;
+    p.BitsPerSample = 8;
+    p.SamplesPerPixel = 1;
+    p.BitsPerPixel = 8;
+    p.Compression = ctRLE;
+    return p.Width > 0 && p.Height > 0;
+}
+
+void TCUTGraphic::LoadFromFile(const std::string& FileName) {
+    FPaletteFile = ChangeFileExt(FileName, ".pal");
+    TReaderGraphic::LoadFromFile(FileName);
+}
+
+TPalette TCUTGraphic::ParsePaletteFile(const std::vector<Byte>& Data) {
+    if (Data.size() < PaletteEntriesStart) return {};
+    const int count = std::min<int>(LE16(Data.data() + 12) + 1, MaxPaletteEntries);
+    std::vector<TPaletteEntry> entries;
+    std::size_t block = 0;
+    std::size_t pos = PaletteEntriesStart;
+    for (int i = 0; i < count; ++i) {
+        if (pos > PaletteBlockLimit) {
+            block += PaletteBlock;
+            pos = 0;
+        }
+        const std::size_t at = block + pos;
+        if (at + 6 > Data.size()) break;
+        TPaletteEntry e;
+        e.peRed = Data[at];
+        e.peGreen = Data[at + 2];
+        e.peBlue = Data[at + 4];
+        entries.push_back(e);
+        pos += 6;
+    }
+    return TPalette(std::move(entries));
+}
+
+void TCUTGraphic::LoadFromStream(TStream& Stream) {
+    BeginLoad(Stream);
+    if (!ReadHeader(Stream)) return;
+    const TImageProperties& p = FImageProperties;
+    CheckImageSize(p.Width, p.Height, 8, Label);
+
+    TPalette palette;
+    if (!FPaletteFile.empty() && FileExists(FPaletteFile)) {
+        try {
+            TFileStream pal(FPaletteFile, fmOpenRead | fmShareDenyNone);
+            palette = ParsePaletteFile(ReadUpTo(pal, 256 * 1024));
+        } catch (const EStreamError&) {
+            palette = TPalette();
+        }
+    }
+    if (palette.Empty()) palette = GrayPalette256();
+
+    SetPixelFormat(pf8bit);
+    SetPalette(palette);
+    SetSize(p.Width, p.Height);
+    std::vector<Byte> data = ReadUpTo(Stream, Remaining(Stream));
+    ProgressStart(STransfering);
+    TCUTRLEDecoder decoder;
+    std::size_t at = 0;
+    for (int y = 0; y < p.Height && at + 2 <= data.size(); ++y) {
+        // Each row opens with its byte count, which also finds the next row
+        // whatever the runs inside say.
+        const std::size_t rowEnd = std::min(data.size(), at + 2 + LE16(data.data() + at));
+        const Byte* src = data.data() + at;
+        Byte* dst = ScanLine(y);
+        decoder.Decode(src, dst, static_cast<std::int64_t>(rowEnd - at), p.Width);
+        at = rowEnd;
+        ProgressRow(y);
+    }
+    ProgressEnd();
+}
+
+std::unique_ptr<TGraphic> CreateCUTGraphic() {
+    return std::make_unique<TCUTGraphic>();
+}

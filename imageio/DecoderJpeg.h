@@ -1,0 +1,50 @@
+#pragma once
+// TTIFFJPEGDecoder: JPEG-compressed TIFF strips (compression 7) through the
+// JPEG library. Each Decode takes one strip, a complete or abbreviated JPEG
+// stream (the shared tables of tag 347 are read once by DecodeInit), checks
+// it against the image properties and delivers its rows with the colour
+// components in blue, green, red order (grey rows stay one byte a pixel).
+//
+// The library's fatal errors raise EDecoderError instead of ending the
+// program; its warnings go to OnWarning and decoding goes on.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imageio/Decoder.h"
+#include "imageio/PictureReaders.h"
+
+inline constexpr const char* SJPEGWarningCaption = "Attention";
+inline constexpr const char* SJPEGUnexpectedEnd =
+    "Erreur de décompression JPEG. Fin inattendue des entrées.";
+// Prefix of the library's own fatal messages.
+inline constexpr const char* SJPEGLibraryError = "Erreur de décompression JPEG. ";
+
+class TTIFFJPEGDecoder : public TDecoder {
+public:
+    QM_CLASSNAME(TTIFFJPEGDecoder)
+    // Tables is the content of TIFF tag 347 (empty when absent).
+    TTIFFJPEGDecoder(const TImageProperties& Properties, std::vector<Byte> Tables);
+    ~TTIFFJPEGDecoder() override;
+
+    void DecodeInit() override;
+    // One strip: PackedSize bytes of JPEG data; UnpackedSize must be a whole
+    // number of output rows. Rows are counted across calls so that the last
+    // strip is expected to hold only the image's remaining rows.
+    void Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
+                std::int64_t UnpackedSize) override;
+    void DecodeEnd() override;
+
+    // Receives the library's warnings (caption SJPEGWarningCaption, text).
+    std::function<void(const std::string& Caption, const std::string& Text)> OnWarning;
+
+    // The library's state, opaque outside the decoder's source.
+    struct TContext;
+
+private:
+    std::unique_ptr<TContext> FContext;
+    TImageProperties FProperties;
+    std::vector<Byte> FTables;
+    std::int64_t FRowsDone = 0;
+};

@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "ImageTestSupport.h"
+#include "imageio/EpsReader.h"
+#include "imageio/TiffReader.h"
+#include "platform/base/Format.h"
+
+using namespace imagetest;
+
+namespace {
+
+std::vector<Byte> Fixture(const std::string& name) {
+    return ReadFile(DataPath("tiff", name));
+}
+std::string Msg(const char* fmt, const char* label = "TIF/TIFF") {
+    return Format(fmt, {label});
+}
+
+// A TIFF built by hand: pixel data right after the 8-byte header, then one
+// directory, then the values that do not fit in an entry.
+struct TTiffBuilder {
+    bool Big = false;
+    struct TEntry {
+        Word Tag, Type;
+        std::uint32_t Count;
+        std::vector<Byte> Data; // already in file order
+    };
+    std::map<Word, TEntry> Entries;
+    std::vector<Byte> Pixels;
+
+    void Put16(std::vector<Byte>& o, unsigned v) const {
+        if (Big) {
+            o.push_back(Byte(v >> 8));
+            o.push_back(Byte(v));
+        } else {
+            o.push_back(Byte(v));
+            o.push_back(Byte(v >> 8));
+        }
+    }
+    void Put32(std::vector<Byte>& o, std::uint32_t v) const {
+        if (Big) {
+            Put16(o, v >> 16);
+            Put16(o, v & 0xFFFF);
+        } else {
+            Put16(o, v & 0xFFFF);
+            Put16(o, v >> 16);
+        }
+    }
+    void Short(Word tag, std::vector<unsigned> values) {
+        TEntry e{tag, 3, std::uint32_t(values.size()), {}};
+        for (unsigned v : values)
+            Put16(e.Data, v);
+        Entries[tag] = e;
+    }
+    void Long(Word tag, std::vector<std::uint32_t> values) {
+        TEntry e{tag, 4, std::uint32_t(values.size()), {}};
+        for (std::uint32_t v : values)
+            Put32(e.Data, v);
+        Entries[tag] = e;
+    }
+    void Rational(Word tag, std::uint32_t num, std::uint32_t den) {
+        TEntry e{tag, 5, 1, {}};
+        Put32(e.Data, num);
+        Put32(e.Data, den);
+        Entries[tag] = e;
+    }
+    // A one-strip picture of Width x Height.
+    void Basic(int width, int height, int bits, int samples, int photometric) {
+        Long(256, {std::uint32_t(width)});
+        Long(257, {std::uint32_t(height)});
+        Short(258, std::vector<unsigned>(samples, unsigned(bits)));
+        Short(259, {1});
+        Short(262, {unsigned(photometric)});
+        Short(277, {unsigned(samples)});
+    }
+    std::vector<Byte> Build() {
+        std::vector<Byte> o;
+        o.push_back(Big ? 'M' : 'I');
+        o.push_back(Big ? 'M' : 'I');
+        Put16(o, 42);
+        const std::uint32_t ifd = 8 + std::uint32_t(Pixels.size()) + (Pixels.size() & 1);
+        Put32(o, ifd);
+        if (!Entries.count(273)) Long(273, {8});
+        if (!Entries.count(279)) Long(279, {std::uint32_t(Pixels.size())});
+        o.insert(o.end(), Pixels.begin(), Pixels.end());
+        if (Pixels.size() & 1) o.push_back(0);
+        Put16(o, unsigned(Entries.size()));
+        std::uint32_t extra = ifd + 2 + 12 * std::uint32_t(Entries.size()) + 4;
+        std::vector<Byte> tail;
+        for (auto& [tag, e] : Entries) {
+            Put16(o, e.Tag);
+            Put16(o, e.Type);
+            Put32(o, e.Count);
+            if (e.Data.size() <= 4) {
+                std::vector<Byte> v = e.Data;
+                v.resize(4);
+                o.insert(o.end(), v.begin(), v.end());
+            } else {
+                Put32(o, extra + std::uint32_t(tail.size()));
+                tail.insert(tail.end(), e.Data.begin(), e.Data.end());
+            }
+        }
+        Put32(o, 0);
+        o.insert(o.end(), tail.begin(), tail.end());
+        return o;
+    }
+};
+
+} // namespace
+
+TEST(TiffReader, ConformanceSetMatchesTheToolsOwnDecode) {
+    auto rows = ReadCsv(DataPath("tiff", "conformance.csv"));
+    ASSERT_GE(rows.size(), 24u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row[0]);
+        TTIFFGraphic g;
+        std::string message = LoadMessage(g, Fixture(row[0]));
+        if (row.size() == 2) {
+            EXPECT_EQ(message, row[1]);
+            continue;
+        }
+        ASSERT_EQ(message, "");
+        EXPECT_EQ(g.Width(), std::stoi(row[1]));
+        EXPECT_EQ(g.Height(), std::stoi(row[2]));
+        EXPECT_EQ(BitsPerPixel(g.PixelFormat()), std::stoi(row[3]));
+        EXPECT_LE(MaxDifference(g, ReadPNM(Fixture(row[4]))), std::stoi(row[5]));
+    }
+}
+
+TEST(TiffReader, TiledFilesLoadEmptyWithoutError) {
+    TTIFFGraphic g;
+    EXPECT_EQ(LoadMessage(g, Fixture("rgb_tiled.tif")), "");
+    EXPECT_TRUE(g.Empty());
+    EXPECT_TRUE(g.ImageProperties().Options & ioTiled);
+}
+
+TEST(TiffReader, HeaderFieldsAndDefaults) {
+    TTiffBuilder b;
+    b.Basic(3, 2, 8, 1, 1);
+    b.Rational(282, 100, 1);
+    b.Rational(283, 50, 1);
+    b.Short(296, {3}); // centimetres
+    b.Pixels = {1, 2, 3, 4, 5, 6};
+    TTIFFGraphic g;
+    ASSERT_EQ(LoadMessage(g, b.Build()), "");
+    const TImageProperties& p = g.ImageProperties();
+    EXPECT_FLOAT_EQ(p.XResolution, 254.0f);
+    EXPECT_FLOAT_EQ(p.YResolution, 127.0f);
+    // Without tag 278 the picture is one strip of Height rows.
+    EXPECT_EQ(p.RowsPerStrip, (TCardinalArray{2}));
+    EXPECT_EQ(p.Version, 42u);
+    EXPECT_EQ(p.FirstIFD, 14u);
+    EXPECT_EQ(g.ScanLine(1)[2], 6);
+}
+
+TEST(TiffReader, MinimumIsWhiteReversesTheGreyPalette) {
+    TTiffBuilder b;
+    b.Basic(2, 1, 8, 1, 0);
+    b.Pixels = {0, 255};
+    TTIFFGraphic g;
+    ASSERT_EQ(LoadMessage(g, b.Build()), "");
+    EXPECT_EQ(g.Palette().Color(0), TColor(0xFFFFFF));
+    EXPECT_EQ(g.Palette().Color(255), TColor(0));
+    EXPECT_EQ(Pixel(g, 0, 0)[0], 255);
+    EXPECT_EQ(Pixel(g, 1, 0)[0], 0);
+}
+
+TEST(TiffReader, ColourMapOf768ValuesGives256Colours) {
+    TTiffBuilder b;
+    b.Big = true;
+    b.Basic(2, 1, 8, 1, 3);
+    std::vector<unsigned> map(768);
+    for (unsigned i = 0; i < 256; ++i) {
+        map[i] = i * 257;              // red
+        map[256 + i] = 0xFFFF;         // green
+        map[512 + i] = (255 - i) << 8; // blue: high byte only
+    }
+    b.Short(320, map);
+    b.Pixels = {0, 200};
+    TTIFFGraphic g;
+    ASSERT_EQ(LoadMessage(g, b.Build()), "");
+    ASSERT_EQ(g.Palette().Count(), 256);
+    EXPECT_EQ(Pixel(g, 1, 0), (std::array<int, 4>{55 * 0xFF00 / 65535, 255, 200, 255}));
+}
+
+TEST(TiffReader, ThunderScanStrips) {
+    TTiffBuilder b;
+    b.Basic(4, 2, 4, 1, 1);
+    b.Short(259, {32809});
+    b.Pixels = {0xC3, 0x03, 0xCF, 0x4C}; // row 0: 3 3 3 3; row 1: 15 15 14 13... cut at 4
+    TTIFFGraphic g;
+    ASSERT_EQ(LoadMessage(g, b.Build()), "");
+    EXPECT_EQ(g.ScanLine(0)[0], 0x33);
+    EXPECT_EQ(g.ScanLine(0)[1], 0x33);
+}
+
+TEST(TiffReader, MalformedFilesFailWithTheReadersMessages) {
+    TTIFFGraphic g;
+    {
+        TTiffBuilder b;
+        b.Basic(0, 2, 8, 1, 1);
+        EXPECT_EQ(LoadMessage(g, b.Build()), Msg(SInvalidImage));
+    }
+    {
+        TTiffBuilder b; // wider than any bitmap may be
+        b.Basic(40000, 2, 8, 1, 1);
+        EXPECT_EQ(LoadMessage(g, b.Build()), Msg(SInvalidImage));
+    }
+    {
+        TTiffBuilder b; // five samples a pixel
+        b.Basic(2, 2, 8, 5, 2);
+        EXPECT_EQ(LoadMessage(g, b.Build()), Msg(SInvalidImage));
+    }
+    {
+        TTiffBuilder b; // separated (CMYK) with only three samples
+        b.Basic(2, 2, 8, 3, 5);
+        EXPECT_EQ(LoadMessage(g, b.Build()), Msg(SInvalidColorFormat));
+    }
+    {
+        TTiffBuilder b; // strips far beyond the file and huge counts stay blank
+        b.Basic(2, 2, 8, 1, 1);
+        b.Short(259, {32773});
+        b.Long(273, {0x7FFFFFF0});
+        b.Long(279, {0xFFFFFFF0});
+        EXPECT_EQ(LoadMessage(g, b.Build()), "");
+        EXPECT_EQ(g.Width(), 2);
+    }
+    {
+        TTiffBuilder b; // a colour map whose offset lies outside the file
+        b.Basic(2, 1, 8, 1, 3);
+        b.Entries[320] = {320, 3, 768, std::vector<Byte>{0xFF, 0xFF, 0xFF, 0x7F}};
+        b.Pixels = {0, 1};
+        EXPECT_EQ(LoadMessage(g, b.Build()), "");
+    }
+    std::vector<Byte> notTiff = {'I', 'I', 43, 0, 8, 0, 0, 0, 0, 0};
+    EXPECT_EQ(LoadMessage(g, notTiff), Msg(SInvalidImage));
+}
+
+TEST(TiffReader, EveryTruncationFailsCleanlyOrLoads) {
+    for (const char* name : {"rgb_zip_planar.tif", "bw_g3.tif", "rgb_jpeg.tif", "pal_none.tif"}) {
+        const std::vector<Byte> file = Fixture(name);
+        for (std::size_t n = 0; n < file.size(); n += 3) {
+            std::vector<Byte> cut(file.begin(), file.begin() + n);
+            TTIFFGraphic g;
+            LoadMessage(g, cut);
+        }
+    }
+}
+
+TEST(TiffReader, AcceptsStreamChecksOrderVersionAndOffset) {
+    TTIFFGraphic g;
+    TBytesStream le(Fixture("rgb_none.tif"));
+    EXPECT_TRUE(g.AcceptsStream(le));
+    EXPECT_EQ(le.Position(), 0);
+    TBytesStream be(Fixture("rgb_none_be.tif"));
+    EXPECT_TRUE(g.AcceptsStream(be));
+    TBytesStream far(std::vector<Byte>{'M', 'M', 0, 42, 0, 0, 1, 0, 0});
+    EXPECT_FALSE(g.AcceptsStream(far)); // first directory beyond the end
+}
+
+namespace {
+// A binary EPS header (30 bytes, little-endian) with a TIFF preview after
+// some PostScript text.
+std::vector<Byte> MakeEps(const std::vector<Byte>& tiff) {
+    std::string ps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 21 11\n";
+    std::vector<Byte> out = {0xC5, 0xD0, 0xD3, 0xC6};
+    auto put32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(Byte(v >> (8 * i)));
+    };
+    put32(30);                       // PostScript offset
+    put32(std::uint32_t(ps.size())); // and length
+    put32(0);                        // no metafile
+    put32(0);
+    put32(30 + std::uint32_t(ps.size())); // TIFF offset
+    put32(std::uint32_t(tiff.size()));    // and length
+    out.push_back(0xFF);                  // checksum: none
+    out.push_back(0xFF);
+    out.insert(out.end(), ps.begin(), ps.end());
+    out.insert(out.end(), tiff.begin(), tiff.end());
+    return out;
+}
+} // namespace
+
+TEST(EpsReader, ReadsTheTiffPreview) {
+    std::vector<Byte> eps = MakeEps(Fixture("rgb_zip.tif"));
+    TEPSGraphic g;
+    TBytesStream s(eps);
+    EXPECT_TRUE(g.AcceptsStream(s));
+    ASSERT_EQ(LoadMessage(g, eps), "");
+    EXPECT_EQ(MaxDifference(g, ReadPNM(Fixture("rgb_none.pnm"))), 0);
+
+    // Behind other data: offsets count from the start of the EPS header.
+    std::vector<Byte> shifted(5, 0);
+    shifted.insert(shifted.end(), eps.begin(), eps.end());
+    TBytesStream t(shifted);
+    t.SetPosition(5);
+    g.LoadFromStream(t);
+    EXPECT_EQ(g.Width(), 21);
+
+    std::vector<Byte> bad = eps;
+    bad[0] = 0;
+    EXPECT_EQ(LoadMessage(g, bad), Msg(SInvalidImage, "EPS"));
+    TBytesStream b(bad);
+    EXPECT_FALSE(g.AcceptsStream(b));
+    std::vector<Byte> noPreview = eps;
+    std::memset(&noPreview[20], 0, 8);
+    EXPECT_EQ(LoadMessage(g, noPreview), Msg(SInvalidImage, "EPS"));
+}
+
+TEST(TiffReader, FilesThatOnceMisbehavedFailCleanly) {
+    const std::filesystem::path dir = DataPath("tiff", "malformed");
+    int seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        SCOPED_TRACE(entry.path().string());
+        TTIFFGraphic g;
+        std::string message = LoadMessage(g, ReadFile(entry.path().string()));
+        EXPECT_TRUE(message.empty() || message.rfind("Ne peux pas charger", 0) == 0 ||
+                    message.rfind("Format de couleur", 0) == 0)
+            << message;
+        ++seen;
+    }
+    EXPECT_GE(seen, 1);
+}
+
+TEST(TiffReader, OddSizedIndicesKeepTheirColourMapEntries) {
+    // 2-bit indices 0..3 against a colour map of four entries.
+    TTiffBuilder b;
+    b.Basic(4, 1, 2, 1, 3);
+    std::vector<unsigned> map = {0,
+                                 0xFFFF,
+                                 0,
+                                 0,
+                                 /* green */ 0,
+                                 0,
+                                 0xFFFF,
+                                 0,
+                                 /* blue */ 0,
+                                 0,
+                                 0,
+                                 0xFFFF};
+    b.Short(320, map);
+    b.Pixels = {0x1B}; // 0 1 2 3
+    TTIFFGraphic g;
+    ASSERT_EQ(LoadMessage(g, b.Build()), "");
+    ASSERT_EQ(g.PixelFormat(), pf8bit);
+    EXPECT_EQ(Pixel(g, 0, 0), (std::array<int, 4>{0, 0, 0, 255}));
+    EXPECT_EQ(Pixel(g, 1, 0), (std::array<int, 4>{0, 0, 255, 255}));
+    EXPECT_EQ(Pixel(g, 2, 0), (std::array<int, 4>{0, 255, 0, 255}));
+    EXPECT_EQ(Pixel(g, 3, 0), (std::array<int, 4>{255, 0, 0, 255}));
+
+    // 12-bit grey is rescaled into an 8-bit bitmap.
+    TTiffBuilder grey;
+    grey.Basic(2, 1, 12, 1, 1);
+    grey.Pixels = {0xFF, 0xF8, 0x00};
+    ASSERT_EQ(LoadMessage(g, grey.Build()), "");
+    EXPECT_EQ(g.PixelFormat(), pf8bit);
+    EXPECT_EQ(g.ScanLine(0)[0], 255);
+    EXPECT_EQ(g.ScanLine(0)[1], 0x800 * 255 / 4095);
+}
