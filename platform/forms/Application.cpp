@@ -1,0 +1,197 @@
+#include "platform/forms/Application.h"
+
+#include "platform/base/FileNames.h"
+#include "platform/forms/Dialogs.h"
+#include "platform/forms/QtBridge.h"
+#include "platform/forms/Screen.h"
+#include "platform/graphics/QtSupport.h"
+#include "platform/system/Thread.h"
+
+#include <filesystem>
+#include <system_error>
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+void InitForms() {
+    if (Application != nullptr) return;
+    if (MainThreadID() == 0) InitThreads();
+    EnsureGuiApplication();
+    Screen = new TScreen(nullptr);
+    Application = new TApplication(nullptr);
+    SetMessageQueueWakeHook([] { BridgeWake(); });
+    SetWakeMainThread([] { BridgeWake(); });
+    BridgeInstallApplicationHooks();
+}
+
+void DoneForms() {
+    SetWakeMainThread(nullptr);
+    SetMessageQueueWakeHook(nullptr);
+    delete Application;
+    Application = nullptr;
+    delete Screen;
+    Screen = nullptr;
+    // Nothing posted for this application may reach the next one.
+    TMsg M;
+    while (PeekMessage(M, nullptr, 0, 0, PM_REMOVE) && M.message != WM_TIMER) {
+    }
+}
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+
+TApplication::~TApplication() {
+    Destroying();
+    DestroyComponents();
+    if (FHandle != nullptr) DeallocateHWnd(FHandle);
+}
+
+std::string TApplication::ExeName() const {
+    std::error_code Ec;
+    const auto P = std::filesystem::read_symlink("/proc/self/exe", Ec);
+    return Ec ? std::string() : P.string();
+}
+
+std::string TApplication::Title() const {
+    if (!FTitle.empty()) return FTitle;
+    return std::filesystem::path(ExeName()).stem().string();
+}
+
+HWND TApplication::Handle() {
+    if (FHandle == nullptr) FHandle = AllocateHWnd([this](TMessage& M) { WndProc(M); });
+    return FHandle;
+}
+
+void TApplication::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_ACTIVATEAPP) {
+        const bool Value = Message.WParam != 0;
+        if (Value == FActive) return;
+        FActive = Value;
+        if (Value && OnActivate) OnActivate(this);
+        if (!Value && OnDeactivate) OnDeactivate(this);
+        // Every top-level window hears of it, as the system tells them all.
+        for (HWND Wnd : TopLevelWindows())
+            SendMessage(Wnd, WM_ACTIVATEAPP, Message.WParam, 0);
+    }
+}
+
+void TApplication::SetApplicationActive(bool Value) {
+    SendMessage(Handle(), WM_ACTIVATEAPP, Value ? 1 : 0, 0);
+}
+
+void TApplication::FormDestroyed(TCustomForm* Form) {
+    if (FMainForm == Form) FMainForm = nullptr;
+}
+
+bool TApplication::ServeSynchronize(int TimeoutMs) {
+    if (GetCurrentThreadId() != MainThreadID()) return false;
+    return CheckSynchronize(TimeoutMs);
+}
+
+bool TApplication::ProcessMessage(TMsg& Msg) {
+    if (!PeekMessage(Msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (Msg.message == WM_QUIT) {
+        FTerminated = true;
+        return true;
+    }
+    bool Handled = false;
+    if (OnMessage) OnMessage(Msg, Handled);
+    if (!Handled) DispatchMessage(Msg);
+    return true;
+}
+
+void TApplication::ProcessMessages() {
+    BridgeProcessEvents();
+    ServeSynchronize(0);
+    TMsg Msg;
+    while (ProcessMessage(Msg)) {
+    }
+}
+
+void TApplication::HandleMessage() {
+    BridgeProcessEvents();
+    TMsg Msg;
+    if (!ProcessMessage(Msg)) Idle();
+}
+
+void TApplication::Idle() {
+    bool Done = true;
+    if (OnIdle) OnIdle(this, Done);
+    if (ServeSynchronize(0)) Done = false;
+    if (!Done || FTerminated) return;
+    if (QueuedMessageCount() > 0) return;
+    const int Due = NextTimerDue();
+    if (Due == 0) return;
+    BridgeWait(Due);
+}
+
+void TApplication::Run() {
+    if (FMainForm == nullptr) return;
+    if (FShowMainForm) FMainForm->Show();
+    while (!FTerminated) {
+        try {
+            HandleMessage();
+        } catch (...) {
+            HandleException(this);
+        }
+    }
+}
+
+void TApplication::Terminate() {
+    PostQuitMessage(0);
+}
+
+void TApplication::HandleException(TObject* Sender) {
+    std::exception_ptr P = std::current_exception();
+    if (!P) return;
+    try {
+        std::rethrow_exception(P);
+    } catch (const EAbort&) {
+    } catch (const Exception& E) {
+        if (OnException)
+            OnException(Sender, E);
+        else
+            ShowException(E);
+    } catch (const std::exception& E) {
+        Exception Wrapped(E.what());
+        if (OnException)
+            OnException(Sender, Wrapped);
+        else
+            ShowException(Wrapped);
+    } catch (...) {
+        Exception Wrapped("Unknown exception");
+        if (OnException)
+            OnException(Sender, Wrapped);
+        else
+            ShowException(Wrapped);
+    }
+}
+
+void TApplication::ShowException(const Exception& E) {
+    std::string Msg = E.Message();
+    if (!Msg.empty() && static_cast<unsigned char>(Msg.back()) > '.') Msg += '.';
+    MessageBox(Msg, Title(), MB_OK | MB_ICONSTOP);
+}
+
+int TApplication::MessageBox(const std::string& Text, const std::string& Caption, int Flags) {
+    return DialogService()->MessageBox(Text, Caption.empty() ? Title() : Caption, Flags);
+}
+
+void TApplication::SetHint(const std::string& Value) {
+    if (Value == FHint) return;
+    FHint = Value;
+    if (OnHint) OnHint(this);
+}
+
+void TApplication::BringToFront() {
+    if (FMainForm != nullptr) FMainForm->BringToFront();
+}
+
+void TApplication::Minimize() {
+    if (FMainForm != nullptr) FMainForm->SetWindowState(wsMinimized);
+    if (OnMinimize) OnMinimize(this);
+}
+
+void TApplication::Restore() {
+    if (FMainForm != nullptr) FMainForm->SetWindowState(wsNormal);
+    if (OnRestore) OnRestore(this);
+}

@@ -1,0 +1,385 @@
+#include "platform/forms/Dialogs.h"
+
+#include "platform/base/Exception.h"
+#include "platform/forms/Application.h"
+#include "platform/graphics/Graphic.h"
+#include "platform/graphics/QtSupport.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <filesystem>
+
+namespace {
+
+const char* ButtonCaption(TMsgDlgBtn B) {
+    switch (B) {
+    case mbYes:
+        return "&Oui";
+    case mbNo:
+        return "&Non";
+    case mbOK:
+        return "OK";
+    case mbCancel:
+        return "Annuler";
+    case mbAbort:
+        return "&Abandonner";
+    case mbRetry:
+        return "&Réessayer";
+    case mbIgnore:
+        return "&Ignorer";
+    case mbAll:
+        return "&Tous";
+    case mbNoToAll:
+        return "N&on à tout";
+    case mbYesToAll:
+        return "O&ui à tout";
+    case mbHelp:
+        return "&Aide";
+    }
+    return "";
+}
+
+int ButtonResult(TMsgDlgBtn B) {
+    switch (B) {
+    case mbYes:
+        return mrYes;
+    case mbNo:
+        return mrNo;
+    case mbOK:
+        return mrOk;
+    case mbCancel:
+        return mrCancel;
+    case mbAbort:
+        return mrAbort;
+    case mbRetry:
+        return mrRetry;
+    case mbIgnore:
+        return mrIgnore;
+    case mbAll:
+        return mrAll;
+    case mbNoToAll:
+        return mrNoToAll;
+    case mbYesToAll:
+        return mrYesToAll;
+    case mbHelp:
+        return mrNone;
+    }
+    return mrNone;
+}
+
+// "Images (*.bmp;*.gif)|*.bmp;*.gif|All|*.*" as Qt name filters.
+QStringList NameFilters(const std::string& Filter) {
+    QStringList Parts = QString::fromStdString(Filter).split('|');
+    QStringList Result;
+    for (int I = 0; I + 1 < Parts.size(); I += 2) {
+        QString Patterns = Parts[I + 1];
+        Patterns.replace(';', ' ');
+        Result << Parts[I] + " (" + Patterns + ")";
+    }
+    return Result;
+}
+
+class TQtDialogService : public TDialogService {
+public:
+    int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                   int) override {
+        EnsureGuiApplication();
+        QMessageBox Box;
+        Box.setWindowTitle(QString::fromStdString(MessageDlgCaption(DlgType)));
+        Box.setText(QString::fromStdString(Msg));
+        switch (DlgType) {
+        case mtWarning:
+            Box.setIcon(QMessageBox::Warning);
+            break;
+        case mtError:
+            Box.setIcon(QMessageBox::Critical);
+            break;
+        case mtInformation:
+            Box.setIcon(QMessageBox::Information);
+            break;
+        case mtConfirmation:
+            Box.setIcon(QMessageBox::Question);
+            break;
+        case mtCustom:
+            break;
+        }
+        std::vector<std::pair<QAbstractButton*, int>> Map;
+        for (int B = mbYes; B <= mbHelp; ++B)
+            if (Buttons.Contains(TMsgDlgBtn(B)))
+                Map.emplace_back(Box.addButton(QString::fromUtf8(ButtonCaption(TMsgDlgBtn(B))),
+                                               QMessageBox::ActionRole),
+                                 ButtonResult(TMsgDlgBtn(B)));
+        Box.exec();
+        for (auto& [Button, Result] : Map)
+            if (Box.clickedButton() == Button) return Result;
+        return mrCancel;
+    }
+
+    int MessageBox(const std::string& Text, const std::string& Caption, int Flags) override {
+        EnsureGuiApplication();
+        QMessageBox Box;
+        Box.setWindowTitle(QString::fromStdString(Caption));
+        Box.setText(QString::fromStdString(Text));
+        switch (Flags & 0xF0) {
+        case MB_ICONHAND:
+            Box.setIcon(QMessageBox::Critical);
+            break;
+        case MB_ICONQUESTION:
+            Box.setIcon(QMessageBox::Question);
+            break;
+        case MB_ICONEXCLAMATION:
+            Box.setIcon(QMessageBox::Warning);
+            break;
+        case MB_ICONASTERISK:
+            Box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
+        }
+        std::vector<int> Ids;
+        switch (Flags & 0xF) {
+        case MB_OKCANCEL:
+            Ids = {IDOK, IDCANCEL};
+            break;
+        case MB_ABORTRETRYIGNORE:
+            Ids = {IDABORT, IDRETRY, IDIGNORE};
+            break;
+        case MB_YESNOCANCEL:
+            Ids = {IDYES, IDNO, IDCANCEL};
+            break;
+        case MB_YESNO:
+            Ids = {IDYES, IDNO};
+            break;
+        case MB_RETRYCANCEL:
+            Ids = {IDRETRY, IDCANCEL};
+            break;
+        default:
+            Ids = {IDOK};
+            break;
+        }
+        static const char* Names[] = {"",           "OK",       "Annuler", "&Abandonner",
+                                      "&Réessayer", "&Ignorer", "&Oui",    "&Non"};
+        std::vector<std::pair<QAbstractButton*, int>> Map;
+        for (int Id : Ids)
+            Map.emplace_back(Box.addButton(QString::fromUtf8(Names[Id]), QMessageBox::ActionRole),
+                             Id);
+        Box.exec();
+        for (auto& [Button, Id] : Map)
+            if (Box.clickedButton() == Button) return Id;
+        return Ids.size() == 1 ? IDOK : IDCANCEL;
+    }
+
+    TFileDialogAnswer FileDialog(const TFileDialogRequest& R) override {
+        EnsureGuiApplication();
+        QFileDialog Dialog;
+        Dialog.setWindowTitle(QString::fromStdString(R.Title));
+        Dialog.setAcceptMode(R.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        if (R.Save)
+            Dialog.setFileMode(QFileDialog::AnyFile);
+        else if (R.Options.Contains(ofAllowMultiSelect))
+            Dialog.setFileMode(QFileDialog::ExistingFiles);
+        else if (R.Options.Contains(ofFileMustExist))
+            Dialog.setFileMode(QFileDialog::ExistingFile);
+        else
+            Dialog.setFileMode(QFileDialog::AnyFile);
+        if (!R.InitialDir.empty()) Dialog.setDirectory(QString::fromStdString(R.InitialDir));
+        if (!R.FileName.empty()) Dialog.selectFile(QString::fromStdString(R.FileName));
+        const QStringList Filters = NameFilters(R.Filter);
+        if (!Filters.isEmpty()) {
+            Dialog.setNameFilters(Filters);
+            if (R.FilterIndex >= 1 && R.FilterIndex <= Filters.size())
+                Dialog.selectNameFilter(Filters[R.FilterIndex - 1]);
+        }
+        if (R.Save && !R.Options.Contains(ofOverwritePrompt))
+            Dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        TFileDialogAnswer A;
+        A.FilterIndex = R.FilterIndex;
+        if (Dialog.exec() != QDialog::Accepted) return A;
+        A.Accepted = true;
+        for (const QString& F : Dialog.selectedFiles())
+            A.Files.push_back(F.toStdString());
+        const int Index = int(Filters.indexOf(Dialog.selectedNameFilter()));
+        if (Index >= 0) A.FilterIndex = Index + 1;
+        A.Accepted = !A.Files.empty();
+        return A;
+    }
+
+    bool ColorDialog(TColor& Color) override {
+        EnsureGuiApplication();
+        const std::int32_t Rgb = ColorToRGB(Color);
+        const QColor C =
+            QColorDialog::getColor(QColor(Rgb & 0xFF, (Rgb >> 8) & 0xFF, (Rgb >> 16) & 0xFF));
+        if (!C.isValid()) return false;
+        Color = TColor(C.red() | (C.green() << 8) | (C.blue() << 16));
+        return true;
+    }
+
+    bool FontDialog(TFont& Font) override {
+        EnsureGuiApplication();
+        bool Ok = false;
+        QFont Initial(QString::fromStdString(Font.Name()), Font.Size());
+        const QFont F = QFontDialog::getFont(&Ok, Initial);
+        if (!Ok) return false;
+        Font.SetName(F.family().toStdString());
+        if (F.pointSize() > 0) Font.SetSize(F.pointSize());
+        return true;
+    }
+};
+
+TDialogService* GInstalled = nullptr;
+
+TDialogService* QtService() {
+    static TDialogService* S = new TQtDialogService;
+    return S;
+}
+
+bool OnlyOk(TMsgDlgButtons B) {
+    return B == TMsgDlgButtons{mbOK};
+}
+
+} // namespace
+
+TDialogService* DialogService() {
+    return GInstalled != nullptr ? GInstalled : QtService();
+}
+void SetDialogService(TDialogService* Service) {
+    GInstalled = Service;
+}
+
+TDialogServiceScope::TDialogServiceScope(TDialogService* Service) : FPrevious(GInstalled) {
+    GInstalled = Service;
+}
+TDialogServiceScope::~TDialogServiceScope() {
+    GInstalled = FPrevious;
+}
+
+std::string MessageDlgCaption(TMsgDlgType DlgType) {
+    switch (DlgType) {
+    case mtWarning:
+        return "Avertissement";
+    case mtError:
+        return "Erreur";
+    case mtInformation:
+        return "Information";
+    case mtConfirmation:
+        return "Confirmation";
+    case mtCustom:
+        break;
+    }
+    return Application != nullptr ? Application->Title() : std::string();
+}
+
+int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx) {
+    return DialogService()->MessageDlg(Msg, DlgType, Buttons, HelpCtx);
+}
+
+void ShowMessage(const std::string& Msg) {
+    MessageDlg(Msg, mtCustom, {mbOK}, 0);
+}
+
+int TScriptedDialogService::MessageDlg(const std::string& Msg, TMsgDlgType DlgType,
+                                       TMsgDlgButtons Buttons, int) {
+    TCall C;
+    C.Kind = "MessageDlg";
+    C.Text = Msg;
+    C.Caption = MessageDlgCaption(DlgType);
+    C.DlgType = DlgType;
+    C.Buttons = Buttons;
+    Calls.push_back(C);
+    if (Answers.empty()) {
+        if (OnlyOk(Buttons)) return mrOk;
+        throw EInvalidOperation("Unexpected message dialog: " + Msg);
+    }
+    const int A = Answers.front();
+    Answers.pop_front();
+    return A;
+}
+
+int TScriptedDialogService::MessageBox(const std::string& Text, const std::string& Caption,
+                                       int Flags) {
+    TCall C;
+    C.Kind = "MessageBox";
+    C.Text = Text;
+    C.Caption = Caption;
+    C.Flags = Flags;
+    Calls.push_back(C);
+    if (Answers.empty()) {
+        if ((Flags & 0xF) == MB_OK) return IDOK;
+        throw EInvalidOperation("Unexpected message box: " + Text);
+    }
+    const int A = Answers.front();
+    Answers.pop_front();
+    return A;
+}
+
+TFileDialogAnswer TScriptedDialogService::FileDialog(const TFileDialogRequest& Request) {
+    TCall C;
+    C.Kind = "FileDialog";
+    C.Caption = Request.Title;
+    C.File = Request;
+    Calls.push_back(C);
+    if (FileAnswers.empty()) throw EInvalidOperation("Unexpected file dialog: " + Request.Title);
+    TFileDialogAnswer A = FileAnswers.front();
+    FileAnswers.pop_front();
+    return A;
+}
+
+bool TScriptedDialogService::ColorDialog(TColor& Color) {
+    TCall C;
+    C.Kind = "ColorDialog";
+    Calls.push_back(C);
+    if (ColorAnswers.empty()) throw EInvalidOperation("Unexpected colour dialog");
+    const TColor A = ColorAnswers.front();
+    ColorAnswers.pop_front();
+    if (A == clNone) return false;
+    Color = A;
+    return true;
+}
+
+bool TScriptedDialogService::FontDialog(TFont& Font) {
+    TCall C;
+    C.Kind = "FontDialog";
+    Calls.push_back(C);
+    if (FontAnswers.empty()) throw EInvalidOperation("Unexpected font dialog");
+    const std::string A = FontAnswers.front();
+    FontAnswers.pop_front();
+    if (A.empty()) return false;
+    Font.SetName(A);
+    return true;
+}
+
+bool TOpenDialog::Execute() {
+    TFileDialogRequest R;
+    R.Save = IsSave();
+    R.Title = Title;
+    R.Filter = Filter;
+    R.FilterIndex = FilterIndex;
+    R.FileName = FileName;
+    R.InitialDir = InitialDir;
+    R.DefaultExt = DefaultExt;
+    R.Options = Options;
+    TFileDialogAnswer A = DialogService()->FileDialog(R);
+    if (!A.Accepted || A.Files.empty()) return false;
+    if (!DefaultExt.empty()) {
+        for (std::string& F : A.Files) {
+            std::string Ext = DefaultExt[0] == '.' ? DefaultExt.substr(1) : DefaultExt;
+            if (std::filesystem::path(F).extension().empty()) F += "." + Ext;
+        }
+    }
+    Files = A.Files;
+    FileName = Files.front();
+    FilterIndex = A.FilterIndex;
+    return true;
+}
+
+TOpenPictureDialog::TOpenPictureDialog(TComponent* AOwner) : TOpenDialog(AOwner) {
+    Filter = GraphicFilter();
+}
+
+TSavePictureDialog::TSavePictureDialog(TComponent* AOwner) : TSaveDialog(AOwner) {
+    Filter = GraphicFilter();
+}

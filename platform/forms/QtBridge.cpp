@@ -1,0 +1,624 @@
+#include "platform/forms/QtBridge.h"
+
+#include "platform/forms/Application.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/Screen.h"
+#include "platform/graphics/QtSupport.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QRegion>
+#include <QScreen>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWidget>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+// The translation being run: DefaultHandler marks it to be passed on.
+struct TTranslation {
+    TWinControl* Control;
+    UINT Msg;
+    bool PassOn;
+    TTranslation* Outer;
+};
+TTranslation* GTranslation = nullptr;
+int GEventDepth = 0;
+bool GOverrideCursor = false;
+
+class TQtWindow : public QWidget {
+public:
+    TQtWindow(TWinControl* Control, QWidget* Parent) : QWidget(Parent), FControl(Control) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+    void Detach() { FControl = nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (FControl == nullptr) return;
+        const TPixelSurface& S = FControl->BufferSurface();
+        if (!S.Valid()) return;
+        QPainter P(this);
+        P.drawImage(0, 0, QImage(S.Bits, S.Width, S.Height, S.Stride, QImage::Format_RGB32));
+    }
+    bool focusNextPrevChild(bool) override { return false; } // Tab is the forms' business
+
+private:
+    TWinControl* FControl;
+};
+
+class TEventFilter : public QObject {
+public:
+    TEventFilter(QWidget* Widget, TWinControl* Control) : QObject(Widget), FControl(Control) {}
+    void Detach() { FControl = nullptr; }
+    TWinControl* Control() const { return FControl; }
+
+    bool eventFilter(QObject* Watched, QEvent* E) override;
+
+private:
+    // Sends one message; true when the control let it reach DefaultHandler.
+    bool Send(UINT Msg, WPARAM W, LPARAM L) {
+        TTranslation T{FControl, Msg, false, GTranslation};
+        GTranslation = &T;
+        try {
+            FControl->Perform(Msg, W, L);
+        } catch (...) {
+            GTranslation = T.Outer;
+            if (Application != nullptr) Application->HandleException(FControl);
+            return false;
+        }
+        GTranslation = T.Outer;
+        return T.PassOn;
+    }
+    bool Mouse(QMouseEvent* M, QEvent::Type Type);
+
+    TWinControl* FControl;
+};
+
+WPARAM KeyFlags(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Mods) {
+    WPARAM W = 0;
+    if (Buttons & Qt::LeftButton) W |= MK_LBUTTON;
+    if (Buttons & Qt::RightButton) W |= MK_RBUTTON;
+    if (Buttons & Qt::MiddleButton) W |= MK_MBUTTON;
+    if (Mods & Qt::ShiftModifier) W |= MK_SHIFT;
+    if (Mods & Qt::ControlModifier) W |= MK_CONTROL;
+    return W;
+}
+
+void NoteModifiers(Qt::KeyboardModifiers Mods) {
+    TShiftState S;
+    if (Mods & Qt::ShiftModifier) S.Include(ssShift);
+    if (Mods & Qt::ControlModifier) S.Include(ssCtrl);
+    if (Mods & Qt::AltModifier) S.Include(ssAlt);
+    SetKeyboardShiftState(S);
+}
+
+bool TEventFilter::Mouse(QMouseEvent* M, QEvent::Type Type) {
+    NoteModifiers(M->modifiers());
+    const QPoint P = M->position().toPoint();
+    const LPARAM L = MakeLParam(P.x(), P.y());
+    const WPARAM W = KeyFlags(M->buttons(), M->modifiers());
+    UINT Msg = WM_MOUSEMOVE;
+    const Qt::MouseButton B = M->button();
+    if (Type == QEvent::MouseButtonPress)
+        Msg = B == Qt::RightButton    ? WM_RBUTTONDOWN
+              : B == Qt::MiddleButton ? WM_MBUTTONDOWN
+                                      : WM_LBUTTONDOWN;
+    else if (Type == QEvent::MouseButtonRelease)
+        Msg = B == Qt::RightButton    ? WM_RBUTTONUP
+              : B == Qt::MiddleButton ? WM_MBUTTONUP
+                                      : WM_LBUTTONUP;
+    else if (Type == QEvent::MouseButtonDblClick)
+        Msg = B == Qt::RightButton    ? WM_RBUTTONDBLCLK
+              : B == Qt::MiddleButton ? WM_MBUTTONDBLCLK
+                                      : WM_LBUTTONDBLCLK;
+    return !Send(Msg, W, L);
+}
+
+bool TEventFilter::eventFilter(QObject* Watched, QEvent* E) {
+    if (FControl == nullptr || Watched != parent()) return false;
+    auto* Widget = static_cast<QWidget*>(Watched);
+    struct TDepth {
+        TDepth() { ++GEventDepth; }
+        ~TDepth() { --GEventDepth; }
+    } Depth;
+    switch (E->type()) {
+    case QEvent::Paint:
+        // A wrapped native widget paints itself; only plain windows show
+        // the control's buffer.
+        if (dynamic_cast<TQtWindow*>(Widget) == nullptr) return false;
+        try {
+            FControl->PaintPending();
+        } catch (...) {
+            if (Application != nullptr) Application->HandleException(FControl);
+        }
+        return false;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+        return Mouse(static_cast<QMouseEvent*>(E), E->type());
+    case QEvent::Wheel: {
+        auto* Wh = static_cast<QWheelEvent*>(E);
+        const QPoint G = Wh->globalPosition().toPoint();
+        const WPARAM W = (WPARAM(Word(std::int16_t(Wh->angleDelta().y()))) << 16) |
+                         KeyFlags(Wh->buttons(), Wh->modifiers());
+        return !Send(WM_MOUSEWHEEL, W, MakeLParam(G.x(), G.y()));
+    }
+    case QEvent::Enter:
+        Send(CM_MOUSEENTER, 0, 0);
+        return false;
+    case QEvent::Leave:
+        Send(CM_MOUSELEAVE, 0, 0);
+        return false;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        auto* K = static_cast<QKeyEvent*>(E);
+        NoteModifiers(K->modifiers());
+        const Word VK = BridgeVirtualKey(K->key());
+        const bool Alt = (K->modifiers() & Qt::AltModifier) != 0;
+        const bool Down = E->type() == QEvent::KeyPress;
+        bool Pass = true;
+        if (VK != 0)
+            Pass = Send(Down ? (Alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (Alt ? WM_SYSKEYUP : WM_KEYUP),
+                        VK, 0);
+        if (Pass && Down && FControl != nullptr) {
+            for (char32_t Ch : K->text().toUcs4())
+                if (Ch >= 0x20 || Ch == 8 || Ch == 9 || Ch == 13 || Ch == 27)
+                    if (!Send(WM_CHAR, WPARAM(Ch), 0)) Pass = false;
+        }
+        return !Pass;
+    }
+    case QEvent::FocusIn:
+        NotifyNativeFocus(FControl, true);
+        return false;
+    case QEvent::FocusOut:
+        NotifyNativeFocus(FControl, false);
+        return false;
+    case QEvent::Resize:
+    case QEvent::Move: {
+        const QRect G = Widget->geometry();
+        int L = FControl->Left(), T = FControl->Top();
+        if (Widget->isWindow()) {
+            L = G.x();
+            T = G.y();
+        }
+        try {
+            FControl->NativeBoundsChanged(L, T, G.width(), G.height());
+        } catch (...) {
+            if (Application != nullptr) Application->HandleException(FControl);
+        }
+        return false;
+    }
+    case QEvent::Close:
+        E->ignore();
+        Send(WM_CLOSE, 0, 0);
+        return true;
+    case QEvent::WindowActivate:
+        Send(WM_NCACTIVATE, 1, 0);
+        if (FControl != nullptr) Send(WM_ACTIVATE, WA_ACTIVE, 0);
+        return false;
+    case QEvent::WindowDeactivate:
+        Send(WM_NCACTIVATE, 0, 0);
+        if (FControl != nullptr) Send(WM_ACTIVATE, WA_INACTIVE, 0);
+        return false;
+    default:
+        return false;
+    }
+}
+
+TEventFilter* FilterOf(QWidget* W) {
+    for (QObject* O : W->children())
+        if (auto* F = dynamic_cast<TEventFilter*>(O)) return F;
+    return nullptr;
+}
+
+Qt::CursorShape ShapeOf(TCursor C) {
+    switch (C) {
+    case crNone:
+        return Qt::BlankCursor;
+    case crCross:
+        return Qt::CrossCursor;
+    case crIBeam:
+        return Qt::IBeamCursor;
+    case crSizeNESW:
+        return Qt::SizeBDiagCursor;
+    case crSizeNS:
+        return Qt::SizeVerCursor;
+    case crSizeNWSE:
+        return Qt::SizeFDiagCursor;
+    case crSizeWE:
+        return Qt::SizeHorCursor;
+    case crUpArrow:
+        return Qt::UpArrowCursor;
+    case crHourGlass:
+    case crSQLWait:
+        return Qt::WaitCursor;
+    case crDrag:
+    case crMultiDrag:
+        return Qt::DragCopyCursor;
+    case crNoDrop:
+    case crNo:
+        return Qt::ForbiddenCursor;
+    case crHSplit:
+        return Qt::SplitHCursor;
+    case crVSplit:
+        return Qt::SplitVCursor;
+    case crAppStart:
+        return Qt::BusyCursor;
+    case crHelp:
+        return Qt::WhatsThisCursor;
+    case crHandPoint:
+        return Qt::PointingHandCursor;
+    case crSizeAll:
+        return Qt::SizeAllCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+QCursor CursorOf(TCursor C) {
+    TCursorImage Image;
+    HCURSOR H = Screen != nullptr ? Screen->Cursors(C) : SystemCursor(C);
+    if (!GetCursorImage(H, Image)) return QCursor(Qt::ArrowCursor);
+    if (Image.Pixels.empty()) return QCursor(ShapeOf(Image.Shape));
+    QImage Img(reinterpret_cast<const uchar*>(Image.Pixels.data()), Image.Width, Image.Height,
+               Image.Width * 4, QImage::Format_ARGB32);
+    return QCursor(QPixmap::fromImage(Img.copy()), Image.HotX, Image.HotY);
+}
+
+} // namespace
+
+QWidget* BridgeCreatePlainWindow(TWinControl* Control, const TCreateParams&, QWidget* Parent) {
+    return new TQtWindow(Control, Parent);
+}
+
+void BridgeAttach(QWidget* W, TWinControl* Control, const TCreateParams& P) {
+    if (W->parentWidget() == nullptr) {
+        Qt::WindowFlags Flags = Qt::Window;
+        if (P.ExStyle & WS_EX_TOOLWINDOW)
+            Flags = Qt::Tool;
+        else if (P.ExStyle & WS_EX_DLGMODALFRAME)
+            Flags = Qt::Dialog;
+        if ((P.Style & WS_POPUP) && !(P.Style & WS_CAPTION)) Flags |= Qt::FramelessWindowHint;
+        if (P.ExStyle & WS_EX_TOPMOST) Flags |= Qt::WindowStaysOnTopHint;
+        if (P.ExStyle & WS_EX_NOACTIVATE) {
+            Flags |= Qt::WindowDoesNotAcceptFocus;
+            W->setAttribute(Qt::WA_ShowWithoutActivating);
+        }
+        W->setWindowFlags(Flags);
+        W->setWindowTitle(QString::fromStdString(P.Caption));
+    }
+    W->setMouseTracking(true);
+    W->setFocusPolicy((P.Style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+    W->setEnabled((P.Style & WS_DISABLED) == 0);
+    W->setGeometry(P.X, P.Y, P.Width, P.Height);
+    if (Control->Cursor() != crDefault) W->setCursor(CursorOf(Control->Cursor()));
+    W->installEventFilter(new TEventFilter(W, Control));
+}
+
+void BridgeDeleteWidget(QWidget* W) {
+    if (W == nullptr) return;
+    if (TEventFilter* F = FilterOf(W)) F->Detach();
+    if (auto* Plain = dynamic_cast<TQtWindow*>(W)) Plain->Detach();
+    W->hide();
+    if (GEventDepth > 0) {
+        W->setParent(nullptr);
+        W->deleteLater();
+    } else {
+        delete W;
+    }
+}
+
+void BridgeSetGeometry(QWidget* W, const TWinControl* C) {
+    W->setGeometry(C->Left(), C->Top(), C->Width(), C->Height());
+}
+
+void BridgeSetVisible(QWidget* W, bool Visible) {
+    if (W->isVisible() != Visible) W->setVisible(Visible);
+}
+
+void BridgeSetEnabled(QWidget* W, bool Enabled) {
+    W->setEnabled(Enabled);
+}
+void BridgeSetTitle(QWidget* W, const std::string& Title) {
+    W->setWindowTitle(QString::fromStdString(Title));
+}
+
+void BridgeSetCursor(QWidget* W, TCursor Cursor) {
+    if (Cursor == crDefault)
+        W->unsetCursor();
+    else
+        W->setCursor(CursorOf(Cursor));
+}
+
+void BridgeSetOverrideCursor(TCursor Cursor) {
+    if (GOverrideCursor) QApplication::restoreOverrideCursor();
+    GOverrideCursor = Cursor != crDefault;
+    if (GOverrideCursor) QApplication::setOverrideCursor(CursorOf(Cursor));
+}
+
+void BridgeUpdate(QWidget* W) {
+    W->update();
+}
+void BridgeSetFocus(QWidget* W) {
+    W->setFocus(Qt::OtherFocusReason);
+}
+
+void BridgeRaise(QWidget* W, bool Top) {
+    // The offscreen platform keeps no stacking order of windows.
+    if (W->isWindow() && QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    if (Top) {
+        W->raise();
+        if (W->isWindow() && W->isVisible()) W->activateWindow();
+    } else {
+        W->lower();
+    }
+}
+
+void BridgeSetModal(QWidget* W, bool Modal) {
+    const Qt::WindowModality Wanted = Modal ? Qt::ApplicationModal : Qt::NonModal;
+    if (W == nullptr || !W->isWindow() || W->windowModality() == Wanted) return;
+    const bool WasVisible = W->isVisible();
+    if (WasVisible) W->hide();
+    W->setWindowModality(Wanted);
+    if (WasVisible) W->show();
+}
+
+void BridgeSetSizeLimits(QWidget* W, int MinWidth, int MinHeight, int MaxWidth, int MaxHeight) {
+    W->setMinimumSize(std::clamp(MinWidth, 0, BridgeMaxWindowSize),
+                      std::clamp(MinHeight, 0, BridgeMaxWindowSize));
+    W->setMaximumSize(std::clamp(MaxWidth, 0, BridgeMaxWindowSize),
+                      std::clamp(MaxHeight, 0, BridgeMaxWindowSize));
+}
+
+void BridgeSetWindowState(QWidget* W, int State) {
+    const Qt::WindowStates S = State == 1   ? Qt::WindowMinimized
+                               : State == 2 ? Qt::WindowMaximized
+                                            : Qt::WindowNoState;
+    if (W->isWindow()) W->setWindowState(S);
+}
+
+void BridgeDefaultHandler(TWinControl* Control, TMessage& Message) {
+    for (TTranslation* T = GTranslation; T != nullptr; T = T->Outer) {
+        if (T->Control == Control && T->Msg == Message.Msg) {
+            T->PassOn = true;
+            return;
+        }
+    }
+}
+
+void BridgeWake() {
+    if (QCoreApplication* App = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            App, [] {}, Qt::QueuedConnection);
+}
+
+void BridgeWait(int TimeoutMs) {
+    EnsureGuiApplication();
+    QTimer Timer;
+    Timer.setSingleShot(true);
+    if (TimeoutMs >= 0) Timer.start(TimeoutMs);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void BridgeProcessEvents() {
+    EnsureGuiApplication();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (GEventDepth == 0) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void BridgeInstallApplicationHooks() {
+    auto* App = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (App == nullptr) return;
+    static bool Installed = false;
+    if (Installed) return;
+    Installed = true;
+    QObject::connect(App, &QGuiApplication::applicationStateChanged, App,
+                     [](Qt::ApplicationState State) {
+                         if (Application != nullptr)
+                             Application->SetApplicationActive(State == Qt::ApplicationActive);
+                     });
+}
+
+TRect BridgeScreenRect(bool WorkArea) {
+    EnsureGuiApplication();
+    QScreen* S = QGuiApplication::primaryScreen();
+    if (S == nullptr) return {0, 0, 1024, 768};
+    const QRect R = WorkArea ? S->availableGeometry() : S->geometry();
+    return {R.left(), R.top(), R.left() + R.width(), R.top() + R.height()};
+}
+
+std::vector<std::string> BridgeFontFamilies() {
+    EnsureGuiApplication();
+    std::vector<std::string> Result;
+    for (const QString& F : QFontDatabase::families())
+        Result.push_back(F.toStdString());
+    return Result;
+}
+
+Word BridgeVirtualKey(int K) {
+    if ((K >= Qt::Key_A && K <= Qt::Key_Z) || (K >= Qt::Key_0 && K <= Qt::Key_9)) return Word(K);
+    if (K >= Qt::Key_F1 && K <= Qt::Key_F24) return Word(VK_F1 + (K - Qt::Key_F1));
+    switch (K) {
+    case Qt::Key_Backspace:
+        return VK_BACK;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Shift:
+        return VK_SHIFT;
+    case Qt::Key_Control:
+        return VK_CONTROL;
+    case Qt::Key_Alt:
+        return VK_MENU;
+    case Qt::Key_Pause:
+        return VK_PAUSE;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Space:
+        return VK_SPACE;
+    case Qt::Key_PageUp:
+        return VK_PRIOR;
+    case Qt::Key_PageDown:
+        return VK_NEXT;
+    case Qt::Key_End:
+        return VK_END;
+    case Qt::Key_Home:
+        return VK_HOME;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Down:
+        return VK_DOWN;
+    case Qt::Key_Insert:
+        return VK_INSERT;
+    case Qt::Key_Delete:
+        return VK_DELETE;
+    case Qt::Key_Asterisk:
+        return VK_MULTIPLY;
+    case Qt::Key_Plus:
+        return VK_ADD;
+    case Qt::Key_Minus:
+        return VK_SUBTRACT;
+    case Qt::Key_Slash:
+        return VK_DIVIDE;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+int QtKeyOf(Word VK) {
+    if ((VK >= 'A' && VK <= 'Z') || (VK >= '0' && VK <= '9')) return VK;
+    static const int Candidates[] = {
+        Qt::Key_Backspace, Qt::Key_Tab,   Qt::Key_Return, Qt::Key_Shift,  Qt::Key_Control,
+        Qt::Key_Alt,       Qt::Key_Pause, Qt::Key_Escape, Qt::Key_Space,  Qt::Key_PageUp,
+        Qt::Key_PageDown,  Qt::Key_End,   Qt::Key_Home,   Qt::Key_Left,   Qt::Key_Up,
+        Qt::Key_Right,     Qt::Key_Down,  Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Asterisk,
+        Qt::Key_Plus,      Qt::Key_Minus, Qt::Key_Slash};
+    for (int K : Candidates)
+        if (BridgeVirtualKey(K) == VK) return K;
+    if (VK >= VK_F1 && VK <= VK_F1 + 23) return Qt::Key_F1 + (VK - VK_F1);
+    return Qt::Key_unknown;
+}
+
+} // namespace
+
+bool GrabNativeWindow(TWinControl* Control, std::vector<std::uint32_t>& Pixels, int& Width,
+                      int& Height) {
+    QWidget* W = Control != nullptr ? Control->NativeWidget() : nullptr;
+    if (W == nullptr) return false;
+    const QImage Img = W->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    Width = Img.width();
+    Height = Img.height();
+    Pixels.assign(std::size_t(Width) * std::size_t(Height), 0);
+    for (int Y = 0; Y < Height; ++Y) {
+        const auto* Row = reinterpret_cast<const std::uint32_t*>(Img.constScanLine(Y));
+        for (int X = 0; X < Width; ++X)
+            Pixels[std::size_t(Y) * std::size_t(Width) + std::size_t(X)] = Row[X] & 0xFFFFFF;
+    }
+    return true;
+}
+
+void SendNativeMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys) {
+    QWidget* W = Control->NativeWidget();
+    if (W == nullptr) return;
+    QEvent::Type Type = QEvent::MouseMove;
+    Qt::MouseButton Button = Qt::NoButton;
+    switch (Msg) {
+    case WM_LBUTTONDOWN:
+        Type = QEvent::MouseButtonPress;
+        Button = Qt::LeftButton;
+        break;
+    case WM_LBUTTONUP:
+        Type = QEvent::MouseButtonRelease;
+        Button = Qt::LeftButton;
+        break;
+    case WM_LBUTTONDBLCLK:
+        Type = QEvent::MouseButtonDblClick;
+        Button = Qt::LeftButton;
+        break;
+    case WM_RBUTTONDOWN:
+        Type = QEvent::MouseButtonPress;
+        Button = Qt::RightButton;
+        break;
+    case WM_RBUTTONUP:
+        Type = QEvent::MouseButtonRelease;
+        Button = Qt::RightButton;
+        break;
+    default:
+        break;
+    }
+    Qt::MouseButtons Buttons;
+    if (Keys & MK_LBUTTON) Buttons |= Qt::LeftButton;
+    if (Keys & MK_RBUTTON) Buttons |= Qt::RightButton;
+    Qt::KeyboardModifiers Mods;
+    if (Keys & MK_SHIFT) Mods |= Qt::ShiftModifier;
+    if (Keys & MK_CONTROL) Mods |= Qt::ControlModifier;
+    const QPointF Local(P.X, P.Y);
+    QMouseEvent E(Type, Local, W->mapToGlobal(Local), Button, Buttons, Mods);
+    QCoreApplication::sendEvent(W, &E);
+}
+
+void SendNativeKey(TWinControl* Control, bool Down, Word VK, const std::string& Text) {
+    QWidget* W = Control->NativeWidget();
+    if (W == nullptr) return;
+    QKeyEvent E(Down ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyOf(VK), Qt::NoModifier,
+                QString::fromStdString(Text));
+    QCoreApplication::sendEvent(W, &E);
+}
+
+void SendNativeClose(TWinControl* Control) {
+    QWidget* W = Control->NativeWidget();
+    if (W == nullptr) return;
+    QCloseEvent E;
+    QCoreApplication::sendEvent(W, &E);
+}
+
+bool SetWindowMask(TWinControl* Control, int Width, int Height,
+                   const std::vector<std::uint8_t>& Inside) {
+    QWidget* W = Control != nullptr ? Control->NativeWidget() : nullptr;
+    if (W == nullptr) return false;
+    if (Inside.empty()) {
+        W->clearMask();
+        return true;
+    }
+    if (Width <= 0 || Height <= 0 || std::int64_t(Width) * Height != std::int64_t(Inside.size()))
+        return false;
+    QRegion Region;
+    // One rectangle per run of inside pixels of a row.
+    for (int Y = 0; Y < Height; ++Y) {
+        const std::uint8_t* Row = Inside.data() + std::size_t(Y) * std::size_t(Width);
+        for (int X = 0; X < Width;) {
+            if (Row[X] == 0) {
+                ++X;
+                continue;
+            }
+            int End = X;
+            while (End < Width && Row[End] != 0)
+                ++End;
+            Region += QRect(X, Y, End - X, 1);
+            X = End;
+        }
+    }
+    W->setMask(Region);
+    return true;
+}
