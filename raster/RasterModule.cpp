@@ -3,6 +3,7 @@
 #include "raster/Color32.h"
 #include "raster/RasterBlend.h"
 #include "raster/RasterCore.h"
+#include "raster/RasterImage.h"
 #include "raster/RasterKernelResamplers.h"
 #include "raster/RasterKernels.h"
 #include "raster/RasterLowLevel.h"
@@ -23,6 +24,7 @@ void InitRasterModules() {
     RegisterKernels();
     BuildGammaTable(0.7);
     InitRasterCore();
+    RegisterImage32Classes();
     GInitialized = true;
 }
 
