@@ -1,0 +1,761 @@
+#include "platform/forms/Menus.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QWidget>
+#include <QWidgetAction>
+
+#include "platform/base/Text.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/graphics/Bitmap.h"
+
+// ---- Shortcuts -------------------------------------------------------------
+
+namespace {
+
+struct TKeyName {
+    Word Key;
+    const char* Name;
+};
+
+constexpr TKeyName KeyNames[] = {
+    {VK_BACK, "BkSp"}, {0x09, "Tab"},   {VK_ESCAPE, "Esc"}, {VK_RETURN, "Enter"}, {0x20, "Space"},
+    {0x21, "PgUp"},    {0x22, "PgDn"},  {0x23, "End"},      {0x24, "Home"},       {0x25, "Left"},
+    {0x26, "Up"},      {0x27, "Right"}, {0x28, "Down"},     {0x2D, "Ins"},        {0x2E, "Del"},
+};
+
+std::string KeyName(Word Key) {
+    if ((Key >= '0' && Key <= '9') || (Key >= 'A' && Key <= 'Z')) return std::string(1, char(Key));
+    if (Key >= VK_F1 && Key <= VK_F1 + 23) return "F" + std::to_string(Key - VK_F1 + 1);
+    for (const TKeyName& K : KeyNames)
+        if (K.Key == Key) return K.Name;
+    return "";
+}
+
+} // namespace
+
+TShortCut ShortCut(Word Key, TShiftState Shift) {
+    if (Key & 0xFF00) return 0;
+    TShortCut R = Key;
+    if (Shift.Contains(ssShift)) R |= scShift;
+    if (Shift.Contains(ssCtrl)) R |= scCtrl;
+    if (Shift.Contains(ssAlt)) R |= scAlt;
+    return R;
+}
+
+void ShortCutToKey(TShortCut SC, Word& Key, TShiftState& Shift) {
+    Key = SC & 0xFF;
+    Shift = {};
+    if (SC & scShift) Shift.Include(ssShift);
+    if (SC & scCtrl) Shift.Include(ssCtrl);
+    if (SC & scAlt) Shift.Include(ssAlt);
+}
+
+std::string ShortCutToText(TShortCut SC) {
+    const std::string Name = KeyName(SC & 0xFF);
+    if (Name.empty()) return "";
+    std::string R;
+    if (SC & scShift) R += "Shift+";
+    if (SC & scCtrl) R += "Ctrl+";
+    if (SC & scAlt) R += "Alt+";
+    return R + Name;
+}
+
+TShortCut TextToShortCut(const std::string& Text) {
+    std::string_view Rest = Text;
+    TShortCut Mods = 0;
+    for (bool Found = true; Found;) {
+        Found = false;
+        for (auto [Prefix, Bit] :
+             {std::pair{"Shift+", scShift}, std::pair{"Ctrl+", scCtrl}, std::pair{"Alt+", scAlt}}) {
+            const std::size_t N = std::char_traits<char>::length(Prefix);
+            if (Rest.size() > N && SameText(Rest.substr(0, N), Prefix)) {
+                Mods |= Bit;
+                Rest.remove_prefix(N);
+                Found = true;
+            }
+        }
+    }
+    // Only the 256 key codes are candidates: a linear search is enough.
+    for (int Key = 1; Key < 256; ++Key) {
+        const std::string Name = KeyName(Word(Key));
+        if (!Name.empty() && SameText(Name, Rest)) return TShortCut(Key | Mods);
+    }
+    return 0;
+}
+
+// ---- Command ids -----------------------------------------------------------
+
+namespace {
+
+// Leaked on purpose: items may outlive any order of static destruction.
+std::unordered_map<Word, TMenuItem*>& Commands() {
+    static auto* Map = new std::unordered_map<Word, TMenuItem*>;
+    return *Map;
+}
+
+Word AllocateCommand(TMenuItem* Item) {
+    static Word Next = 0;
+    auto& Map = Commands();
+    for (int Tries = 0; Tries < 0x10000; ++Tries) {
+        Next = Word(Next + 1);
+        if (Next != 0 && Map.find(Next) == Map.end()) {
+            Map[Next] = Item;
+            return Next;
+        }
+    }
+    throw EMenuError("Out of menu command ids");
+}
+
+TMenuItem* ItemOfCommand(Word Command) {
+    auto It = Commands().find(Command);
+    return It == Commands().end() ? nullptr : It->second;
+}
+
+std::string StripAmpersands(const std::string& Text) {
+    std::string R;
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        if (Text[I] == '&') {
+            if (I + 1 >= Text.size()) break;
+            ++I;
+        }
+        R += Text[I];
+    }
+    return R;
+}
+
+} // namespace
+
+// ---- TMenuItem -------------------------------------------------------------
+
+TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {
+    FCommand = AllocateCommand(this);
+}
+
+TMenuItem::~TMenuItem() {
+    Commands().erase(FCommand);
+    if (FParent != nullptr) FParent->Remove(this);
+    // Sub-items die with their parent whoever owns them.
+    while (!FItems.empty()) {
+        TMenuItem* Last = FItems.back();
+        FItems.pop_back();
+        Last->FParent = nullptr;
+        delete Last;
+    }
+}
+
+TComponent* TMenuItem::GetParentComponent() const {
+    if (FParent != nullptr && FParent->FMenu != nullptr) return FParent->FMenu;
+    return FParent;
+}
+
+TMenu* TMenuItem::GetParentMenu() const {
+    const TMenuItem* I = this;
+    while (I->FParent != nullptr)
+        I = I->FParent;
+    return I->FMenu;
+}
+
+void TMenuItem::MenuChanged(bool Rebuild) {
+    if (TMenu* M = GetParentMenu()) M->MenuChanged(this, Rebuild);
+}
+
+void TMenuItem::SetCaption(const std::string& Value) {
+    if (Value == FCaption) return;
+    FCaption = Value;
+    MenuChanged(true);
+}
+
+void TMenuItem::SetShortCut(TShortCut Value) {
+    if (Value == FShortCut) return;
+    FShortCut = Value;
+    MenuChanged(true);
+}
+
+void TMenuItem::TurnSiblingsOff() {
+    if (FParent == nullptr) return;
+    for (TMenuItem* S : FParent->FItems)
+        if (S != this && S->FRadioItem && S->FGroupIndex == FGroupIndex && S->FChecked) {
+            S->FChecked = false;
+            S->MenuChanged(false);
+        }
+}
+
+void TMenuItem::SetChecked(bool Value) {
+    if (Value == FChecked) return;
+    FChecked = Value;
+    if (Value && FRadioItem) TurnSiblingsOff();
+    MenuChanged(false);
+}
+
+void TMenuItem::SetEnabled(bool Value) {
+    if (Value == FEnabled) return;
+    FEnabled = Value;
+    MenuChanged(false);
+}
+
+void TMenuItem::SetVisible(bool Value) {
+    if (Value == FVisible) return;
+    FVisible = Value;
+    MenuChanged(true);
+}
+
+void TMenuItem::SetRadioItem(bool Value) {
+    if (Value == FRadioItem) return;
+    FRadioItem = Value;
+    if (FChecked && Value) TurnSiblingsOff();
+    MenuChanged(true);
+}
+
+void TMenuItem::SetGroupIndex(Byte Value) {
+    if (Value == FGroupIndex) return;
+    FGroupIndex = Value;
+    if (FChecked && FRadioItem) TurnSiblingsOff();
+    MenuChanged(true);
+}
+
+void TMenuItem::SetDefault(bool Value) {
+    if (Value == FDefault) return;
+    if (Value && FParent != nullptr)
+        for (TMenuItem* S : FParent->FItems)
+            S->FDefault = false;
+    FDefault = Value;
+    MenuChanged(true);
+}
+
+void TMenuItem::SetImageIndex(int Value) {
+    if (Value == FImageIndex) return;
+    FImageIndex = Value;
+    MenuChanged(true);
+}
+
+void TMenuItem::SetSubMenuImages(TComponent* Value) {
+    if (FSubMenuImages != nullptr) FSubMenuImages->RemoveFreeNotification(this);
+    FSubMenuImages = Value;
+    if (Value != nullptr) Value->FreeNotification(this);
+    MenuChanged(true);
+}
+
+TMenuItem* TMenuItem::Items(int Index) const {
+    if (Index < 0 || Index >= Count()) throw EMenuError("Menu index out of range");
+    return FItems[std::size_t(Index)];
+}
+
+int TMenuItem::IndexOf(const TMenuItem* Item) const {
+    auto It = std::find(FItems.begin(), FItems.end(), Item);
+    return It == FItems.end() ? -1 : int(It - FItems.begin());
+}
+
+int TMenuItem::MenuIndex() const {
+    return FParent != nullptr ? FParent->IndexOf(this) : -1;
+}
+
+void TMenuItem::SetMenuIndex(int Value) {
+    if (FParent == nullptr) return;
+    TMenuItem* P = FParent;
+    Value = std::clamp(Value, 0, P->Count() - 1);
+    const int Cur = MenuIndex();
+    if (Cur == Value) return;
+    P->FItems.erase(P->FItems.begin() + Cur);
+    P->FItems.insert(P->FItems.begin() + Value, this);
+    MenuChanged(true);
+}
+
+void TMenuItem::Add(TMenuItem* Item) {
+    Insert(Count(), Item);
+}
+
+void TMenuItem::Insert(int Index, TMenuItem* Item) {
+    if (Item == nullptr) return;
+    for (const TMenuItem* A = this; A != nullptr; A = A->FParent)
+        if (A == Item) throw EMenuError("Menu inserted twice");
+    if (Item->FParent != nullptr || Item->FMenu != nullptr) throw EMenuError("Menu inserted twice");
+    if (Index < 0 || Index > Count()) throw EMenuError("Menu index out of range");
+    FItems.insert(FItems.begin() + Index, Item);
+    Item->FParent = this;
+    if (Item->FChecked && Item->FRadioItem) Item->TurnSiblingsOff();
+    MenuChanged(true);
+}
+
+void TMenuItem::Delete(int Index) {
+    TMenuItem* Item = Items(Index);
+    FItems.erase(FItems.begin() + Index);
+    Item->FParent = nullptr;
+    MenuChanged(true);
+}
+
+void TMenuItem::Remove(TMenuItem* Item) {
+    const int I = IndexOf(Item);
+    if (I < 0) throw EMenuError("Menu item not found");
+    Delete(I);
+}
+
+void TMenuItem::Clear() {
+    while (!FItems.empty())
+        delete FItems.back(); // the destructor takes it out of the list
+}
+
+TMenuItem* TMenuItem::Find(const std::string& ACaption) const {
+    const std::string Wanted = StripAmpersands(ACaption);
+    for (TMenuItem* I : FItems)
+        if (SameText(StripAmpersands(I->FCaption), Wanted)) return I;
+    return nullptr;
+}
+
+void TMenuItem::Click() {
+    if (!FEnabled) return;
+    if (FAutoCheck && !(FRadioItem && FChecked)) SetChecked(!FChecked);
+    if (OnClick) OnClick(this);
+}
+
+void TMenuItem::MeasureItem(TCanvas* ACanvas, int& Width, int& Height) {
+    if (IsLine()) {
+        Width = 0;
+        Height = std::max(ACanvas->TextHeight("-") / 2, 9);
+    } else {
+        std::string Text = StripAmpersands(FCaption);
+        if (FShortCut != 0) Text += "        " + ShortCutToText(FShortCut);
+        const TSize Ext = ACanvas->TextExtent(Text.empty() ? std::string(" ") : Text);
+        Width = Ext.cx + 2 * 16;
+        Height = std::max(Ext.cy + 4, 19);
+    }
+    if (OnMeasureItem) OnMeasureItem(this, ACanvas, Width, Height);
+}
+
+void TMenuItem::AdvancedDrawItem(TCanvas* ACanvas, const TRect& ARect, TOwnerDrawState State,
+                                 bool TopLevel) {
+    if (OnAdvancedDrawItem) {
+        OnAdvancedDrawItem(this, ACanvas, ARect, State);
+        return;
+    }
+    if (OnDrawItem) {
+        OnDrawItem(this, ACanvas, ARect, State.Contains(odSelected));
+        return;
+    }
+    ACanvas->FillRect(ARect);
+    if (IsLine()) {
+        const int Y = (ARect.Top + ARect.Bottom) / 2;
+        ACanvas->Pen()->SetColor(clBtnShadow);
+        ACanvas->MoveTo(ARect.Left + 1, Y - 1);
+        ACanvas->LineTo(ARect.Right - 1, Y - 1);
+        ACanvas->Pen()->SetColor(clBtnHighlight);
+        ACanvas->MoveTo(ARect.Left + 1, Y);
+        ACanvas->LineTo(ARect.Right - 1, Y);
+        return;
+    }
+    ACanvas->Brush()->SetStyle(bsClear);
+    if (State.Contains(odDisabled)) ACanvas->Font()->SetColor(clGrayText);
+    const std::string Text = StripAmpersands(FCaption);
+    const int H = ACanvas->TextHeight(Text.empty() ? std::string(" ") : Text);
+    const int Y = ARect.Top + (ARect.Height() - H) / 2;
+    const int X = ARect.Left + (TopLevel ? 6 : 16);
+    if (FChecked && !TopLevel)
+        ACanvas->TextOut(ARect.Left + 4, Y, FRadioItem ? "\xE2\x80\xA2" : "\xE2\x9C\x93");
+    ACanvas->TextOut(X, Y, Text);
+    if (FShortCut != 0 && !TopLevel) {
+        const std::string SC = ShortCutToText(FShortCut);
+        ACanvas->TextOut(ARect.Right - 16 - ACanvas->TextWidth(SC), Y, SC);
+    }
+    ACanvas->Brush()->SetStyle(bsSolid);
+}
+
+// ---- TMenu -----------------------------------------------------------------
+
+TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner) {
+    FItems = new TMenuItem(nullptr);
+    FItems->FMenu = this;
+}
+
+TMenu::~TMenu() {
+    TMenuItem* Root = FItems;
+    FItems = nullptr;
+    Root->FMenu = nullptr;
+    delete Root;
+}
+
+void TMenu::SetImages(TComponent* Value) {
+    if (FImages != nullptr) FImages->RemoveFreeNotification(this);
+    FImages = Value;
+    if (Value != nullptr) Value->FreeNotification(this);
+    MenuChanged(nullptr, true);
+}
+
+void TMenu::SetOwnerDraw(bool Value) {
+    if (Value == FOwnerDraw) return;
+    FOwnerDraw = Value;
+    MenuChanged(nullptr, true);
+}
+
+TWinControl* TMenu::WindowHandle() const {
+    if (FWindowHandle != nullptr) return FWindowHandle;
+    return dynamic_cast<TWinControl*>(Owner());
+}
+
+void TMenu::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == FImages) FImages = nullptr;
+    if (AComponent == FWindowHandle) FWindowHandle = nullptr;
+}
+
+void TMenu::MenuChanged(TMenuItem* Source, bool Rebuild) {
+    if (FItems == nullptr || ComponentState().Contains(csLoading) ||
+        ComponentState().Contains(csDestroying))
+        return;
+    if (Rebuild) ++FRebuildCount;
+    if (OnChange) OnChange(this, Source, Rebuild);
+}
+
+TMenuItem* TMenu::FindItem(std::uintptr_t Value, TFindItemKind Kind) const {
+    if (FItems == nullptr) return nullptr;
+    std::vector<TMenuItem*> Stack{FItems};
+    while (!Stack.empty()) {
+        TMenuItem* I = Stack.back();
+        Stack.pop_back();
+        switch (Kind) {
+        case fkCommand:
+            if (I != FItems && I->Command() == Value) return I;
+            break;
+        case fkHandle:
+            if (reinterpret_cast<std::uintptr_t>(I->Handle()) == Value) return I;
+            break;
+        case fkShortCut:
+            if (I != FItems && I->ShortCut() != 0 && I->ShortCut() == Value) return I;
+            break;
+        }
+        for (int K = I->Count() - 1; K >= 0; --K)
+            Stack.push_back(I->Items(K));
+    }
+    return nullptr;
+}
+
+bool TMenu::DispatchCommand(Word ACommand) {
+    TMenuItem* I = FindItem(ACommand, fkCommand);
+    if (I == nullptr) return false;
+    I->Click();
+    return true;
+}
+
+bool TMenu::DispatchPopup(HMENU AMenu) {
+    TMenuItem* I = FindItem(reinterpret_cast<std::uintptr_t>(AMenu), fkHandle);
+    if (I == nullptr) return false;
+    if (TWinControl* Host = WindowHandle())
+        Host->Perform(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(AMenu),
+                      I->Parent() != nullptr ? I->MenuIndex() : 0);
+    I->Click();
+    return true;
+}
+
+bool TMenu::IsShortCut(Word Key, TShiftState Shift) {
+    const TShortCut SC = ::ShortCut(Key, Shift);
+    if (SC == 0) return false;
+    TMenuItem* I = FindItem(SC, fkShortCut);
+    if (I == nullptr) return false;
+    // The drop-downs on the way open first, so their refresh runs; a hidden
+    // or disabled item (or ancestor) does not answer.
+    std::vector<TMenuItem*> Path;
+    for (TMenuItem* P = I->Parent(); P != nullptr && P != FItems; P = P->Parent())
+        Path.insert(Path.begin(), P);
+    for (TMenuItem* P : Path) {
+        if (!P->Enabled() || !P->Visible()) return false;
+        DispatchPopup(P->Handle());
+    }
+    if (!I->Enabled() || !I->Visible()) return false;
+    I->Click();
+    return true;
+}
+
+// ---- TPopupMenu ------------------------------------------------------------
+
+TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {}
+
+void TPopupMenu::Popup(int X, int Y) {
+    if (OnPopup) OnPopup(this);
+    PopupMenuItems(Items(), X, Y, FAlignment);
+}
+
+// ---- Native menus ----------------------------------------------------------
+
+void OpaqueImage(QImage& Img); // StdCtrls.cpp
+
+namespace {
+
+QPointer<QMenu>& OpenMenu() {
+    static auto* P = new QPointer<QMenu>;
+    return *P;
+}
+
+TCanvas* MenuCanvas() {
+    static auto* B = new TBitmap(1, 1, pf32bit);
+    return B->Canvas();
+}
+
+void MeasureEntry(TMenuItem* Item, int& Width, int& Height) {
+    TCanvas* C = MenuCanvas();
+    C->Font()->SetColor(clMenuText);
+    C->Font()->SetStyle(Item->Default() ? TFontStyles{fsBold} : TFontStyles{});
+    Item->MeasureItem(C, Width, Height);
+    TMenu* M = Item->GetParentMenu();
+    if (TWinControl* Host = M != nullptr ? M->WindowHandle() : nullptr) {
+        TMeasureItemStruct MIS;
+        MIS.CtlType = ODT_MENU;
+        MIS.itemID = Item->Command();
+        MIS.itemWidth = UINT(std::max(Width, 0));
+        MIS.itemHeight = UINT(std::max(Height, 0));
+        MIS.itemData = reinterpret_cast<std::uintptr_t>(Item);
+        Host->Perform(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&MIS));
+        Width = int(std::min<UINT>(MIS.itemWidth, 4096));
+        Height = int(std::min<UINT>(MIS.itemHeight, 4096));
+    }
+    Width = std::max(Width, 1);
+    Height = std::max(Height, 1);
+}
+
+QImage DrawEntry(TMenuItem* Item, int Width, int Height, bool Selected) {
+    QImage Img(Width, Height, QImage::Format_RGB32);
+    TPixelSurface S{Img.bits(), Width, Height, int(Img.bytesPerLine())};
+    TCanvas C(S);
+    TOwnerDrawState State;
+    if (Selected) State.Include(odSelected);
+    if (!Item->Enabled()) {
+        State.Include(odDisabled);
+        State.Include(odGrayed);
+    }
+    if (Item->Checked()) State.Include(odChecked);
+    if (Item->Default()) State.Include(odDefault);
+    C.Brush()->SetColor(Selected ? clHighlight : clMenu);
+    C.Font()->SetColor(Selected ? clHighlightText : clMenuText);
+    if (Item->Default()) C.Font()->SetStyle(TFontStyles{fsBold});
+    const TRect R = Rect(0, 0, Width, Height);
+    Item->AdvancedDrawItem(&C, R, State, false);
+    TMenu* M = Item->GetParentMenu();
+    if (TWinControl* Host = M != nullptr ? M->WindowHandle() : nullptr) {
+        TDrawItemStruct DIS;
+        DIS.CtlType = ODT_MENU;
+        DIS.itemID = Item->Command();
+        DIS.itemState = UINT(State.Bits() & 0xFF);
+        DIS.Canvas = &C;
+        DIS.rcItem = R;
+        DIS.itemData = reinterpret_cast<std::uintptr_t>(Item);
+        Host->Perform(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&DIS));
+    }
+    OpaqueImage(Img);
+    return Img;
+}
+
+// An owner-drawn entry: measured once when built, painted on each repaint.
+class TMenuEntryWidget : public QWidget {
+public:
+    TMenuEntryWidget(Word Command, QAction* Action, int W, int H)
+        : FCommand(Command), FAction(Action), FSize(W, H) {
+        setMouseTracking(true);
+        setAttribute(Qt::WA_Hover);
+    }
+    QSize sizeHint() const override { return FSize; }
+    QSize minimumSizeHint() const override { return FSize; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        TMenuItem* Item = ItemOfCommand(FCommand);
+        if (Item == nullptr) return;
+        QPainter P(this);
+        P.drawImage(0, 0, DrawEntry(Item, width(), height(), underMouse() && Item->Enabled()));
+    }
+    void enterEvent(QEnterEvent*) override { update(); }
+    void leaveEvent(QEvent*) override { update(); }
+    void mouseReleaseEvent(QMouseEvent* E) override {
+        if (E->button() != Qt::LeftButton) return;
+        TMenuItem* Item = ItemOfCommand(FCommand);
+        if (Item == nullptr || !Item->Enabled() || Item->IsLine()) return;
+        FAction->trigger();
+    }
+
+private:
+    Word FCommand;
+    QAction* FAction;
+    QSize FSize;
+};
+
+TWinControl* HostOf(const TMenuItem* Item) {
+    TMenu* M = Item != nullptr ? Item->GetParentMenu() : nullptr;
+    return M != nullptr ? M->WindowHandle() : nullptr;
+}
+
+// Tells the host which entry the pointer is on.
+void ConnectHover(QMenu* Menu) {
+    QObject::connect(Menu, &QMenu::hovered, Menu, [](QAction* A) {
+        TMenuItem* I = ItemOfCommand(Word(A->data().toInt()));
+        TWinControl* Host = HostOf(I);
+        if (Host == nullptr || I->Parent() == nullptr) return;
+        WPARAM Flags = MF_HILITE | MF_MOUSESELECT;
+        WPARAM Id = I->Command();
+        if (I->Count() > 0) {
+            Flags |= MF_POPUP;
+            Id = WPARAM(I->MenuIndex());
+        }
+        Host->Perform(WM_MENUSELECT, (Flags << 16) | Id,
+                      reinterpret_cast<LPARAM>(I->Parent()->Handle()));
+    });
+}
+
+void CloseAll() {
+    if (QMenu* M = OpenMenu().data()) M->close();
+}
+
+void FillMenu(QMenu* Menu, TMenuItem* Item);
+
+QAction* MakeEntry(QMenu* Menu, TMenuItem* Sub, bool OwnerDraw) {
+    const Word Command = Sub->Command();
+    QAction* A = nullptr;
+    if (OwnerDraw && Sub->Count() == 0) {
+        auto* WA = new QWidgetAction(Menu);
+        int W = 0, H = 0;
+        MeasureEntry(Sub, W, H);
+        auto* Widget = new TMenuEntryWidget(Command, WA, W, H);
+        WA->setDefaultWidget(Widget);
+        WA->setProperty("qmOwnerDrawn", true);
+        A = WA;
+        Menu->addAction(A);
+    } else if (Sub->IsLine()) {
+        A = Menu->addSeparator();
+    } else {
+        std::string Text = Sub->Caption();
+        if (Sub->ShortCut() != 0) Text += "\t" + ShortCutToText(Sub->ShortCut());
+        A = Menu->addAction(QString::fromStdString(Text));
+        A->setCheckable(Sub->Checked() || Sub->RadioItem() || Sub->AutoCheck());
+        A->setChecked(Sub->Checked());
+    }
+    A->setEnabled(Sub->Enabled());
+    A->setVisible(Sub->Visible());
+    A->setData(int(Command));
+    if (Sub->Count() > 0) {
+        auto* SubMenu = new QMenu(Menu);
+        ConnectHover(SubMenu);
+        A->setMenu(SubMenu);
+        // Filled now so that the toolkit sees a drop-down with entries; it is
+        // filled again after its refresh when it opens.
+        FillMenu(SubMenu, Sub);
+        QObject::connect(SubMenu, &QMenu::aboutToShow, SubMenu, [SubMenu, Command] {
+            TMenuItem* I = ItemOfCommand(Command);
+            if (I == nullptr) return;
+            if (TMenu* M = I->GetParentMenu()) M->DispatchPopup(I->Handle());
+            if ((I = ItemOfCommand(Command)) != nullptr) FillMenu(SubMenu, I);
+        });
+    } else {
+        QObject::connect(A, &QAction::triggered, A, [Command] {
+            CloseAll();
+            TMenuItem* I = ItemOfCommand(Command);
+            if (I == nullptr) return;
+            if (TMenu* M = I->GetParentMenu())
+                M->DispatchCommand(Command);
+            else
+                I->Click();
+        });
+    }
+    return A;
+}
+
+void FillMenu(QMenu* Menu, TMenuItem* Item) {
+    Menu->clear();
+    TMenu* M = Item->GetParentMenu();
+    const bool OwnerDraw = M != nullptr && M->OwnerDraw();
+    for (int I = 0; I < Item->Count(); ++I)
+        MakeEntry(Menu, Item->Items(I), OwnerDraw);
+}
+
+// Builds the native menu of Item's sub-items as a pop-up shows it (the
+// drop-down's own refresh included).
+QMenu* BuildPopup(TMenuItem* Item) {
+    const Word Command = Item->Command();
+    if (TMenu* M = Item->GetParentMenu()) M->DispatchPopup(Item->Handle());
+    Item = ItemOfCommand(Command);
+    if (Item == nullptr) return nullptr;
+    auto* Menu = new QMenu;
+    Menu->setAttribute(Qt::WA_DeleteOnClose);
+    ConnectHover(Menu);
+    FillMenu(Menu, Item);
+    return Menu;
+}
+
+} // namespace
+
+void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment) {
+    if (Item == nullptr) return;
+    CloseAll();
+    QMenu* Menu = BuildPopup(Item);
+    if (Menu == nullptr) return;
+    OpenMenu() = Menu;
+    const Word Root = Item->Command();
+    QObject::connect(Menu, &QMenu::aboutToHide, Menu, [Root] {
+        if (TWinControl* Host = HostOf(ItemOfCommand(Root)))
+            Host->Perform(WM_MENUSELECT, WPARAM(0xFFFF) << 16, 0);
+    });
+    const int W = Menu->sizeHint().width();
+    if (Alignment == paRight)
+        X -= W;
+    else if (Alignment == paCenter)
+        X -= W / 2;
+    Menu->popup(QPoint(X, Y));
+}
+
+void CloseNativeMenus() {
+    CloseAll();
+}
+
+std::vector<TNativeMenuEntry> ReadNativeMenu(TMenuItem* Item) {
+    std::vector<TNativeMenuEntry> R;
+    if (Item == nullptr) return R;
+    QMenu* Menu = BuildPopup(Item);
+    if (Menu == nullptr) return R;
+    for (QAction* A : Menu->actions()) {
+        TNativeMenuEntry E;
+        E.Text = A->text().toStdString();
+        E.Separator = A->isSeparator();
+        E.Enabled = A->isEnabled();
+        E.Checked = A->isChecked();
+        E.Visible = A->isVisible();
+        E.HasSubMenu = A->menu() != nullptr;
+        if (auto* WA = qobject_cast<QWidgetAction*>(A)) {
+            E.OwnerDrawn = true;
+            const QSize S = WA->defaultWidget()->sizeHint();
+            E.Width = S.width();
+            E.Height = S.height();
+        }
+        R.push_back(E);
+    }
+    delete Menu;
+    return R;
+}
+
+void NativeMenuChoose(TMenuItem* Item, int Index) {
+    if (Item == nullptr) return;
+    QMenu* Menu = BuildPopup(Item);
+    if (Menu == nullptr) return;
+    const QList<QAction*> Actions = Menu->actions();
+    if (Index >= 0 && Index < Actions.size()) {
+        emit Menu->hovered(Actions[Index]); // the pointer reaches the entry first
+        if (Actions[Index]->isEnabled()) Actions[Index]->trigger();
+    }
+    delete Menu;
+}
+
+bool GrabNativeMenuEntry(TMenuItem* Item, int Index, bool Selected,
+                         std::vector<std::uint32_t>& Pixels, int& Width, int& Height) {
+    if (Item == nullptr || Index < 0 || Index >= Item->Count()) return false;
+    TMenuItem* Sub = Item->Items(Index);
+    MeasureEntry(Sub, Width, Height);
+    const QImage Img = DrawEntry(Sub, Width, Height, Selected);
+    Pixels.resize(std::size_t(Width) * std::size_t(Height));
+    for (int Y = 0; Y < Height; ++Y) {
+        const auto* Row = reinterpret_cast<const std::uint32_t*>(Img.constScanLine(Y));
+        std::copy(Row, Row + Width, Pixels.begin() + std::ptrdiff_t(Y) * Width);
+    }
+    return true;
+}
