@@ -13,11 +13,6 @@
 
 #include "platform/forms/Controls.h"
 
-constexpr UINT WM_HSCROLL = 0x0114;
-constexpr UINT WM_VSCROLL = 0x0115;
-constexpr WPARAM SB_THUMBPOSITION = 4;
-constexpr WPARAM SB_ENDSCROLL = 8;
-
 enum TUDOrientation { udHorizontal, udVertical };
 enum TUDAlignButton { udLeft, udRight };
 enum TUDBtnType { btNext, btPrev };
