@@ -1,14 +1,83 @@
 #include "syscomp/SystemBackend.h"
 
 #include "platform/forms/Application.h"
+#include "platform/forms/DesktopServices.h"
 #include "syscomp/InstanceGuard.h"
 
 #include <atomic>
 
 namespace {
-TSysBackend DefaultBackend;
+// Never destroyed: its tray icons must not outlive the toolkit at exit.
+TSysBackend& DefaultBackend() {
+    static TSysBackend* b = new TSysBackend;
+    return *b;
+}
 std::atomic<TSysBackend*> Installed{nullptr};
 } // namespace
+
+TSysBackend::TSysBackend() = default;
+TSysBackend::~TSysBackend() = default;
+
+bool TSysBackend::ShellNotifyIcon(TSysTrayCommand Command, const TSysNotifyIconData& Data) {
+    const auto key = std::make_pair(Data.Wnd, Data.ID);
+    auto it = FTrayIcons.find(key);
+    if (Command == stcDelete) {
+        if (it == FTrayIcons.end()) return false;
+        FTrayIcons.erase(it);
+        return true;
+    }
+    if (!TNativeTrayIcon::Available()) return false;
+    if (Command == stcAdd) {
+        if (it != FTrayIcons.end()) return false;
+        auto icon = std::make_unique<TNativeTrayIcon>();
+        const HWND wnd = Data.Wnd;
+        const UINT id = Data.ID;
+        const UINT msg = Data.CallbackMessage;
+        icon->OnEvent = [wnd, id, msg](TNativeTrayEvent e) {
+            auto post = [&](LPARAM l) { PostMessage(wnd, msg, id, l); };
+            switch (e) {
+            case nteClick:
+                post(WM_LBUTTONDOWN);
+                post(WM_LBUTTONUP);
+                break;
+            case nteDoubleClick:
+                post(WM_LBUTTONDBLCLK);
+                break;
+            case nteContext:
+                post(WM_RBUTTONDOWN);
+                post(WM_RBUTTONUP);
+                break;
+            case nteMiddleClick:
+                post(WM_MBUTTONDOWN);
+                post(WM_MBUTTONUP);
+                break;
+            case nteBalloonClick:
+                post(NIN_BALLOONUSERCLICK);
+                break;
+            }
+        };
+        it = FTrayIcons.emplace(key, std::move(icon)).first;
+    } else if (it == FTrayIcons.end()) {
+        return false;
+    }
+    if (Data.Flags & NIF_INFO)
+        return it->second->ShowBalloon(Data.InfoTitle, Data.Info, int(Data.InfoFlags),
+                                       int(Data.Timeout));
+    return it->second->Show(Data.Flags & NIF_ICON ? Data.Icon : nullptr,
+                            Data.Flags & NIF_TIP ? Data.Tip : std::string());
+}
+
+bool TSysBackend::PlaySound(const TSysSound&) {
+    return false;
+}
+
+bool TSysBackend::StartButtonRect(TRect&) {
+    return false;
+}
+
+bool TSysBackend::SetStartButtonRect(const TRect&) {
+    return false;
+}
 
 bool TSysBackend::ExitSystem(TSysPowerAction, bool) {
     // Powering the machine off from a banner editor is never sound here.
@@ -39,7 +108,7 @@ void TSysBackend::SetShowMainForm(bool Value) {
 
 TSysBackend* SysBackend() {
     TSysBackend* b = Installed.load();
-    return b ? b : &DefaultBackend;
+    return b ? b : &DefaultBackend();
 }
 
 void SetSysBackend(TSysBackend* Backend) {

@@ -9,16 +9,66 @@
 // no icon to extract). Tests install a recording backend with
 // SetSysBackend or TSysBackendScope.
 #include "platform/base/Object.h"
+#include "platform/base/Types.h"
+#include "platform/forms/Messages.h"
 
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 
 class TIcon;
+class TNativeTrayIcon;
+
+// The notification-area icon record the tray icon component sends.
+constexpr UINT NIF_MESSAGE = 1;
+constexpr UINT NIF_ICON = 2;
+constexpr UINT NIF_TIP = 4;
+constexpr UINT NIF_INFO = 16;
+struct TSysNotifyIconData {
+    std::uint32_t Size = 0; // 488 for the large record, 88 for the small one
+    HWND Wnd = nullptr;
+    UINT ID = 0;
+    UINT Flags = 0;
+    UINT CallbackMessage = 0;
+    const TIcon* Icon = nullptr;
+    std::string Tip;
+    std::string Info;
+    UINT Timeout = 0;
+    std::string InfoTitle;
+    UINT InfoFlags = 0;
+};
+enum TSysTrayCommand { stcAdd, stcModify, stcDelete };
+// Shell notifications passed as the callback message's LParam besides the
+// mouse messages.
+constexpr LPARAM NIN_BALLOONSHOW = WM_USER + 2;
+constexpr LPARAM NIN_BALLOONTIMEOUT = WM_USER + 4;
+constexpr LPARAM NIN_BALLOONUSERCLICK = WM_USER + 5;
+
+// Sound flags of a play request.
+constexpr UINT SND_ASYNC = 0x0001;
+constexpr UINT SND_NODEFAULT = 0x0002;
+constexpr UINT SND_MEMORY = 0x0004;
+constexpr UINT SND_LOOP = 0x0008;
+constexpr UINT SND_NOSTOP = 0x0010;
+constexpr UINT SND_NOWAIT = 0x00002000;
+constexpr UINT SND_ALIAS = 0x00010000;
+constexpr UINT SND_FILENAME = 0x00020000;
+constexpr UINT SND_RESOURCE = 0x00040004;
+struct TSysSound {
+    std::string Name;           // file, resource or alias name (empty for memory)
+    const void* Data = nullptr; // the wave bytes for SND_MEMORY
+    std::uint32_t DataSize = 0;
+    UINT Flags = 0;
+};
 
 enum TSysPowerAction { spaPowerOff, spaShutdown, spaReboot, spaLogOff, spaSuspend, spaHibernate };
 
 class TSysBackend {
 public:
-    virtual ~TSysBackend() = default;
+    TSysBackend();
+    virtual ~TSysBackend();
     // Returns whether the action was started.
     virtual bool ExitSystem(TSysPowerAction Action, bool Force);
     // The desktop is told that file associations changed.
@@ -35,6 +85,28 @@ public:
     // The show-main-form flag of the application object (true without one).
     virtual bool ShowMainForm();
     virtual void SetShowMainForm(bool Value);
+
+    // Adds, modifies or deletes an icon of the notification area; false
+    // when the desktop has none or refuses. The default uses the desktop's
+    // own notification area when there is one; its clicks come back as
+    // the record's callback message.
+    virtual bool ShellNotifyIcon(TSysTrayCommand Command, const TSysNotifyIconData& Data);
+    // Plays a sound; false when it was not played (the default: there is no
+    // sound output here).
+    virtual bool PlaySound(const TSysSound& Sound);
+    // Stops any sound this program plays.
+    virtual void StopSound() {}
+
+    // The task bar's start button: false when there is none (the default).
+    virtual bool StartButtonRect(TRect& Rect);
+    virtual bool SetStartButtonRect(const TRect& Rect);
+    virtual bool StartButtonEnabled() { return false; }
+    virtual void SetStartButtonEnabled(bool) {}
+    virtual bool StartButtonVisible() { return false; }
+    virtual void SetStartButtonVisible(bool) {}
+
+private:
+    std::map<std::pair<HWND, UINT>, std::unique_ptr<TNativeTrayIcon>> FTrayIcons;
 };
 
 // The installed backend (the safe default unless another was installed).
