@@ -1,0 +1,355 @@
+#include "banner/DocumentFile.h"
+#include "banner/Templates.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+#include "banner/BannerDocument.h"
+#include "platform/base/FileNames.h"
+#include "platform/base/Text.h"
+#include "platform/classes/Filer.h"
+#include "platform/classes/Stream.h"
+#include "platform/graphics/Graphic.h"
+#include "raster/RasterImage.h"
+
+// ---- Short strings.
+
+void TShortString::Set(std::string_view Utf8) {
+    const std::string Ansi = Utf8ToAnsi(Utf8);
+    const std::size_t N = std::min<std::size_t>(Ansi.size(), sizeof(Chars));
+    Length = std::uint8_t(N);
+    std::memset(Chars, 0, sizeof(Chars));
+    std::memcpy(Chars, Ansi.data(), N);
+}
+
+std::string TShortString::Get() const {
+    return AnsiToUtf8(std::string_view(Chars, Length));
+}
+
+namespace {
+
+// The picture control as the file streams it. It is never shown, so it keeps
+// no back buffer: the sizes a file gives it cost no memory.
+class TStreamedPicture : public TImage32 {
+public:
+    TStreamedPicture() : TImage32(nullptr) {}
+
+protected:
+    void Resize() override {}
+};
+
+const char* const PictureNames[4] = {"Image1", "extimage", "Extimage1", "extimage2"};
+
+TBitmap32& Picture(TBannerDocument& D, int Index) {
+    switch (Index) {
+    case 0:
+        return D.Image1;
+    case 1:
+        return D.extimage;
+    case 2:
+        return D.Extimage1;
+    default:
+        return D.extimage2;
+    }
+}
+
+const TBitmap32& Picture(const TBannerDocument& D, int Index) {
+    return Picture(const_cast<TBannerDocument&>(D), Index);
+}
+
+void StoreText(TBannerFileRecord& R, int Element, const TTextElement& T) {
+    TShortString* const Fields[2][6] = {
+        {&R.Text0Values, &R.Text0Color, &R.Text0Font, &R.Text0Style, &R.Text0Size, &R.Text0Shadow},
+        {&R.Text1Values, &R.Text1Color, &R.Text1Font, &R.Text1Style, &R.Text1Size, &R.Text1Shadow}};
+    const std::string* const Values[6] = {&T.Caption,    &T.Color, &T.FontName,
+                                          &T.StyleIndex, &T.Size,  &T.Shadow};
+    for (int k = 0; k < 6; ++k)
+        Fields[Element][k]->Set(*Values[k]);
+}
+
+TTextElement LoadText(const TBannerFileRecord& R, int Element) {
+    const TShortString* const Fields[2][6] = {
+        {&R.Text0Values, &R.Text0Color, &R.Text0Font, &R.Text0Style, &R.Text0Size, &R.Text0Shadow},
+        {&R.Text1Values, &R.Text1Color, &R.Text1Font, &R.Text1Style, &R.Text1Size, &R.Text1Shadow}};
+    TTextElement T;
+    std::string* const Values[6] = {&T.Caption,    &T.Color, &T.FontName,
+                                    &T.StyleIndex, &T.Size,  &T.Shadow};
+    for (int k = 0; k < 6; ++k)
+        *Values[k] = Fields[Element][k]->Get();
+    return T;
+}
+
+bool IsOldVersion(std::int32_t V) {
+    return V == 10 || V == 30 || V == 40;
+}
+
+} // namespace
+
+// ---- Picture streams.
+
+// The picture control as the editor's window holds it: the element pictures
+// blend over the banner and size themselves to their picture; the external
+// background is drawn opaque from the top left corner, the banner's size.
+void WriteBannerPicture(TStream& S, int Index, const TBitmap32& Source, int BannerWidth,
+                        int BannerHeight) {
+    const bool Element = Index != 1;
+    TStreamedPicture Image;
+    Image.SetName(PictureNames[std::clamp(Index, 0, 3)]);
+    Image.Bitmap()->Assign(&Source);
+    if (Element) {
+        Image.SetBounds(0, 0, Image.Bitmap()->Width(), Image.Bitmap()->Height());
+        Image.SetAutoSize(true);
+        Image.Bitmap()->SetDrawMode(dmBlend);
+        Image.Bitmap()->SetOuterColor(2147483647u);
+        Image.SetBitmapAlign(baCenter);
+        Image.SetColor(clBtnFace);
+        Image.SetParentColor(false);
+    } else {
+        Image.SetBounds(0, 0, BannerWidth, BannerHeight);
+        Image.Bitmap()->SetDrawMode(dmOpaque);
+        Image.Bitmap()->SetOuterColor(0);
+        Image.SetBitmapAlign(baTopLeft);
+    }
+    Image.Bitmap()->SetResamplerClassName("TNearestResampler");
+    Image.SetScale(1.0f);
+    Image.SetScaleMode(smNormal);
+    Image.SetVisible(false);
+    WriteComponentToStream(S, &Image);
+}
+
+// Only the bitmap matters to the document; a stream without "Bitmap.Data"
+// leaves the picture as it was, and a stream that cannot be read empties it.
+void ReadBannerPicture(TStream& S, TBitmap32& Target) {
+    TStreamedPicture Image;
+    Image.Bitmap()->Assign(&Target);
+    try {
+        ReadComponentFromStream(S, &Image);
+    } catch (const Exception&) {
+        Target.Delete();
+        return;
+    }
+    Target.Assign(Image.Bitmap());
+}
+
+// ---- Writing.
+
+TBannerFileRecord MakeBannerFileRecord(const TBannerDocument& D) {
+    TBannerFileRecord R;
+    std::memset(&R, 0, sizeof(R));
+    const bool TwoTexts = D.Composition == ckTwoTextsImage || D.Composition == ckTwoTexts;
+    R.Composition = std::uint8_t(D.Composition);
+    if (!D.tlv.empty()) StoreText(R, 0, D.tlv[0]);
+    if (TwoTexts && D.tlv.size() > 1) StoreText(R, 1, D.tlv[1]);
+
+    const bool KnownKind = D.BackgroundKind >= bgColor && D.BackgroundKind <= bgImage;
+    R.BackgroundKind = KnownKind ? D.BackgroundKind : 0;
+    R.TemplateNumber = D.BackgroundKind == bgTemplate ? D.TemplateNumber : 0;
+    R.ClColor.Set(TBannerDocument::ColorText(D.Cl));
+    R.Cg1Color.Set(TBannerDocument::ColorText(D.cg1));
+    R.Cg2Color.Set(TBannerDocument::ColorText(D.cg2));
+    R.Cc1Color.Set(TBannerDocument::ColorText(D.cc1));
+    R.Cc2Color.Set(TBannerDocument::ColorText(D.cc2));
+    R.BorderLeft = D.BrLeft ? 1 : 0;
+    R.BorderRight = D.BrRight ? 1 : 0;
+    R.BorderTop = D.BrTop ? 1 : 0;
+    R.BorderBottom = D.BrBottom ? 1 : 0;
+    R.BorderColor.Set(TBannerDocument::ColorText(D.clbord));
+    for (int k = 0; k < 6; ++k)
+        R.TextPositions[k] = D.TextPositions[k];
+    for (int k = 0; k < 3; ++k)
+        R.AutoPositions[k] = D.AutoPositions[k];
+    R.ValueEffects[0] = D.ValueEffects[0];
+    R.ValueEffects[1] = D.ValueEffects[1];
+    R.GradientDirection = D.dxH ? 1 : 2;
+    R.TemplateKeyColor.Set(TBannerDocument::ColorText(D.cp1));
+    R.Forever = D.forever ? 1 : 0;
+    R.Loops = D.loops;
+    R.Transition = D.effectcombo;
+    R.Speed = D.Slider;
+    R.FirstTextEffect = D.FirstTextEffect;
+    R.BannerFormat = D.BannerFormat;
+    R.BannerHeight = D.BannerHeight;
+    R.BannerWidth = D.BannerWidth;
+    R.ThreeValues = D.three ? 1 : 0;
+    R.Value3Effect = D.ValueEffects[2];
+
+    if (D.Composition == ckTwoTextsImage) {
+        const int Count = int(std::min<std::size_t>(D.ilv.size(), TBannerDocument::MaxImages));
+        R.ImageCount = Count;
+        for (int i = 0; i < Count; ++i)
+            for (int k = 0; k < 4; ++k)
+                R.Images[i][k].Set(*D.ilv[i].SubItem(k));
+    }
+    R.Value3Position[0] = D.Value3Position[0];
+    R.Value3Position[1] = D.Value3Position[1];
+    R.Value3AutoPosition = D.AutoPositions[3];
+    return R;
+}
+
+std::string BannerDocumentBytes(const TBannerDocument& D) {
+    // The picture streams write colours by their identifiers ("clBtnFace");
+    // the table comes with the graphics module (starting it twice is harmless).
+    InitGraphicsModule();
+    const TBannerFileRecord R = MakeBannerFileRecord(D);
+    TMemoryStream S;
+    S.WriteBuffer(&BannerFileVersion, 4);
+    S.WriteBuffer(&R, sizeof(R));
+    for (int Index = 0; Index < 4; ++Index)
+        WriteBannerPicture(S, Index, Picture(D, Index), D.BannerWidth, D.BannerHeight);
+    return std::string(S.View());
+}
+
+void SaveBannerDocument(const TBannerDocument& D, const std::string& FileName) {
+    SaveFileAtomic(FileName, BannerDocumentBytes(D));
+}
+
+// ---- Reading.
+
+void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
+    std::int32_t Version = 0;
+    if (Bytes.size() >= 4) std::memcpy(&Version, Bytes.data(), 4);
+    if (Version != BannerFileVersion) throw EBannerFileError(UnsupportedBannerFormatMessage);
+
+    // A short file leaves the rest of the record zero.
+    TBannerFileRecord R;
+    std::memset(&R, 0, sizeof(R));
+    const std::string_view Body = Bytes.substr(4);
+    std::memcpy(&R, Body.data(), std::min(Body.size(), sizeof(R)));
+
+    // A banner of no known composition cannot be shown; refusing it keeps the
+    // open banner intact.
+    const int Composition = R.Composition;
+    if (Composition < ckOneText || Composition > ckTwoTexts)
+        throw EBannerFileError(UnsupportedBannerFormatMessage);
+    const bool TwoTexts = Composition != ckOneText;
+
+    // Every colour is converted before the document changes: a bad colour text
+    // raises the conversion error and leaves the banner as it was.
+    const TColor Cl = TBannerDocument::ColorFromText(R.ClColor.Get());
+    const TColor cg1 = TBannerDocument::ColorFromText(R.Cg1Color.Get());
+    const TColor cg2 = TBannerDocument::ColorFromText(R.Cg2Color.Get());
+    const TColor cc1 = TBannerDocument::ColorFromText(R.Cc1Color.Get());
+    const TColor cc2 = TBannerDocument::ColorFromText(R.Cc2Color.Get());
+    const TColor clbord = TBannerDocument::ColorFromText(R.BorderColor.Get());
+    const TColor cp1 = TBannerDocument::ColorFromText(R.TemplateKeyColor.Get());
+
+    // The pictures are read into copies so that nothing changes before the
+    // whole file is read.
+    InitGraphicsModule(); // "clBtnFace" must read back as a colour
+    std::array<TBitmap32, 4> Pictures;
+    for (int Index = 0; Index < 4; ++Index)
+        Pictures[Index].Assign(&Picture(D, Index));
+    {
+        const std::string_view Streams = Bytes.substr(std::min(Bytes.size(), 4 + sizeof(R)));
+        TMemoryStream S;
+        if (!Streams.empty()) S.WriteBuffer(Streams.data(), std::int64_t(Streams.size()));
+        S.SetPosition(0);
+        for (int Index = 0; Index < 4; ++Index)
+            ReadBannerPicture(S, Pictures[Index]);
+    }
+
+    D.Composition = TCompositionKind(Composition);
+    D.BannerFormat = std::uint8_t(R.BannerFormat & 0xFF);
+    D.BannerWidth = R.BannerWidth;
+    D.BannerHeight = R.BannerHeight;
+
+    D.tlv.clear();
+    D.tlv.push_back(LoadText(R, 0));
+    if (TwoTexts) D.tlv.push_back(LoadText(R, 1));
+
+    D.ilv.clear();
+    if (Composition == ckTwoTextsImage) {
+        const int Count = std::clamp(R.ImageCount, 1, TBannerDocument::MaxImages);
+        for (int i = 0; i < Count; ++i) {
+            TImageElement E;
+            for (int k = 0; k < 4; ++k)
+                *E.SubItem(k) = R.Images[i][k].Get();
+            D.ilv.push_back(E);
+        }
+    }
+    D.SelectedText = 0;
+    D.SelectedImage = 0;
+    D.SelectedValue = 0;
+
+    D.three = R.ThreeValues != 0;
+    if (R.BackgroundKind >= bgColor && R.BackgroundKind <= bgImage)
+        D.BackgroundKind = TBackgroundKind(R.BackgroundKind);
+    D.TemplateNumber = R.TemplateNumber;
+    D.Cl = Cl;
+    D.cg1 = cg1;
+    D.cg2 = cg2;
+    D.cc1 = cc1;
+    D.cc2 = cc2;
+    D.BrLeft = R.BorderLeft != 0;
+    D.BrRight = R.BorderRight != 0;
+    D.BrTop = R.BorderTop != 0;
+    D.BrBottom = R.BorderBottom != 0;
+    D.clbord = clbord;
+
+    for (int k = 0; k < 6; ++k)
+        D.TextPositions[k] = R.TextPositions[k];
+    D.Value3Position = {R.Value3Position[0], R.Value3Position[1]};
+    D.AutoPositions = {R.AutoPositions[0], R.AutoPositions[1], R.AutoPositions[2],
+                       R.Value3AutoPosition};
+    D.ValueEffects = {R.ValueEffects[0], R.ValueEffects[1], R.Value3Effect};
+    D.FirstTextEffect = R.FirstTextEffect;
+    if (R.GradientDirection == 1) D.dxH = true;
+    if (R.GradientDirection == 2) D.dxH = false;
+
+    if (TwoTexts) D.TextEffectCombo = teNone;
+    D.ImageEffectCombo = ieNone;
+
+    D.forever = R.Forever != 0;
+    // The controls hold these within their ranges.
+    D.loops = std::max(R.Loops, 1);
+    D.effectcombo = R.Transition >= 0 && R.Transition < TransitionKindCount ? R.Transition : trNone;
+    D.Slider = std::clamp(R.Speed, TBannerDocument::SliderMin, TBannerDocument::SliderMax);
+
+    for (int Index = 0; Index < 4; ++Index)
+        Picture(D, Index).Assign(&Pictures[Index]);
+
+    // The template is loaded for the stored number, then takes the stored key
+    // colour.
+    D.LoadTemplate();
+    D.cp1 = cp1;
+    RecolorDocumentTemplate(D);
+
+    D.ExtImageFileName.clear();
+    D.SavedBefore = true;
+    D.Modified = false;
+    D.Changed();
+}
+
+int LoadBannerDocument(TBannerDocument& D, const std::string& FileName,
+                       const TBannerConvertQuestion& Ask, const TBannerFileConverter& Convert) {
+    std::int32_t Previous = 0;
+    for (;;) {
+        std::string Bytes;
+        if (!LoadFileBytes(FileName, Bytes, MaxBannerFileSize))
+            throw EFOpenError("Cannot open file \"" + FileName + "\".");
+        std::int32_t Version = 0;
+        if (Bytes.size() >= 4) std::memcpy(&Version, Bytes.data(), 4);
+        // A converter that left the version where it was would ask forever.
+        if (Previous != 0 && Version <= Previous)
+            throw EBannerFileError(UnsupportedBannerFormatMessage);
+        Previous = Version;
+        if (!IsOldVersion(Version)) {
+            ReadBannerDocument(D, Bytes);
+            return Version;
+        }
+        if (!Ask || !Convert || !Ask(OldBannerFormatQuestion)) return Version;
+        // 10 goes to 40 in one answer, 30 and 40 to 50.
+        if (Version == 10) {
+            Convert(FileName, 10);
+            Convert(FileName, 30);
+        } else if (Version == 30) {
+            Convert(FileName, 30);
+            Convert(FileName, 40);
+        } else {
+            Convert(FileName, 40);
+        }
+    }
+}
