@@ -1,0 +1,88 @@
+#include "banner/RecentFiles.h"
+
+#include "platform/base/FileNames.h"
+#include "platform/system/Registry.h"
+
+namespace {
+
+std::string ValueName(int K) {
+    return "F" + std::to_string(K + 1);
+}
+
+} // namespace
+
+TRecentFileNames ReadRecentFiles() {
+    TRecentFileNames Names;
+    try {
+        TRegistry Reg;
+        Reg.SetRootKey(HKEY_CURRENT_USER);
+        if (!Reg.OpenKey(RecentFilesKey, true)) return Names;
+        for (int K = 0; K < RecentFileCount; ++K) {
+            try {
+                Names[std::size_t(K)] = Reg.ReadString(ValueName(K));
+            } catch (const ERegistryException&) {
+                // A value of another type is an empty slot, not a reason to
+                // refuse the menu.
+            }
+        }
+    } catch (const Exception&) {
+        return TRecentFileNames{};
+    }
+    return Names;
+}
+
+TRecentFileNames RotateRecentFiles(const TRecentFileNames& Names, const std::string& FileName) {
+    int Found = RecentFileCount - 1; // not in the list: the last entry drops out
+    for (int K = 0; K < RecentFileCount; ++K) {
+        if (Names[std::size_t(K)] == FileName) {
+            Found = K;
+            break;
+        }
+    }
+    TRecentFileNames Result = Names;
+    for (int K = Found; K > 0; --K)
+        Result[std::size_t(K)] = Names[std::size_t(K - 1)];
+    Result[0] = FileName;
+    return Result;
+}
+
+bool AddRecentFile(const std::string& FileName) {
+    const TRecentFileNames Old = ReadRecentFiles();
+    const TRecentFileNames New = RotateRecentFiles(Old, FileName);
+    if (New == Old) return true;
+    try {
+        TRegistry Reg;
+        Reg.SetRootKey(HKEY_CURRENT_USER);
+        if (!Reg.OpenKey(RecentFilesKey, true)) return false;
+        for (int K = 0; K < RecentFileCount; ++K) {
+            const std::size_t I = std::size_t(K);
+            if (New[I] != Old[I]) Reg.WriteString(ValueName(K), New[I]);
+        }
+    } catch (const Exception&) {
+        return false;
+    }
+    return true;
+}
+
+std::array<TRecentFileItem, RecentFileCount> RecentFileMenuItems(const TRecentFileNames& Names) {
+    std::array<TRecentFileItem, RecentFileCount> Items;
+    for (int K = 0; K < RecentFileCount; ++K) {
+        const std::string Name = ExtractFileName(Names[std::size_t(K)]);
+        TRecentFileItem& Item = Items[std::size_t(K)];
+        Item.Visible = !Name.empty();
+        if (Item.Visible) Item.Caption = "&" + std::to_string(K + 1) + " " + Name;
+    }
+    return Items;
+}
+
+TRecentFileWelcome RecentFileWelcomeLabels(const TRecentFileNames& Names) {
+    TRecentFileWelcome W;
+    const auto Items = RecentFileMenuItems(Names);
+    for (std::size_t K = 0; K < Items.size(); ++K) {
+        // The caption without its three-character "&k " prefix.
+        W.Labels[K].Caption = Items[K].Caption.size() > 3 ? Items[K].Caption.substr(3) : "";
+        W.Labels[K].Visible = Items[K].Visible;
+        W.HeadingVisible = W.HeadingVisible || Items[K].Visible;
+    }
+    return W;
+}

@@ -1,0 +1,165 @@
+#include "banner/DocumentCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "banner/BannerDocument.h"
+#include "banner/RecentFiles.h"
+#include "platform/base/FileNames.h"
+#include "platform/forms/Dialogs.h"
+#include "platform/forms/Forms.h"
+#include "platform/system/Registry.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DocumentCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TRegistry().DeleteKey(RecentFilesKey);
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        Doc.NewBanner(TNewBannerOptions{});
+        Doc.Modified = true;
+    }
+    std::string File(const std::string& Name) const { return (Dir / Name).string(); }
+    void Choose(const std::string& Name) {
+        Dialogs.FileAnswers.push_back(Name.empty() ? TFileDialogAnswer{}
+                                                   : TFileDialogAnswer{true, {File(Name)}, 1});
+    }
+    // A banner of width W saved by another document.
+    std::string MakeBanner(const std::string& Name, int W) {
+        TBannerDocument Other;
+        Other.NewBanner(TNewBannerOptions{"x", 0, W, 60, 4});
+        SaveBannerDocument(Other, File(Name));
+        return File(Name);
+    }
+    std::string Text(std::size_t K) const { return Dialogs.Calls.at(K).Text; }
+
+    fs::path Dir = fs::path(::testing::TempDir()) / "qm_saveopen";
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope{&Dialogs};
+    TBannerDocument Doc;
+    TDocumentCommands Cmd{Doc};
+};
+
+TEST_F(DocumentCommandsTest, SaveAsksNameOnceSaveAsAlwaysHintThreeTimes) {
+    int Hints = 0;
+    Cmd.OnSaveHint = [&](const std::string&) { ++Hints; };
+    Cmd.SaveHintCount = 1; // one save in an earlier run
+    Choose("premier");
+    ASSERT_TRUE(Cmd.Save());
+    EXPECT_EQ(Dialogs.Calls[0].File.Filter, "Fichier Quillomark (*.qmkf)|*.qmkf");
+    EXPECT_TRUE(FileExists(File("premier.qmkf")));
+    EXPECT_TRUE(Doc.SavedBefore && !Doc.Modified);
+    EXPECT_EQ(Doc.Caption(), "Quillomark Free 5.0 - premier.qmkf");
+    ASSERT_TRUE(Cmd.Save()); // no dialog now
+    EXPECT_EQ(Dialogs.Calls.size(), 1u);
+    Choose("second.qmkf");
+    ASSERT_TRUE(Cmd.SaveAs());
+    EXPECT_EQ(Dialogs.Calls[1].File.FileName, File("premier.qmkf"));
+    EXPECT_EQ(ReadRecentFiles(), (TRecentFileNames{File("second.qmkf"), File("premier.qmkf")}));
+    EXPECT_EQ(Hints, 2);
+}
+
+TEST_F(DocumentCommandsTest, CancelledOrFailedSaveChangesNothing) {
+    Choose("");
+    EXPECT_FALSE(Cmd.Save());
+    Choose("absent/x.qmkf");
+    EXPECT_THROW(Cmd.Save(), Exception);
+    EXPECT_TRUE(Doc.Modified && !Doc.SavedBefore);
+    EXPECT_EQ(Doc.FileName, "sans_nom");
+    EXPECT_EQ(ReadRecentFiles()[0], "");
+}
+
+TEST_F(DocumentCommandsTest, AskSaveChangesAnswers) {
+    bool Abort = false;
+    Dialogs.Answers = {mrNo, mrCancel, mrYes};
+    Cmd.AskSaveChanges(Abort);
+    EXPECT_FALSE(Abort);
+    EXPECT_EQ(Text(0), "La bannière n'a pas été enregistrée. Voulez-vous l'enregistrer ?");
+    EXPECT_EQ(Dialogs.Calls[0].DlgType, mtWarning);
+    EXPECT_EQ(Dialogs.Calls[0].Buttons, mbYesNoCancel);
+    Cmd.AskSaveChanges(Abort);
+    EXPECT_TRUE(Abort);
+    // Yes, then the save dialog cancelled: the changes are kept, the asking
+    // command stops.
+    Choose("");
+    Cmd.AskSaveChanges(Abort);
+    EXPECT_TRUE(Abort && Doc.Modified);
+    Dialogs.Answers = {mrYes};
+    Choose("oui.qmkf");
+    Cmd.AskSaveChanges(Abort);
+    EXPECT_FALSE(Abort || Doc.Modified);
+    Cmd.AskSaveChanges(Abort); // not modified: no prompt
+    EXPECT_EQ(Dialogs.Calls.size(), 6u);
+}
+
+TEST_F(DocumentCommandsTest, OpenRecentSlotAndMissingFile) {
+    const std::string A = MakeBanner("a.qmkf", 300);
+    for (const std::string N : {"/x/4", A.c_str(), "/x/2", "/x/1"})
+        AddRecentFile(N);
+    Dialogs.Answers = {mrNo};
+    EXPECT_EQ(Cmd.OpenRecent(2), TOpenResult::Opened);
+    EXPECT_EQ(Doc.BannerWidth, 300);
+    EXPECT_EQ(Doc.FileName, A);
+    EXPECT_TRUE(Doc.SavedBefore && !Doc.Modified);
+    EXPECT_EQ(ReadRecentFiles(), (TRecentFileNames{A, "/x/1", "/x/2", "/x/4"}));
+
+    EXPECT_EQ(Cmd.OpenRecent(3), TOpenResult::Missing);
+    EXPECT_EQ(Text(1), "Le fichier n'existe pas.");
+    EXPECT_EQ(Dialogs.Calls[1].DlgType, mtInformation);
+    EXPECT_EQ(Doc.FileName, A);
+    EXPECT_EQ(ReadRecentFiles()[3], "/x/4");
+}
+
+TEST_F(DocumentCommandsTest, OldOrUnknownVersionKeepsBannerUnlessConverted) {
+    auto WriteVersion = [&](const std::string& Name, std::int32_t V) {
+        SaveFileAtomic(File(Name), std::string(reinterpret_cast<const char*>(&V), 4));
+    };
+    const std::string Converted = MakeBanner("c.qmkf", 250);
+    Cmd.Converter = [&](const std::string& Name, int) {
+        fs::copy_file(Converted, Name, fs::copy_options::overwrite_existing);
+    };
+    Doc.Modified = false;
+    Doc.Image1.SetDimensions(5, 4);
+    WriteVersion("v40.qmkf", 40);
+    WriteVersion("v60.qmkf", 60);
+    Dialogs.Answers = {mrCancel};
+    Choose("v40.qmkf");
+    EXPECT_EQ(Cmd.OpenWithDialog(), TOpenResult::NotOpened);
+    EXPECT_EQ(Dialogs.Calls[0].File.Title, "Ouvrir");
+    EXPECT_EQ(Text(1), OldBannerFormatQuestion);
+    EXPECT_EQ(Dialogs.Calls[1].Buttons, mbOKCancel);
+    EXPECT_EQ(Cmd.OpenCommandLine(File("v60.qmkf")), TOpenResult::NotOpened);
+    EXPECT_EQ(Text(2), "Format de fichier non supporté par cette version (utilisez une version "
+                       "plus récente de Quillomark Free).");
+    EXPECT_EQ(Doc.FileName, "sans_nom");
+    EXPECT_EQ(Doc.Image1.Width(), 5);
+    EXPECT_EQ(ReadRecentFiles()[0], "");
+
+    Dialogs.Answers = {mrOk};
+    EXPECT_EQ(Cmd.OpenCommandLine(File("v40.qmkf")), TOpenResult::Opened);
+    EXPECT_EQ(Doc.BannerWidth, 250);
+    EXPECT_EQ(ReadRecentFiles()[0], File("v40.qmkf"));
+}
+
+TEST_F(DocumentCommandsTest, CloseAsksUnlessToldNotTo) {
+    Doc.ExtImageFileName = "/x/fond.png";
+    Doc.extimage.SetDimensions(4, 4);
+    Dialogs.Answers = {mrCancel, mrNo};
+    EXPECT_FALSE(Cmd.Close());
+    EXPECT_NE(Doc.Composition, ckNone);
+    EXPECT_TRUE(Cmd.Close());
+    EXPECT_EQ(Doc.Composition, ckNone);
+    EXPECT_TRUE(Doc.ExtImageFileName.empty() && Doc.extimage.Empty() && !Doc.Modified);
+    Doc.NewBanner(TNewBannerOptions{});
+    Doc.Modified = true;
+    EXPECT_TRUE(Cmd.Close(false));
+    EXPECT_EQ(Dialogs.Calls.size(), 2u);
+}
+
+} // namespace
