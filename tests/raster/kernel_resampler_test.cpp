@@ -175,8 +175,12 @@ TEST_F(KernelResampler, ResampleClipsLikeTheWholeAndClampsOvershoot) {
                     dmOpaque, nullptr);
         for (int x = 0; x < 30; ++x) {
             const int v = int(whole.ReadPixel(x, 1) & 0xFF);
-            if (x < 12) EXPECT_LT(v, 128) << kernel << " " << x;
-            if (x > 17) EXPECT_GT(v, 128) << kernel << " " << x;
+            if (x < 12) {
+                EXPECT_LT(v, 128) << kernel << " " << x;
+            }
+            if (x > 17) {
+                EXPECT_GT(v, 128) << kernel << " " << x;
+            }
         }
         // A clip starting where a list's centre falls on a pixel: its
         // neighbours reach further left than the first list.

@@ -170,7 +170,9 @@ TEST_F(Kernels, EveryRegisteredKernelIsFiniteAndZeroBeyondItsWidth) {
         for (float x = -w - 2; x <= w + 2; x += 0.125f) {
             const float v = k->Filter(x);
             ASSERT_TRUE(std::isfinite(v)) << k->ClassName() << " at " << x;
-            if (cut && std::fabs(x) > w + 0.01f) EXPECT_EQ(v, 0) << k->ClassName() << " at " << x;
+            if (cut && std::fabs(x) > w + 0.01f) {
+                EXPECT_EQ(v, 0) << k->ClassName() << " at " << x;
+            }
         }
         EXPECT_TRUE(std::isfinite(k->Filter(1e30f))) << k->ClassName();
     }
