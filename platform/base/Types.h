@@ -12,12 +12,16 @@ using Int64 = std::int64_t;
 struct TPoint {
     int X = 0;
     int Y = 0;
+    constexpr TPoint() = default;
+    constexpr TPoint(int x, int y) : X(x), Y(y) {}
     friend bool operator==(const TPoint&, const TPoint&) = default;
 };
 
 struct TSize {
     int cx = 0;
     int cy = 0;
+    constexpr TSize() = default;
+    constexpr TSize(int x, int y) : cx(x), cy(y) {}
     friend bool operator==(const TSize&, const TSize&) = default;
 };
 
@@ -26,6 +30,10 @@ struct TRect {
     int Top = 0;
     int Right = 0;
     int Bottom = 0;
+    // Constructors rather than an aggregate, so that TRect(l, t, r, b) reads
+    // the same with every compiler.
+    constexpr TRect() = default;
+    constexpr TRect(int l, int t, int r, int b) : Left(l), Top(t), Right(r), Bottom(b) {}
 
     int Width() const { return Right - Left; }
     int Height() const { return Bottom - Top; }

@@ -58,7 +58,7 @@ TCustomPanel::TCustomPanel(TComponent* AOwner) : TCustomControl(AOwner) {
     SetColor(clBtnFace);
 }
 
-void TCustomPanel::Changed() {
+void TCustomPanel::BevelChanged() {
     Realign();
     Invalidate();
 }
@@ -66,27 +66,27 @@ void TCustomPanel::Changed() {
 void TCustomPanel::SetBevelOuter(TBevelCut Value) {
     if (Value == FBevelOuter) return;
     FBevelOuter = Value;
-    Changed();
+    BevelChanged();
 }
 
 void TCustomPanel::SetBevelInner(TBevelCut Value) {
     if (Value == FBevelInner) return;
     FBevelInner = Value;
-    Changed();
+    BevelChanged();
 }
 
 void TCustomPanel::SetBevelWidth(int Value) {
     Value = std::max(Value, 1);
     if (Value == FBevelWidth) return;
     FBevelWidth = Value;
-    Changed();
+    BevelChanged();
 }
 
 void TCustomPanel::SetBorderWidth(int Value) {
     Value = std::max(Value, 0);
     if (Value == FBorderWidth) return;
     FBorderWidth = Value;
-    Changed();
+    BevelChanged();
 }
 
 void TCustomPanel::SetAlignment(TAlignment Value) {

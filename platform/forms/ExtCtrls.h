@@ -41,7 +41,7 @@ protected:
     void AdjustClientRect(TRect& Rect) const override;
 
 private:
-    void Changed();
+    void BevelChanged();
 
     TBevelCut FBevelOuter = bvRaised;
     TBevelCut FBevelInner = bvNone;
