@@ -1,0 +1,18 @@
+#pragma once
+// The pictures the small windows carry: the clip-art library, the splash
+// and about pictures. They are drawn by code at start-up, so the program
+// ships no picture files for them.
+class TBitmap32;
+
+// Number of clip-art pictures in the library.
+constexpr int ClipArtCount = 14;
+
+// Draws clip-art picture Index (0-based, 0..ClipArtCount-1) into Dest,
+// resizing it; the background is fully transparent and the shape edges
+// antialiased. An index out of range leaves Dest empty.
+void DrawClipArt(int Index, TBitmap32& Dest);
+
+// The start-up picture (SplashWidth x SplashHeight), opaque.
+constexpr int SplashWidth = 360;
+constexpr int SplashHeight = 200;
+void DrawSplashPicture(TBitmap32& Dest);

@@ -1,0 +1,245 @@
+#pragma once
+// TMainform: the editor window. It owns the one banner document, the
+// document commands and the canvas renderer, and shows exactly one of three
+// pages: the start page (no banner open), the design page and the preview
+// page. Every control writes the document at once and redraws the canvas
+// through RedrawBanner; there is no apply step.
+//
+// The main menu is not the window's menu bar: MenuToolBar's buttons pop its
+// menus up, so the window handles the shortcuts itself in FormKeyDown.
+// Shell actions (help file, web pages, mail) go through OnShellOpen so that
+// tests and desktops without a shell stay quiet.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "banner/AnimationBuilder.h"
+#include "banner/BannerDocument.h"
+#include "banner/BannerRenderer.h"
+#include "banner/DocumentCommands.h"
+#include "controls/FormStorage.h"
+#include "platform/forms/ComCtrls.h"
+#include "platform/forms/Dialogs.h"
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/Menus.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/forms/Timer.h"
+#include "raster/RasterImage.h"
+
+constexpr const char* MainHelpStatus = "Pour obtenir de l'aide, appuyez sur 'F1'.";
+constexpr const char* HelpFileName = "Quillomark.chm";
+// The maker's pages and mail address opened from the help menu.
+constexpr const char* WebSiteUrl = "https://quillomark.example.org/";
+constexpr const char* ContactUrl = "https://quillomark.example.org/contact";
+constexpr const char* MailUrl = "mailto:contact@quillomark.example.org";
+
+// Expanded and collapsed heights of the side panels.
+constexpr int PanelBackExpanded = 227, PanelBackCollapsed = 16;
+constexpr int PanelBordExpanded = 109, PanelBordCollapsed = 16;
+constexpr int PanelHelpExpanded = 188, PanelHelpCollapsed = 19;
+
+// Link labels of the start page.
+constexpr TColor LinkColor = 0x02A474;
+constexpr TColor LinkHotColor = 0x03E7A3;
+
+class TMainform : public TForm {
+public:
+    QM_CLASSNAME(TMainform)
+    explicit TMainform(TComponent* AOwner);
+    ~TMainform() override;
+
+    // ---- Document.
+    TBannerDocument Doc;
+    TDocumentCommands Commands{Doc};
+    TBannerRenderer Renderer{Doc};
+    // Stands in for the hidden preview window until it exists: the last
+    // built animation.
+    TAnimationPreview Animation;
+
+    // ---- Tool bars and menus.
+    TPanel* CoolBar = nullptr;
+    TToolBar* ToolBar1 = nullptr;
+    TToolButton *Tbnew = nullptr, *Tbopen = nullptr, *Tbsave = nullptr, *tbsep = nullptr,
+                *tbhelp = nullptr;
+    TToolBar* MenuToolBar = nullptr;
+    TToolButton *mbFile = nullptr, *mbEdit = nullptr, *mbView = nullptr, *mbTools = nullptr,
+                *mbHelp = nullptr;
+    TMainMenu* MainMenu1 = nullptr;
+    TMenuItem *Fichier1 = nullptr, *Nouveau1 = nullptr, *NewFromExample1 = nullptr,
+              *Ouvrir1 = nullptr, *Recents1 = nullptr, *Fermer1 = nullptr, *Sv = nullptr,
+              *SaveAs1 = nullptr, *Wizard1 = nullptr, *Quitter1 = nullptr;
+    TMenuItem* MI[4] = {};
+    TMenuItem *Edition1 = nullptr, *Annuler1 = nullptr;
+    TMenuItem *Affichage1 = nullptr, *ToolBarItem = nullptr, *StatusBarItem = nullptr,
+              *BackPanelItem = nullptr, *BordPanelItem = nullptr, *HelpPanelItem = nullptr,
+              *Options1 = nullptr;
+    TMenuItem *Outils1 = nullptr, *Resize1 = nullptr, *PreviewItem = nullptr, *ExportItem = nullptr;
+    TMenuItem *Aide1 = nullptr, *Documentation1 = nullptr, *Exemples1 = nullptr,
+              *Exemple11 = nullptr, *GettingStarted1 = nullptr, *Infobulles1 = nullptr,
+              *SiteWeb1 = nullptr, *Contact1 = nullptr, *ContactForm1 = nullptr, *Email1 = nullptr,
+              *About1 = nullptr;
+    TPopupMenu* RecentsPopMenu = nullptr;
+    TMenuItem* MIP[4] = {};
+
+    // ---- Start page.
+    TPanel* welcomepanel = nullptr;
+    TShape* WelShape = nullptr;
+    TPanel* HeadPanel = nullptr;
+    TImage* headwelcome = nullptr;
+    TLabel *welcometitle = nullptr, *lnknew = nullptr, *lnkexample = nullptr, *lnkopen = nullptr,
+           *lnkhelp = nullptr, *RecentLab = nullptr;
+    TLabel *fl1 = nullptr, *FL2 = nullptr, *FL3 = nullptr, *FL4 = nullptr;
+
+    // ---- Preview page.
+    TPanel* Previewpanel = nullptr;
+    TButton *prvexportbtn = nullptr, *closeprvbtn = nullptr;
+    TPanel* prvpan = nullptr;
+    TImage* prv = nullptr;
+
+    // ---- Design page.
+    TPanel* mainpanel = nullptr;
+    TPanel* pantop = nullptr;
+    TButton *ExportBtn = nullptr, *Previewanimbtn = nullptr, *refreshbtn = nullptr;
+    TImage *Image3 = nullptr, *Image5 = nullptr;
+    TPageControl* pc = nullptr;
+    TTabSheet *tsDesign = nullptr, *tsPreview = nullptr;
+    TImage* anim = nullptr;
+    TScrollBox* box = nullptr;
+    TImage32* img32 = nullptr;
+    TListView *tlv = nullptr, *ilv = nullptr;
+    TPanel* panelitems = nullptr;
+    TPageControl* Pages = nullptr;
+    TTabSheet *tsTexts = nullptr, *tsImages = nullptr, *tsAnim = nullptr;
+    TPanel *pnltexts = nullptr, *pantext = nullptr, *pnlimages = nullptr, *panimage = nullptr,
+           *pbanim = nullptr, *Pananim = nullptr;
+    TComboBox *TextEffectCombo = nullptr, *ImageEffectCombo = nullptr;
+    TRadioButton *rbColor = nullptr, *rbTemplate = nullptr, *rbGradient = nullptr,
+                 *rbImage = nullptr;
+
+    // ---- Side panels.
+    TPanel* SidePanel = nullptr;
+    TPanel *panelback = nullptr, *Headback = nullptr, *pnlbord = nullptr, *Headbord = nullptr;
+    TImage *Headbackimage = nullptr, *Headbordimage = nullptr, *HeadHelpimage = nullptr;
+    TLabel *Headbacklab = nullptr, *headbordlab = nullptr, *headhelplab = nullptr;
+    TImage *O1 = nullptr, *C1 = nullptr, *O2 = nullptr, *C2 = nullptr, *O3 = nullptr,
+           *cC3 = nullptr;
+    TScrollBox* ScrollBox1 = nullptr;
+    TPanel *Pnlhelp = nullptr, *HeadHelp = nullptr;
+    TLabel* Help = nullptr;
+    TImage* extimage = nullptr;
+
+    TStatusBar* Statusbar = nullptr;
+
+    // Settings kept between runs: stored properties and window placement.
+    TFormStorage* fs = nullptr;
+    TFormPlacement* fp = nullptr;
+
+    // ---- Dialogs and timers.
+    TOpenDialog* od = nullptr;
+    TSaveDialog* sd = nullptr;
+    TSaveDialog* spd = nullptr;
+    TOpenPictureDialog* obg = nullptr;
+    TColorDialog* cd = nullptr;
+    TOpenPictureDialog* opd = nullptr;
+    // Guidance balloon timers: their behaviour comes with the balloons.
+    TTimer *Timer1 = nullptr, *Timer2 = nullptr, *SampleTimer = nullptr, *tim = nullptr;
+
+    // ---- Hooks for the windows built elsewhere. Each returns false when
+    // the user cancelled. Unset, the new banner takes the dialog's start
+    // values and the banner-size, example and about commands do nothing.
+    std::function<bool(TNewBannerOptions& Options)> OnAskNewBanner;
+    std::function<void()> OnResizeBanner;
+    std::function<void()> OnNewFromExample;
+    std::function<void()> OnAbout;
+    // Opens a file or URL with the shell's "open" verb. Unset, nothing is
+    // opened (no shell service on this platform yet).
+    std::function<void(const std::string& Target)> OnShellOpen;
+
+    // The command-line document, when there is one (start-up passes it).
+    std::string CommandLineFile;
+
+    // ---- First run.
+    // Reads the first-run flag of the machine and clears it.
+    static bool IsFirstRun();
+
+    // ---- Commands.
+    void FormCreate(TObject* Sender);
+    void FormResize(TObject* Sender);
+    void FormKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
+    void NewCmd(TObject* Sender);
+    // Sender == this opens CommandLineFile.
+    void OpenCmd(TObject* Sender);
+    void OpenRecentCmd(TObject* Sender);
+    void SaveCmd(TObject* Sender);
+    void SaveAsCmd(TObject* Sender);
+    void CloseCmd(TObject* Sender);
+    void ExportCmd(TObject* Sender);
+    void PreviewCmd(TObject* Sender);
+    void CloseprvbtnClick(TObject* Sender);
+    void HelpCmd(TObject* Sender);
+    void WebCmd(TObject* Sender);
+    void ContactCmd(TObject* Sender);
+    void MailCmd(TObject* Sender);
+    void QuitCmd(TObject* Sender);
+    void PcChange(TObject* Sender);
+
+    // Menu refresh before a menu opens.
+    void FileMenuPopup();
+    void ViewMenuPopup();
+    void ToolsMenuPopup();
+
+    // Side panels and the items panel.
+    bool PanelExpanded(TPanel* Panel) const;
+    void SetPanelExpanded(TPanel* Panel, bool Expanded);
+    void TogglePanel(TObject* Sender);
+    void ItemsPanelArrowClick(TObject* Sender);
+
+    // ---- Views of the document.
+    // An edit: redraws the canvas and marks the banner modified unless
+    // KeepSaveDisabled.
+    void RedrawBanner(bool KeepSaveDisabled = false);
+    // The document's change event: views updated, modified flag untouched.
+    void DocumentChanged();
+    void UpdateStatusBar();
+    void FillRecentFiles();
+    void ShowStartPage();
+    void ShowDesignPage();
+    bool StartPageVisible() const;
+    bool PreviewPageVisible() const;
+    bool DesignPageVisible() const;
+    // The document's status in the window: caption, save and the commands
+    // that need an open banner.
+    void UpdateCommands();
+    void PaintPanelHeaders();
+    // The gradient of the headings: row D of H rows from the light colour
+    // towards Target.
+    static TColor32 HeaderGradientRow(int D, int H, TColor Target);
+    // Before a file dialog: the checked background radio button takes the
+    // focus on the design page.
+    void FocusBackgroundKind();
+
+    // TODO: property editors of texts and background (edits, values tree,
+    // colour and font controls, background and border panels) come with
+    // their own handlers.
+    // TODO: canvas mouse work (hover frames, dragging, size handles, colour
+    // picking): img32's mouse handlers and CenterCanvas come with it.
+    void CenterCanvas();
+    // TODO: guidance balloons: the timer handlers of Timer1, Timer2,
+    // SampleTimer and tim come with the balloons.
+    void SampleTimerTimer(TObject* Sender);
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    TMenuItem* AddItem(TMenuItem* Parent, const std::string& Caption, TNotifyEvent OnClick,
+                       TShortCut Short = scNone);
+    TLabel* AddLink(const std::string& Caption, int Top, TNotifyEvent OnClick);
+    void CenterInner(TControl* Outer, TControl* Inner);
+    void ShellOpen(const std::string& Target);
+    bool FInChange = false;
+    int FItemsHeight = 0;
+};
+
+extern TMainform* Mainform;

@@ -1,0 +1,152 @@
+#include "editor/UNewBanner.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "platform/base/Text.h"
+
+namespace {
+
+template <class T>
+T* Place(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width, int Height) {
+    T* Control = new T(Parent);
+    Control->SetName(Name);
+    Control->SetParent(Parent);
+    Control->SetBounds(Left, Top, Width, Height);
+    return Control;
+}
+
+TLabel* AddLabel(TWinControl* Parent, const std::string& Name, int Left, int Top,
+                 const std::string& Caption) {
+    TLabel* Label = Place<TLabel>(Parent, Name, Left, Top, 10, 13);
+    Label->SetCaption(Caption);
+    return Label;
+}
+
+TCtlSpinEdit* AddSizeEdit(TWinControl* Parent, const std::string& Name, int Left, int Top,
+                          int Value) {
+    TCtlSpinEdit* Edit = Place<TCtlSpinEdit>(Parent, Name, Left, Top, 73, 21);
+    // A side of 0 or less draws nothing and cannot be exported.
+    Edit->SetMinValue(MinBannerSide);
+    Edit->SetMaxValue(MaxBannerSide);
+    Edit->SetValue(Value);
+    return Edit;
+}
+
+int SideOf(TCtlSpinEdit* Edit) {
+    const std::int64_t V = Edit->GetIntegerValue();
+    return int(std::clamp<std::int64_t>(V, MinBannerSide, MaxBannerSide));
+}
+
+} // namespace
+
+TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
+    SetName("NewForm");
+    SetCaption("Nouvelle bannière");
+    SetBorderStyle(bsDialog);
+    SetPosition(poMainFormCenter);
+    SetClientWidth(441);
+    SetClientHeight(389);
+
+    NameLabel = AddLabel(this, "Label1", 16, 12, "Nom de la bannière :");
+    Bnedit = Place<TEdit>(this, "Bnedit", 16, 28, 257, 21);
+    Bnedit->SetText("sans_nom");
+
+    ModelsLabel = AddLabel(this, "Label2", 16, 60, "Composition :");
+    Models = Place<TListBox>(this, "Models", 16, 76, 257, 41);
+    // Rows as stored, blanks included: row 0 is composition 1, row 1 is
+    // composition 3 (composition 2 is only reached through a document).
+    Models->Items()->Add("Composition 1:       1 Texte");
+    Models->Items()->Add("Composition 3:       2 Textes ");
+    AddLabel(this, "Label3", 16, 122,
+             "(c'est un modèle de base, vous pourrez ensuite personnaliser votre \r\nbannière)");
+    AddLabel(this, "Label4", 290, 180, "(Contenu en textes et en \r\nimages)");
+    ModelPicture = Place<TPaintBox>(this, "ModelPicture", 290, 76, 135, 97);
+
+    FormatLabel = AddLabel(this, "Label5", 16, 170, "Format de la bannière :");
+    formatcombo = Place<TComboBox>(this, "formatcombo", 16, 186, 257, 21);
+    formatcombo->SetStyle(csDropDownList);
+    for (const TBannerFormatRow& Row : BannerFormatRows)
+        formatcombo->Items()->Add(Row.Caption);
+    AddLabel(this, "Label6", 16, 212,
+             "C'est un format de base, vous pourrez ensuite redimensionner.");
+
+    WidthLabel = AddLabel(this, "Label7", 16, 244, "Largeur :");
+    bannerwidth = AddSizeEdit(this, "bannerwidth", 16, 260, 468);
+    HeightLabel = AddLabel(this, "Label8", 112, 244, "Hauteur :");
+    bannerheight = AddSizeEdit(this, "bannerheight", 112, 260, 60);
+    AddLabel(this, "Label9", 16, 290, "(Vous pourrez ensuite modifier la taille de la bannière)");
+
+    Okbtn = Place<TButton>(this, "Okbtn", 262, 350, 75, 25);
+    Okbtn->SetCaption("&OK");
+    Okbtn->SetDefault(true);
+    Okbtn->SetModalResult(mrOk);
+    Cancelbtn = Place<TButton>(this, "Cancelbtn", 350, 350, 75, 25);
+    Cancelbtn->SetCaption("&Annuler");
+    Cancelbtn->SetCancel(true);
+    Cancelbtn->SetModalResult(mrCancel);
+
+    formatcombo->OnChange = [this](TObject* Sender) { formatcomboChange(Sender); };
+    Models->OnDblClick = [this](TObject* Sender) { ModelsDblClick(Sender); };
+    Models->OnClick = [this](TObject* Sender) { ModelsClick(Sender); };
+    ModelPicture->OnPaint = [this](TObject* Sender) { ModelPicturePaint(Sender); };
+    OnShow = [this](TObject* Sender) { FormShow(Sender); };
+
+    Models->SetItemIndex(0);
+    formatcombo->SetItemIndex(0);
+    formatcomboChange(formatcombo);
+}
+
+void TNewForm::formatcomboChange(TObject*) {
+    const int Row = formatcombo->ItemIndex();
+    const bool Custom = Row == CustomFormatRow;
+    bannerwidth->SetEnabled(Custom);
+    bannerheight->SetEnabled(Custom);
+    // The custom row keeps what the fields hold, so the last size stays.
+    if (Row >= 0 && Row < CustomFormatRow) {
+        bannerwidth->SetValue(BannerFormatRows[std::size_t(Row)].Width);
+        bannerheight->SetValue(BannerFormatRows[std::size_t(Row)].Height);
+    }
+}
+
+void TNewForm::ModelsDblClick(TObject*) {
+    SetModalResult(mrOk);
+}
+
+void TNewForm::ModelsClick(TObject*) {
+    ModelPicture->Invalidate();
+}
+
+void TNewForm::FormShow(TObject*) {
+    if (PrepareMainWindow) PrepareMainWindow();
+}
+
+TNewBannerOptions TNewForm::Options() {
+    TNewBannerOptions Result;
+    Result.Name = Bnedit->Text();
+    Result.ModelIndex = Models->ItemIndex();
+    Result.FormatIndex = formatcombo->ItemIndex();
+    Result.Width = SideOf(bannerwidth);
+    Result.Height = SideOf(bannerheight);
+    return Result;
+}
+
+// A sketch of the chosen composition: the banner with its text boxes (and
+// the image box of the composition with two texts).
+void TNewForm::ModelPicturePaint(TObject*) {
+    TCanvas* C = ModelPicture->Canvas();
+    const int W = ModelPicture->Width();
+    const int H = ModelPicture->Height();
+    C->Brush()->SetColor(clWhite);
+    C->Pen()->SetColor(clGray);
+    C->Rectangle(0, 0, W, H);
+    C->Brush()->SetColor(clSilver);
+    if (Models->ItemIndex() == 1) {
+        C->Rectangle(8, 8, W / 2, H / 2 - 4);
+        C->Rectangle(8, H / 2 + 4, W - 8, H - 8);
+        C->Brush()->SetColor(clNavy);
+        C->Rectangle(W / 2 + 8, 8, W - 8, H / 2 - 4);
+    } else {
+        C->Rectangle(8, H / 3, W - 8, 2 * H / 3);
+    }
+}

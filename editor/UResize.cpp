@@ -1,0 +1,130 @@
+#include "editor/UResize.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "editor/UNewBanner.h"
+#include "platform/base/Text.h"
+
+namespace {
+
+template <class T>
+T* Place(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width, int Height) {
+    T* Control = new T(Parent);
+    Control->SetName(Name);
+    Control->SetParent(Parent);
+    Control->SetBounds(Left, Top, Width, Height);
+    return Control;
+}
+
+} // namespace
+
+Tresizeform::Tresizeform(TComponent* AOwner) : TForm(AOwner) {
+    SetName("resizeform");
+    SetCaption("Dimensions de bannière");
+    SetBorderStyle(bsDialog);
+    SetPosition(poMainFormCenter);
+    SetClientWidth(257);
+    SetClientHeight(161);
+
+    WidthLabel = Place<TLabel>(this, "Label1", 16, 19, 50, 13);
+    WidthLabel->SetCaption("Largeur :");
+    bannerwidth = Place<TCtlSpinEdit>(this, "bannerwidth", 80, 16, 89, 21);
+    HeightLabel = Place<TLabel>(this, "Label2", 16, 51, 50, 13);
+    HeightLabel->SetCaption("Hauteur :");
+    bannerheight = Place<TCtlSpinEdit>(this, "bannerheight", 80, 48, 89, 21);
+    for (TCtlSpinEdit* Edit : {bannerwidth, bannerheight}) {
+        Edit->SetMinValue(MinBannerSide);
+        Edit->SetMaxValue(MaxBannerSide);
+        Edit->SetValue(MinBannerSide);
+    }
+    UnitLabel = Place<TLabel>(this, "Label3", 180, 35, 40, 13);
+    UnitLabel->SetCaption("(Pixels)");
+
+    CheckBox1 = Place<TCheckBox>(this, "CheckBox1", 16, 80, 130, 17);
+    CheckBox1->SetCaption("Préserver l'aspect");
+    CheckBox1->SetChecked(true);
+    prevcheck = Place<TCheckBox>(this, "prevcheck", 16, 100, 130, 17);
+    prevcheck->SetCaption("Aperçu");
+    prevcheck->SetChecked(true);
+
+    Okbtn = Place<TButton>(this, "Okbtn", 88, 128, 75, 25);
+    Okbtn->SetCaption("&OK");
+    Okbtn->SetDefault(true);
+    Okbtn->SetModalResult(mrOk);
+    Cancelbtn = Place<TButton>(this, "Cancelbtn", 170, 128, 75, 25);
+    Cancelbtn->SetCaption("&Annuler");
+    Cancelbtn->SetCancel(true);
+    Cancelbtn->SetModalResult(mrCancel);
+
+    bannerwidth->OnChange = [this](TObject* Sender) { SizeChange(Sender); };
+    bannerheight->OnChange = [this](TObject* Sender) { SizeChange(Sender); };
+    prevcheck->OnClick = [this](TObject* Sender) { prevcheckClick(Sender); };
+}
+
+int Tresizeform::FieldValue(TCtlSpinEdit* Edit) {
+    if (Trim(Edit->Text()).empty()) return 1;
+    return int(std::clamp<std::int64_t>(Edit->GetIntegerValue(), MinBannerSide, MaxBannerSide));
+}
+
+void Tresizeform::Redraw() {
+    if (RedrawBanner)
+        RedrawBanner(false);
+    else if (FDocument)
+        FDocument->RedrawDone(false);
+}
+
+void Tresizeform::Prepare(TBannerDocument& Document) {
+    // Loading the fields fires their change events: nothing is previewed
+    // while the dialog is hidden.
+    FDocument = nullptr;
+    OrigWidth = Document.BannerWidth;
+    OrigHeight = Document.BannerHeight;
+    bannerwidth->SetValue(OrigWidth);
+    bannerheight->SetValue(OrigHeight);
+    FDocument = &Document;
+}
+
+void Tresizeform::Finish(TModalResult Result) {
+    if (!FDocument) return;
+    if (Result == mrOk) {
+        FDocument->BannerWidth = FieldValue(bannerwidth);
+        FDocument->BannerHeight = FieldValue(bannerheight);
+    } else {
+        FDocument->BannerWidth = OrigWidth;
+        FDocument->BannerHeight = OrigHeight;
+    }
+    Redraw();
+    FDocument = nullptr;
+}
+
+TModalResult Tresizeform::Execute(TBannerDocument& Document) {
+    Prepare(Document);
+    TModalResult Result = mrCancel;
+    try {
+        Result = ShowModal();
+    } catch (...) {
+        // A failed preview must not leave the banner at a size nobody chose.
+        Finish(mrCancel);
+        throw;
+    }
+    Finish(Result);
+    return Result;
+}
+
+void Tresizeform::SizeChange(TObject*) {
+    if (!FDocument || !Visible()) return;
+    if (prevcheck->Checked()) {
+        if (!prevcheck->Enabled()) return;
+        FDocument->BannerWidth = FieldValue(bannerwidth);
+        FDocument->BannerHeight = FieldValue(bannerheight);
+    } else {
+        FDocument->BannerWidth = OrigWidth;
+        FDocument->BannerHeight = OrigHeight;
+    }
+    Redraw();
+}
+
+void Tresizeform::prevcheckClick(TObject* Sender) {
+    SizeChange(Sender);
+}

@@ -1,0 +1,284 @@
+#include "editor/UExamples.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "banner/BannerDocument.h"
+#include "banner/DocumentCommands.h"
+#include "banner/DocumentFile.h"
+#include "controls/SpinEdit.h"
+#include "editor/GifImageTarget.h"
+#include "gif/GifImage.h"
+#include "gif/GifPainter.h"
+#include "platform/base/Exception.h"
+#include "platform/forms/Application.h"
+#include "platform/forms/Dialogs.h"
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/system/Thread.h"
+#include "raster/RasterImage.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Examples : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitForms();
+        Folder = fs::temp_directory_path() /
+                 ("qm_examples_" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(Folder);
+        fs::create_directories(Folder / "GR");
+    }
+    void TearDown() override {
+        Application->OnIdle = nullptr;
+        DoneForms();
+        fs::remove_all(Folder);
+    }
+    std::string Dir() const { return Folder.string() + "/"; }
+
+    fs::path Folder;
+};
+
+// A two-frame 2x1 GIF: red, then green, each shown for a long time.
+std::unique_ptr<TGIFImage> TwoFrames() {
+    auto Gif = TGIFImage::CreateEmpty();
+    Gif->Header().SetWidth(2);
+    Gif->Header().SetHeight(1);
+    for (TColor Colour : {TColor(clRed), TColor(clLime)}) {
+        auto Frame = std::make_unique<TGIFSubImage>(Gif.get());
+        TGIFSubImage* F = Frame.get();
+        Gif->AppendFrame(std::move(Frame));
+        F->SetBounds(0, 0, 2, 1);
+        F->ColorMap().Add(Colour);
+        F->ColorMap().Add(clBlack);
+        F->Data()[0] = 0;
+        F->Data()[1] = 0;
+        F->Extensions().AppendItem(TGIFGraphicControlExtension::CreateForFrame(F));
+        F->GraphicControlExtension()->SetDelay(100);
+    }
+    return Gif;
+}
+
+void WritePreview(const std::string& FileName) {
+    TwoFrames()->SaveToFile(FileName);
+}
+
+template <class F> bool PumpUntil(F Done) {
+    for (int i = 0; i < 400 && !Done(); ++i)
+        CheckSynchronize(5);
+    return Done();
+}
+
+std::string ExampleBytes(TCompositionKind Composition) {
+    TBannerDocument D;
+    TNewBannerOptions O;
+    O.ModelIndex = Composition == ckOneText ? 0 : 2;
+    D.NewBanner(O);
+    D.tlv[0].Caption = "Soldes\rPromo";
+    D.Cl = 0x00123456;
+    D.BackgroundKind = bgGradient;
+    D.forever = false;
+    D.loops = 4;
+    D.Slider = 3;
+    D.TextPositions = {5, 6, 7, 8, 9, 10};
+    D.Value3Position = {11, 12};
+    D.AutoPositions = {0, 0, 0, 0};
+    D.FirstTextEffect = 2;
+    return BannerDocumentBytes(D);
+}
+
+void WriteBytes(const std::string& FileName, const std::string& Bytes) {
+    std::ofstream(FileName, std::ios::binary) << Bytes;
+}
+
+} // namespace
+
+TEST(ExamplePaths, FollowTheFormatTable) {
+    EXPECT_EQ(ExamplePreviewPath("/x/", 0, 1, 10), "/x/E1-10.gif");
+    EXPECT_EQ(ExampleDocumentPath("/x/", 0, 3, 2), "/x/E3-2.qmkf");
+    EXPECT_EQ(ExamplePreviewPath("/x/", 1, 3, 1), "/x/DB/DB-E3-1.gif");
+    EXPECT_EQ(ExampleDocumentPath("/x/", 2, 1, 2), "/x/GR/GR-E1-2.qmkf");
+    EXPECT_EQ(ExamplePreviewPath("/x/", 3, 1, 1), "/x/LB/LB-E1-1.gif");
+    EXPECT_EQ(ExamplePreviewPath("/x/", 4, 1, 1), "");
+    EXPECT_EQ(ExampleComposition(0), 1);
+    EXPECT_EQ(ExampleComposition(1), 3);
+    EXPECT_EQ(ExampleCount(0), 10);
+    EXPECT_EQ(ExampleCount(3), 2);
+}
+
+TEST_F(Examples, CreationListsTheStandardExamples) {
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    TExamplesform* F = nullptr;
+    Application->CreateForm(F);
+    EXPECT_EQ(F->Caption(), "Créer à partir d'un exemple");
+    EXPECT_EQ(F->Bnedit->Text(), "sans_nom");
+    ASSERT_EQ(F->Models->Items()->Count(), 2);
+    EXPECT_EQ(F->Models->Items()->Strings(1), "Composition 3:       2 Textes ");
+    ASSERT_EQ(F->formatcombo->Items()->Count(), 4);
+    EXPECT_EQ(F->formatcombo->Items()->Strings(2), "Grand rectangle (300 x 250)");
+    ASSERT_EQ(F->Exlist->Items()->Count(), 10);
+    EXPECT_EQ(F->Exlist->Items()->Strings(9), "Exemple 10");
+    EXPECT_EQ(F->Exlist->ItemIndex(), 0);
+    EXPECT_FALSE(F->pan->Visible());
+    EXPECT_FALSE(F->bannerwidth->Enabled());
+    EXPECT_EQ(F->bannerwidth->GetIntegerValue(), 468);
+    EXPECT_EQ(F->Timer1->Interval(), 600u);
+    // No examples beside the test program: an empty preview, no message.
+    EXPECT_EQ(F->PreviewGIF(), nullptr);
+    EXPECT_TRUE(F->image->Bitmap()->Empty());
+    EXPECT_TRUE(Dialogs.Calls.empty());
+}
+
+TEST_F(Examples, LargeRectanglePlaysItsFirstExample) {
+    WritePreview(Dir() + "GR/GR-E1-1.gif");
+    TExamplesform* F = nullptr;
+    Application->CreateForm(F);
+    F->SetExamplesFolder(Folder.string());
+    F->formatcombo->UserSelect(2);
+    ASSERT_EQ(F->Exlist->Items()->Count(), 2);
+    EXPECT_EQ(F->bannerwidth->GetIntegerValue(), 300);
+    EXPECT_EQ(F->bannerheight->GetIntegerValue(), 250);
+    EXPECT_EQ(F->PreviewPath(), Dir() + "GR/GR-E1-1.gif");
+    ASSERT_NE(F->PreviewGIF(), nullptr);
+    TBitmap32* Shown = F->image->Bitmap();
+    ASSERT_EQ(Shown->Width(), 2);
+    EXPECT_TRUE(PumpUntil([&] { return (*Shown->PixelPtr(1, 0) & 0xFFFFFF) == 0xFF0000; }));
+
+    // Composition 3 has no preview here: the preview empties and the painter
+    // is gone.
+    F->Models->UserSelect(1);
+    EXPECT_EQ(F->PreviewGIF(), nullptr);
+    EXPECT_EQ(F->PreviewPainter(), nullptr);
+    EXPECT_TRUE(F->image->Bitmap()->Empty());
+
+    // A damaged preview reads as a missing one.
+    WriteBytes(Dir() + "GR/GR-E3-2.gif", "GIF89a\x02");
+    F->Exlist->UserSelect(1);
+    EXPECT_EQ(F->PreviewGIF(), nullptr);
+
+    // Freed while playing: the painter stops first.
+    F->Models->UserSelect(0);
+    F->Exlist->UserSelect(0);
+    ASSERT_NE(F->PreviewGIF(), nullptr);
+    delete F;
+}
+
+TEST_F(Examples, ImageTargetDrawsOnTheControlUntilDetached) {
+    TImage32 Image(nullptr);
+    auto Gif = TwoFrames();
+    Gif->SetBackdropColor(clBlue);
+    TGIFImageTarget Target(&Image);
+    ASSERT_EQ(Target.Prepare(*Gif), TRect(0, 0, 2, 1));
+    EXPECT_EQ(*Image.Bitmap()->PixelPtr(1, 0) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(Target.Canvas(), Image.Bitmap()->Canvas());
+    Target.Detach();
+    EXPECT_FALSE(Target.Valid());
+    EXPECT_EQ(Target.Canvas(), nullptr);
+}
+
+TEST_F(Examples, OkSetsTheBannerUpFromTheExampleWithDefaultAnimation) {
+    WriteBytes(Dir() + "GR/GR-E3-2.qmkf", ExampleBytes(ckTwoTexts));
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    TExampleChoice C;
+    C.Name = "promo";
+    C.ModelsRow = 1;
+    C.FormatRow = 2;
+    C.ExampleRow = 1;
+    C.Width = 300;
+    C.Height = 250;
+    C.Folder = Dir();
+    TBannerDocument D;
+    D.Modified = true;
+    EXPECT_TRUE(NewBannerFromExample(D, C));
+    EXPECT_TRUE(Dialogs.Calls.empty());
+    EXPECT_EQ(D.Composition, ckTwoTexts);
+    EXPECT_EQ(D.BannerFormat, 2);
+    EXPECT_EQ(D.BannerWidth, 300);
+    ASSERT_EQ(D.tlv.size(), 2u);
+    EXPECT_EQ(D.tlv[0].Caption, "Soldes\rPromo");
+    EXPECT_EQ(D.Cl, TColor(0x00123456));
+    EXPECT_EQ(D.BackgroundKind, bgGradient);
+    // The example's animation and positions give way to the defaults.
+    EXPECT_TRUE(D.forever);
+    EXPECT_EQ(D.loops, 1);
+    EXPECT_EQ(D.Slider, TBannerDocument::SliderMax / 2 + 1);
+    EXPECT_EQ(D.TextPositions, (std::array<std::int32_t, 6>{}));
+    EXPECT_EQ(D.Value3Position, (std::array<std::int32_t, 2>{}));
+    EXPECT_EQ(D.AutoPositions, (std::array<std::uint8_t, 4>{1, 1, 1, 1}));
+    EXPECT_EQ(D.FirstTextEffect, 0);
+    EXPECT_EQ(D.FileName, "promo");
+    EXPECT_FALSE(D.Modified);
+    EXPECT_FALSE(D.SavedBefore);
+}
+
+TEST_F(Examples, MissingOrBrokenExamples) {
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    TExampleChoice C;
+    C.Folder = Dir();
+    TBannerDocument D;
+    EXPECT_FALSE(NewBannerFromExample(D, C));
+    ASSERT_EQ(Dialogs.Calls.size(), 1u);
+    EXPECT_EQ(Dialogs.Calls[0].Text, MissingExampleMessage);
+    EXPECT_EQ(Dialogs.Calls[0].DlgType, mtWarning);
+    EXPECT_EQ(D.Composition, ckOneText);
+    EXPECT_EQ(D.tlv.size(), 1u);
+
+    // A colour that is not one, or a record cut short, changes nothing.
+    std::string Bytes = ExampleBytes(ckOneText);
+    const std::size_t ClAt = 4 + offsetof(TBannerFileRecord, ClColor);
+    Bytes[ClAt] = 5;
+    std::memcpy(&Bytes[ClAt + 1], "bleuu", 5);
+    WriteBytes(Dir() + "E1-1.qmkf", Bytes);
+    D.Cl = clWhite;
+    D.FileName = "before";
+    EXPECT_THROW(NewBannerFromExample(D, C), EConvertError);
+    EXPECT_EQ(D.FileName, "before");
+    WriteBytes(Dir() + "E1-1.qmkf", Bytes.substr(0, 100));
+    EXPECT_THROW(NewBannerFromExample(D, C), EReadError);
+    EXPECT_EQ(D.FileName, "before");
+    EXPECT_EQ(D.Cl, clWhite);
+}
+
+TEST_F(Examples, ExecuteRunsOnlyAfterOkAndTheSaveQuestion) {
+    WriteBytes(Dir() + "E1-1.qmkf", ExampleBytes(ckOneText));
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    TExamplesform* F = nullptr;
+    Application->CreateForm(F);
+    F->SetExamplesFolder(Dir());
+    TBannerDocument D;
+    TDocumentCommands Commands(D);
+
+    Application->OnIdle = [&](TObject*, bool&) { F->CancelBtn->Click(); };
+    EXPECT_EQ(F->Execute(D, Commands), mrCancel);
+    EXPECT_EQ(D.Composition, ckNone);
+
+    // A modified banner whose save question is cancelled stays as it was.
+    D.Modified = true;
+    Dialogs.Answers.push_back(mrCancel);
+    Application->OnIdle = [&](TObject*, bool&) { F->OKBtn->Click(); };
+    EXPECT_EQ(F->Execute(D, Commands), mrCancel);
+    ASSERT_EQ(Dialogs.Calls.size(), 1u);
+    EXPECT_EQ(Dialogs.Calls[0].Text, AskSaveChangesQuestion);
+    EXPECT_EQ(D.Composition, ckNone);
+
+    Dialogs.Answers.push_back(mrNo);
+    Application->OnIdle = [&](TObject*, bool&) {
+        F->Bnedit->SetText("offre");
+        F->OKBtn->Click();
+    };
+    EXPECT_EQ(F->Execute(D, Commands), mrOk);
+    EXPECT_EQ(D.Composition, ckOneText);
+    EXPECT_EQ(D.tlv[0].Caption, "Soldes\rPromo");
+    EXPECT_EQ(D.FileName, "offre");
+    EXPECT_FALSE(D.Modified);
+}

@@ -1,0 +1,193 @@
+#include "editor/UMain.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "banner/RecentFiles.h"
+#include "platform/base/FileNames.h"
+#include "platform/forms/Application.h"
+#include "platform/system/Registry.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TRegistry().DeleteKey(RecentFilesKey);
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        InitForms();
+        Main = TCustomForm::Create<TMainform>(Application);
+        Main->OnShellOpen = [this](const std::string& T) { Opened.push_back(T); };
+    }
+    void TearDown() override { DoneForms(); }
+
+    std::string File(const std::string& Name) const { return (Dir / Name).string(); }
+    void Choose(const std::string& Name) {
+        Dialogs.FileAnswers.push_back(TFileDialogAnswer{true, {File(Name)}, 1});
+    }
+    void Key(Word K, TShiftState Shift) { Main->FormKeyDown(Main, K, Shift); }
+    std::string Status(int I) { return Main->Statusbar->Panels()->Items(I)->Text(); }
+    void NewBanner() {
+        Main->NewCmd(nullptr);
+        ASSERT_TRUE(Main->DesignPageVisible());
+    }
+
+    fs::path Dir = fs::path(::testing::TempDir()) / "qm_mainwindow";
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope{&Dialogs};
+    TMainform* Main = nullptr;
+    std::vector<std::string> Opened;
+};
+
+TEST_F(MainWindow, StartsOnTheStartPageWithDocumentCommandsOff) {
+    EXPECT_EQ(Main->Caption(), "Quillomark Free 5.0");
+    EXPECT_TRUE(Main->StartPageVisible());
+    EXPECT_FALSE(Main->DesignPageVisible() || Main->PreviewPageVisible());
+    EXPECT_FALSE(Main->Tbsave->Enabled());
+    EXPECT_FALSE(Main->ExportBtn->Enabled() || Main->Previewanimbtn->Enabled());
+    EXPECT_EQ(Status(0), "Pour obtenir de l'aide, appuyez sur 'F1'.");
+    EXPECT_EQ(Status(1), "");
+    EXPECT_EQ(Main->Doc.BannerWidth, 468);
+    EXPECT_EQ(Main->Doc.BannerHeight, 60);
+    EXPECT_EQ(Main->TextEffectCombo->ItemIndex(), 0);
+    EXPECT_EQ(Main->opd->InitialDir, ApplicationFolder() + "Library");
+    Main->ToolsMenuPopup();
+    EXPECT_FALSE(Main->Resize1->Enabled());
+    EXPECT_FALSE(Main->PreviewItem->Enabled() || Main->ExportItem->Enabled());
+    EXPECT_EQ(Main->ExportItem->ShortCut(), scCtrl | 'E');
+    EXPECT_FALSE(Main->RecentLab->Visible());
+}
+
+TEST_F(MainWindow, NewSaveCloseOpenAndExportRunOnTheDocument) {
+    NewBanner();
+    EXPECT_EQ(Status(0), "Composition 1:  (1 Texte)");
+    EXPECT_EQ(Status(1), "( 468 x 60 )");
+    EXPECT_EQ(Main->img32->Bitmap()->Width(), 468);
+    EXPECT_FALSE(Main->Tbsave->Enabled()); // a fresh banner is not modified
+    Main->ToolsMenuPopup();
+    EXPECT_TRUE(Main->Resize1->Enabled() && Main->PreviewItem->Enabled());
+
+    Main->RedrawBanner(); // what every edit runs
+    EXPECT_TRUE(Main->Tbsave->Enabled());
+    Main->FileMenuPopup();
+    EXPECT_TRUE(Main->Sv->Enabled());
+
+    Choose("banniere");
+    Main->SaveCmd(nullptr);
+    ASSERT_TRUE(fs::exists(File("banniere.qmkf")));
+    EXPECT_FALSE(Main->Tbsave->Enabled());
+    EXPECT_EQ(Main->Caption(), "Quillomark Free 5.0 - banniere.qmkf");
+
+    Main->CloseCmd(nullptr);
+    EXPECT_TRUE(Main->StartPageVisible());
+    EXPECT_EQ(Main->Caption(), "Quillomark Free 5.0");
+    EXPECT_TRUE(Main->fl1->Visible());
+    EXPECT_EQ(Main->fl1->Caption(), "banniere.qmkf");
+    EXPECT_EQ(Main->MIP[0]->Caption(), "&1 banniere.qmkf");
+
+    Choose("banniere.qmkf");
+    Main->OpenCmd(nullptr);
+    ASSERT_TRUE(Main->DesignPageVisible());
+    EXPECT_FALSE(Main->Tbsave->Enabled()); // opening is not an edit
+
+    Choose("anim");
+    Main->ExportCmd(nullptr);
+    EXPECT_EQ(Dialogs.Calls.back().File.Title, "Exportation GIF");
+    EXPECT_EQ(Dialogs.Calls.back().File.FileName, File("banniere"));
+    std::ifstream Gif(File("anim.gif"), std::ios::binary);
+    char Head[6] = {};
+    Gif.read(Head, 6);
+    EXPECT_EQ(std::string(Head, 6), "GIF89a");
+}
+
+TEST_F(MainWindow, CancelledQuestionsKeepTheBannerAndTheWindow) {
+    NewBanner();
+    Main->RedrawBanner();
+    Dialogs.Answers.push_back(mrCancel);
+    Main->CloseCmd(nullptr);
+    EXPECT_TRUE(Main->DesignPageVisible());
+    EXPECT_EQ(Dialogs.Calls.back().Text, AskSaveChangesQuestion);
+
+    bool CanClose = true;
+    Dialogs.Answers.push_back(mrCancel);
+    Main->FormCloseQuery(Main, CanClose);
+    EXPECT_FALSE(CanClose);
+
+    Dialogs.Answers.push_back(mrNo);
+    Main->NewCmd(nullptr); // the new banner replaces the unsaved one
+    EXPECT_FALSE(Main->Tbsave->Enabled());
+
+    Main->OnAskNewBanner = [](TNewBannerOptions&) { return false; };
+    Main->RedrawBanner();
+    Dialogs.Answers.push_back(mrNo);
+    Main->NewCmd(nullptr);
+    EXPECT_TRUE(Main->Tbsave->Enabled()); // the dialog was cancelled
+}
+
+TEST_F(MainWindow, ShortcutsNeedExactlyCtrlAndFunctionKeysIgnoreModifiers) {
+    Key(VK_F1, {ssShift});
+    ASSERT_EQ(Opened.size(), 1u);
+    EXPECT_EQ(Opened[0], ApplicationFolder() + "Quillomark.chm");
+
+    Key('N', {ssCtrl, ssShift});
+    Key('N', {ssAlt});
+    EXPECT_TRUE(Main->StartPageVisible());
+    Key('N', {ssCtrl});
+    ASSERT_TRUE(Main->DesignPageVisible());
+
+    Main->RedrawBanner();
+    Key('S', {ssCtrl, ssShift});
+    EXPECT_TRUE(Dialogs.Calls.empty());
+    Choose("raccourci");
+    Key('S', {ssCtrl});
+    EXPECT_TRUE(fs::exists(File("raccourci.qmkf")));
+
+    Key(VK_F1 + 6, {ssCtrl}); // F7
+    EXPECT_TRUE(Main->PreviewPageVisible());
+    Main->ToolsMenuPopup();
+    EXPECT_FALSE(Main->Resize1->Enabled() || Main->PreviewItem->Enabled());
+    Main->CloseprvbtnClick(nullptr);
+    EXPECT_TRUE(Main->DesignPageVisible());
+    EXPECT_TRUE(Main->Timer1->Enabled() && Main->Timer2->Enabled());
+    EXPECT_EQ(Status(1), "( 468 x 60 )");
+}
+
+TEST_F(MainWindow, SidePanelsCollapseAndTheViewMenuFollows) {
+    Main->TogglePanel(Main->Headbacklab);
+    Main->TogglePanel(Main->O3 /* any part of the help heading */);
+    EXPECT_EQ(Main->panelback->Height(), 16);
+    EXPECT_TRUE(Main->O1->Visible() && !Main->C1->Visible());
+    EXPECT_EQ(Main->Pnlhelp->Height(), 19);
+    EXPECT_EQ(Main->pnlbord->Height(), 109);
+    Main->ViewMenuPopup();
+    EXPECT_FALSE(Main->BackPanelItem->Checked());
+    EXPECT_TRUE(Main->BordPanelItem->Checked());
+    Main->BackPanelItem->Click();
+    EXPECT_EQ(Main->panelback->Height(), 227);
+
+    Main->ItemsPanelArrowClick(Main->Image3);
+    Main->ItemsPanelArrowClick(Main->Image5);
+    Main->ItemsPanelArrowClick(Main->Image3);
+    EXPECT_EQ(Main->Image3->Tag(), 2);
+    EXPECT_FALSE(Main->panelitems->Visible());
+}
+
+TEST(MainWindowGradient, HeadingRowsRunFromTheLightColourToTheTarget) {
+    // 20 rows: 19 rows towards white, then one row back from the target.
+    EXPECT_EQ(TMainform::HeaderGradientRow(0, 20, clWhite), MakeColor32(185, 255, 220));
+    EXPECT_EQ(TMainform::HeaderGradientRow(10, 20, clWhite), MakeColor32(222, 255, 238));
+    EXPECT_EQ(TMainform::HeaderGradientRow(19, 20, clWhite), MakeColor32(255, 255, 255));
+    // Short bitmaps have no tail rows to divide by zero over.
+    for (int H = 1; H <= 12; ++H)
+        for (int D = 0; D < H; ++D)
+            EXPECT_EQ(TMainform::HeaderGradientRow(D, H, clBlack) >> 24, 255u);
+}
+
+} // namespace
