@@ -140,4 +140,3 @@ TEST(GifDither, NoErrorWhenThePaletteHoldsTheColour) {
             EXPECT_EQ(out->ScanLine(y)[x], web.Lookup(p[2], p[1], p[0], r, g, b));
         }
 }
-

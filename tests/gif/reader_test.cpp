@@ -237,9 +237,9 @@ TEST(GifReaderStreams, TransparentFillOfMissingPixels) {
     // Graphic Control Extension: transparent index 1. The data stops after
     // the clear code and one pixel 0: the other pixels keep index 1.
     std::vector<Byte> b = {
-        'G',  'I', 'F', '8',  '9',  'a', 2,    0, 2, 0, 0x80, 0, 0,    0, 0,   0,
-        255,  255, 255, 0x21, 0xF9, 4,   0x01, 0, 0, 1, 0,                       // GCE
-        0x2C, 0,   0,   0,    0,    2,   0,    2, 0, 0, 2,    1, 0x04, 0, 0x3B}; // codes 4, 0 then
+        'G',  'I', 'F', '8', '9',  'a',  2, 0,    2, 0, 0x80, 0, 0,    0, 0,
+        0,    255, 255, 255, 0x21, 0xF9, 4, 0x01, 0, 0, 1,    0,                 // GCE
+        0x2C, 0,   0,   0,   0,    2,    0, 2,    0, 0, 2,    1, 0x04, 0, 0x3B}; // codes 4, 0 then
                                                                                  // nothing
     auto L = LoadBytes(b);
     TGIFSubImage* F = L->Image->Images().FrameAt(0);
