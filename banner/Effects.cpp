@@ -152,14 +152,14 @@ int ImageSlideOffset(int Kind, int k, int N, int X, int Y, int PicW, int PicH, i
     return Round(start - g + k * g);
 }
 
-struct TEffectRenderer::TFrameSpec {
+struct TEffectRenderer::TFrameStep {
     TTextEffect Effect = teNone;
     int k = 0;
     int N = SweepFrames;
     bool Out = false;
 };
 
-TFramePtr TEffectRenderer::RenderTextFrame(int V, const TFrameSpec& Spec) const {
+TFramePtr TEffectRenderer::RenderTextFrame(int V, const TFrameStep& Step) const {
     const TBannerDocument& doc = FDocument;
     auto frame = std::make_unique<TBitmap32>();
     DrawBannerBackground(doc, *frame);
@@ -181,26 +181,26 @@ TFramePtr TEffectRenderer::RenderTextFrame(int V, const TFrameSpec& Spec) const 
         const int S = look.Size;
         int size = S, alpha = 255;
         std::string_view text = look.Text;
-        switch (Spec.Effect) {
+        switch (Step.Effect) {
         case teZoomIn:
-            size = ZoomInSize(S, Spec.k);
+            size = ZoomInSize(S, Step.k);
             break;
         case teZoomOut:
-            size = ZoomOutSize(S, Spec.k);
+            size = ZoomOutSize(S, Step.k);
             break;
         case teLetterByLetter:
-            text = TextPrefix(look.Text, Spec.k);
+            text = TextPrefix(look.Text, Step.k);
             break;
         case teFadeIn:
         case teFadeOut:
-            alpha = FadeAlpha(Spec.k, Spec.Effect == teFadeOut);
+            alpha = FadeAlpha(Step.k, Step.Effect == teFadeOut);
             break;
         case teFadeDouble:
-            alpha = FadeDoubleAlpha(Spec.k);
+            alpha = FadeDoubleAlpha(Step.k);
             break;
         case teFadeZoom:
-            size = FadeZoomSize(S, Spec.k);
-            alpha = FadeAlpha(Spec.k, false);
+            size = FadeZoomSize(S, Step.k);
+            alpha = FadeAlpha(Step.k, false);
             break;
         default:
             break;
@@ -210,9 +210,9 @@ TFramePtr TEffectRenderer::RenderTextFrame(int V, const TFrameSpec& Spec) const 
         const TSize ext = MeasureLookText(*frame, look.Text);
         TPoint at =
             V > 0 ? MainTextAnchor(doc, V, ext.cx, ext.cy, false) : FirstTextAnchor(doc, ext.cx);
-        if (Spec.Effect == teScroll) at.Y = ScrollTop(Spec.k, ext.cy, at.Y);
+        if (Step.Effect == teScroll) at.Y = ScrollTop(Step.k, ext.cy, at.Y);
 
-        if (Spec.Effect != teSweep) {
+        if (Step.Effect != teSweep) {
             if (!text.empty()) DrawLookText(*frame, look, text, at.X, at.Y, alpha);
         } else {
             // The text appears row by row: the patch holds the frame under
@@ -240,8 +240,8 @@ TFramePtr TEffectRenderer::RenderTextFrame(int V, const TFrameSpec& Spec) const 
                 copyRows(0);
                 ApplyTextFont(patch, look, size);
                 DrawLookText(patch, look, text, 0, 0, 255);
-                const int n = Spec.N > 0 ? Spec.N : SweepFrames;
-                copyRows(std::max(0, Round(double(ph) / n * Spec.k)));
+                const int n = Step.N > 0 ? Step.N : SweepFrames;
+                copyRows(std::max(0, Round(double(ph) / n * Step.k)));
                 frame->DrawBitmapAt(at.X, at.Y, &patch);
             }
         }

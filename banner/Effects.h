@@ -79,8 +79,8 @@ public:
     std::vector<TFramePtr> RenderTextEffect(int Effect, int V) const;
 
 private:
-    struct TFrameSpec;
-    TFramePtr RenderTextFrame(int V, const TFrameSpec& Spec) const;
+    struct TFrameStep;
+    TFramePtr RenderTextFrame(int V, const TFrameStep& Step) const;
     TFramePtr RenderImageFrame(int X, int Y, int Alpha) const;
 
     const TBannerDocument& FDocument;
