@@ -208,6 +208,59 @@ void SaveBannerDocument(const TBannerDocument& D, const std::string& FileName) {
 
 // ---- Reading.
 
+TBannerRecordColors ReadRecordColors(const TBannerFileRecord& R) {
+    auto C = [](const TShortString& Text) { return TBannerDocument::ColorFromText(Text.Get()); };
+    return {C(R.ClColor),  C(R.Cg1Color),    C(R.Cg2Color),        C(R.Cc1Color),
+            C(R.Cc2Color), C(R.BorderColor), C(R.TemplateKeyColor)};
+}
+
+void ApplyBannerRecord(TBannerDocument& D, const TBannerFileRecord& R,
+                       const TBannerRecordColors& Colors) {
+    const int Composition = R.Composition;
+    D.tlv.clear();
+    D.tlv.push_back(LoadText(R, 0));
+    if (Composition == ckTwoTextsImage || Composition == ckTwoTexts)
+        D.tlv.push_back(LoadText(R, 1));
+
+    D.ilv.clear();
+    if (Composition == ckTwoTextsImage) {
+        const int Count = std::clamp(R.ImageCount, 1, TBannerDocument::MaxImages);
+        for (int i = 0; i < Count; ++i) {
+            TImageElement E;
+            for (int k = 0; k < 4; ++k)
+                *E.SubItem(k) = R.Images[i][k].Get();
+            D.ilv.push_back(E);
+        }
+    }
+    D.SelectedText = 0;
+    D.SelectedImage = 0;
+
+    D.three = R.ThreeValues != 0;
+    D.TemplateNumber = R.TemplateNumber;
+    D.Cl = Colors.Cl;
+    D.cg1 = Colors.cg1;
+    D.cg2 = Colors.cg2;
+    D.cc1 = Colors.cc1;
+    D.cc2 = Colors.cc2;
+    D.BrLeft = R.BorderLeft != 0;
+    D.BrRight = R.BorderRight != 0;
+    D.BrTop = R.BorderTop != 0;
+    D.BrBottom = R.BorderBottom != 0;
+    D.clbord = Colors.clbord;
+
+    for (int k = 0; k < 6; ++k)
+        D.TextPositions[std::size_t(k)] = R.TextPositions[k];
+    D.ValueEffects = {R.ValueEffects[0], R.ValueEffects[1], R.Value3Effect};
+    if (R.GradientDirection == 1) D.dxH = true;
+    if (R.GradientDirection == 2) D.dxH = false;
+
+    D.forever = R.Forever != 0;
+    // The controls hold these within their ranges.
+    D.loops = std::max(R.Loops, 1);
+    D.effectcombo = R.Transition >= 0 && R.Transition < TransitionKindCount ? R.Transition : trNone;
+    D.Slider = std::clamp(R.Speed, TBannerDocument::SliderMin, TBannerDocument::SliderMax);
+}
+
 void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
     std::int32_t Version = 0;
     if (Bytes.size() >= 4) std::memcpy(&Version, Bytes.data(), 4);
@@ -228,13 +281,7 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
 
     // Every colour is converted before the document changes: a bad colour text
     // raises the conversion error and leaves the banner as it was.
-    const TColor Cl = TBannerDocument::ColorFromText(R.ClColor.Get());
-    const TColor cg1 = TBannerDocument::ColorFromText(R.Cg1Color.Get());
-    const TColor cg2 = TBannerDocument::ColorFromText(R.Cg2Color.Get());
-    const TColor cc1 = TBannerDocument::ColorFromText(R.Cc1Color.Get());
-    const TColor cc2 = TBannerDocument::ColorFromText(R.Cc2Color.Get());
-    const TColor clbord = TBannerDocument::ColorFromText(R.BorderColor.Get());
-    const TColor cp1 = TBannerDocument::ColorFromText(R.TemplateKeyColor.Get());
+    const TBannerRecordColors Colors = ReadRecordColors(R);
 
     // The pictures are read into copies so that nothing changes before the
     // whole file is read.
@@ -256,57 +303,16 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
     D.BannerWidth = R.BannerWidth;
     D.BannerHeight = R.BannerHeight;
 
-    D.tlv.clear();
-    D.tlv.push_back(LoadText(R, 0));
-    if (TwoTexts) D.tlv.push_back(LoadText(R, 1));
-
-    D.ilv.clear();
-    if (Composition == ckTwoTextsImage) {
-        const int Count = std::clamp(R.ImageCount, 1, TBannerDocument::MaxImages);
-        for (int i = 0; i < Count; ++i) {
-            TImageElement E;
-            for (int k = 0; k < 4; ++k)
-                *E.SubItem(k) = R.Images[i][k].Get();
-            D.ilv.push_back(E);
-        }
-    }
-    D.SelectedText = 0;
-    D.SelectedImage = 0;
+    ApplyBannerRecord(D, R, Colors);
     D.SelectedValue = 0;
-
-    D.three = R.ThreeValues != 0;
     if (R.BackgroundKind >= bgColor && R.BackgroundKind <= bgImage)
         D.BackgroundKind = TBackgroundKind(R.BackgroundKind);
-    D.TemplateNumber = R.TemplateNumber;
-    D.Cl = Cl;
-    D.cg1 = cg1;
-    D.cg2 = cg2;
-    D.cc1 = cc1;
-    D.cc2 = cc2;
-    D.BrLeft = R.BorderLeft != 0;
-    D.BrRight = R.BorderRight != 0;
-    D.BrTop = R.BorderTop != 0;
-    D.BrBottom = R.BorderBottom != 0;
-    D.clbord = clbord;
-
-    for (int k = 0; k < 6; ++k)
-        D.TextPositions[k] = R.TextPositions[k];
     D.Value3Position = {R.Value3Position[0], R.Value3Position[1]};
     D.AutoPositions = {R.AutoPositions[0], R.AutoPositions[1], R.AutoPositions[2],
                        R.Value3AutoPosition};
-    D.ValueEffects = {R.ValueEffects[0], R.ValueEffects[1], R.Value3Effect};
     D.FirstTextEffect = R.FirstTextEffect;
-    if (R.GradientDirection == 1) D.dxH = true;
-    if (R.GradientDirection == 2) D.dxH = false;
-
     if (TwoTexts) D.TextEffectCombo = teNone;
     D.ImageEffectCombo = ieNone;
-
-    D.forever = R.Forever != 0;
-    // The controls hold these within their ranges.
-    D.loops = std::max(R.Loops, 1);
-    D.effectcombo = R.Transition >= 0 && R.Transition < TransitionKindCount ? R.Transition : trNone;
-    D.Slider = std::clamp(R.Speed, TBannerDocument::SliderMin, TBannerDocument::SliderMax);
 
     for (int Index = 0; Index < 4; ++Index)
         Picture(D, Index).Assign(&Pictures[Index]);
@@ -314,7 +320,7 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
     // The template is loaded for the stored number, then takes the stored key
     // colour.
     D.LoadTemplate();
-    D.cp1 = cp1;
+    D.cp1 = Colors.cp1;
     RecolorDocumentTemplate(D);
 
     D.ExtImageFileName.clear();

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "platform/base/Exception.h"
+#include "platform/graphics/Colors.h"
 
 class TBannerDocument;
 class TBitmap32;
@@ -138,6 +139,22 @@ void WriteBannerPicture(TStream& S, int Index, const TBitmap32& Picture, int Ban
 // Reads one picture stream into Picture: a stream without "Bitmap.Data"
 // leaves it, one that cannot be read empties it (never raises for that).
 void ReadBannerPicture(TStream& S, TBitmap32& Picture);
+
+// The colours of a record, converted before anything changes: a colour text
+// that is not a colour raises the conversion error.
+struct TBannerRecordColors {
+    TColor Cl, cg1, cg2, cc1, cc2, clbord, cp1;
+};
+TBannerRecordColors ReadRecordColors(const TBannerFileRecord& Record);
+
+// What the document reader and the create-from-example command take from a
+// record alike: the text and image elements of the record's composition,
+// "three", the template number, the colours (except the key colour), the
+// borders, the first six text positions, the value effects, the gradient
+// direction and the animation settings (kept within the controls' ranges).
+// Each caller adds what it takes differently.
+void ApplyBannerRecord(TBannerDocument& Document, const TBannerFileRecord& Record,
+                       const TBannerRecordColors& Colors);
 
 // The record of a document, zero where the document has nothing to store.
 TBannerFileRecord MakeBannerFileRecord(const TBannerDocument& Document);

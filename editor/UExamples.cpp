@@ -89,18 +89,6 @@ std::string ExampleDocumentPath(const std::string& Folder, int FormatRow, int Co
 
 namespace {
 
-TTextElement RecordText(const TBannerFileRecord& R, int Element) {
-    const TShortString* const Fields[2][6] = {
-        {&R.Text0Values, &R.Text0Color, &R.Text0Font, &R.Text0Style, &R.Text0Size, &R.Text0Shadow},
-        {&R.Text1Values, &R.Text1Color, &R.Text1Font, &R.Text1Style, &R.Text1Size, &R.Text1Shadow}};
-    TTextElement T;
-    std::string* const Values[6] = {&T.Caption,    &T.Color, &T.FontName,
-                                    &T.StyleIndex, &T.Size,  &T.Shadow};
-    for (int k = 0; k < 6; ++k)
-        *Values[k] = Fields[Element][k]->Get();
-    return T;
-}
-
 // The example document as read: its record and its four pictures.
 struct TExampleFile {
     TBannerFileRecord Record;
@@ -123,68 +111,19 @@ void ReadExampleFile(const std::string& FileName, TExampleFile& File) {
 
 void LoadExampleRecord(TBannerDocument& D, const TBannerFileRecord& R) {
     // Colours first, so that a bad one leaves the document as it was.
-    const TColor Cl = TBannerDocument::ColorFromText(R.ClColor.Get());
-    const TColor cg1 = TBannerDocument::ColorFromText(R.Cg1Color.Get());
-    const TColor cg2 = TBannerDocument::ColorFromText(R.Cg2Color.Get());
-    const TColor cc1 = TBannerDocument::ColorFromText(R.Cc1Color.Get());
-    const TColor cc2 = TBannerDocument::ColorFromText(R.Cc2Color.Get());
-    const TColor clbord = TBannerDocument::ColorFromText(R.BorderColor.Get());
-    const TColor cp1 = TBannerDocument::ColorFromText(R.TemplateKeyColor.Get());
-
-    const int Composition = R.Composition;
-    D.tlv.clear();
-    D.tlv.push_back(RecordText(R, 0));
-    if (Composition == ckTwoTextsImage || Composition == ckTwoTexts)
-        D.tlv.push_back(RecordText(R, 1));
-
-    D.ilv.clear();
-    if (Composition == ckTwoTextsImage) {
-        const int Count = std::clamp(R.ImageCount, 1, TBannerDocument::MaxImages);
-        for (int i = 0; i < Count; ++i) {
-            TImageElement E;
-            for (int k = 0; k < 4; ++k)
-                *E.SubItem(k) = R.Images[i][k].Get();
-            D.ilv.push_back(E);
-        }
-    }
-    D.SelectedText = 0;
-    D.SelectedImage = 0;
-
-    D.three = R.ThreeValues != 0;
+    const TBannerRecordColors Colors = ReadRecordColors(R);
+    ApplyBannerRecord(D, R, Colors);
+    // What an example takes differently from an opened document: no external
+    // picture, no third value's position, no first-text effect, and the
+    // template is loaded and recoloured here.
     if (R.BackgroundKind >= bgColor && R.BackgroundKind <= bgComposed)
         D.BackgroundKind = TBackgroundKind(R.BackgroundKind);
-
-    D.TemplateNumber = R.TemplateNumber;
-    D.LoadTemplate();
-    D.Cl = Cl;
-    D.cg1 = cg1;
-    D.cg2 = cg2;
-    D.cc1 = cc1;
-    D.cc2 = cc2;
-    D.BrLeft = R.BorderLeft != 0;
-    D.BrRight = R.BorderRight != 0;
-    D.BrTop = R.BorderTop != 0;
-    D.BrBottom = R.BorderBottom != 0;
-    D.clbord = clbord;
-
-    for (int k = 0; k < 6; ++k)
-        D.TextPositions[std::size_t(k)] = R.TextPositions[k];
     for (int k = 0; k < 3; ++k)
         D.AutoPositions[std::size_t(k)] = R.AutoPositions[k];
-    D.ValueEffects = {R.ValueEffects[0], R.ValueEffects[1], R.Value3Effect};
     D.FirstTextEffect = teNone;
-
-    if (R.GradientDirection == 1) D.dxH = true;
-    if (R.GradientDirection == 2) D.dxH = false;
-
-    D.cp1 = cp1;
+    D.LoadTemplate();
+    D.cp1 = Colors.cp1;
     RecolorDocumentTemplate(D);
-
-    D.forever = R.Forever != 0;
-    // The controls hold these within their ranges.
-    D.loops = std::max(R.Loops, 1);
-    D.effectcombo = R.Transition >= 0 && R.Transition < TransitionKindCount ? R.Transition : trNone;
-    D.Slider = std::clamp(R.Speed, TBannerDocument::SliderMin, TBannerDocument::SliderMax);
 }
 
 bool NewBannerFromExample(TBannerDocument& D, const TExampleChoice& Choice) {
@@ -199,11 +138,7 @@ bool NewBannerFromExample(TBannerDocument& D, const TExampleChoice& Choice) {
     auto File = std::make_unique<TExampleFile>();
     if (Present) {
         ReadExampleFile(FileName, *File);
-        for (const TShortString* Colour :
-             {&File->Record.ClColor, &File->Record.Cg1Color, &File->Record.Cg2Color,
-              &File->Record.Cc1Color, &File->Record.Cc2Color, &File->Record.BorderColor,
-              &File->Record.TemplateKeyColor})
-            TBannerDocument::ColorFromText(Colour->Get());
+        ReadRecordColors(File->Record);
     }
 
     D.FileName = Choice.Name;
