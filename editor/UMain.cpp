@@ -1,7 +1,8 @@
 #include "editor/UMain.h"
 
+#include "editor/MainBuild.h"
+
 #include <algorithm>
-#include <type_traits>
 
 #include "banner/RecentFiles.h"
 #include "platform/base/Exception.h"
@@ -13,41 +14,11 @@
 
 TMainform* Mainform = nullptr;
 
+using namespace mainform;
+
 namespace {
 constexpr Word VK_F7 = VK_F1 + 6;
 }
-
-namespace {
-
-template <class T> T* Make(TComponent* Owner, TWinControl* Parent, const std::string& Name) {
-    T* C = new T(Owner);
-    C->SetName(Name);
-    if constexpr (std::is_base_of_v<TControl, T>) {
-        if (Parent != nullptr) C->SetParent(Parent);
-    }
-    return C;
-}
-
-TButton* MakeButton(TComponent* Owner, TWinControl* Parent, const std::string& Name,
-                    const std::string& Caption, int Left, int Top, int Width) {
-    TButton* B = Make<TButton>(Owner, Parent, Name);
-    B->SetCaption(Caption);
-    B->SetBounds(Left, Top, Width, 25);
-    return B;
-}
-
-TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const std::string& Name, TAlign Align,
-                  int Size = 0) {
-    TPanel* P = Make<TPanel>(Owner, Parent, Name);
-    P->SetCaption("");
-    P->SetBevelOuter(bvNone);
-    if (Align == alTop || Align == alBottom) P->SetHeight(Size);
-    if (Align == alLeft || Align == alRight) P->SetWidth(Size);
-    P->SetAlign(Align);
-    return P;
-}
-
-} // namespace
 
 TMainform::TMainform(TComponent* AOwner) : TForm(AOwner) {
     SetName("Mainform");
@@ -225,14 +196,9 @@ void TMainform::BuildControls() {
     Pair(tsImages, "pnlimages", "panimage", pnlimages, panimage);
     tsAnim = Page(Pages, "tsAnim", "Animation");
     Pair(tsAnim, "pbanim", "Pananim", pbanim, Pananim);
-    TextEffectCombo = Make<TComboBox>(this, pantext, "TextEffectCombo");
-    ImageEffectCombo = Make<TComboBox>(this, panimage, "ImageEffectCombo");
-    TextEffectCombo->Items()->Add("Aucun");
-    ImageEffectCombo->Items()->Add("Aucun");
-    rbColor = Make<TRadioButton>(this, nullptr, "rbColor");
-    rbTemplate = Make<TRadioButton>(this, nullptr, "rbTemplate");
-    rbGradient = Make<TRadioButton>(this, nullptr, "rbGradient");
-    rbImage = Make<TRadioButton>(this, nullptr, "rbImage");
+    BuildTextsPage();
+    BuildImagesPage();
+    BuildAnimationPage();
 
     pc = Make<TPageControl>(this, mainpanel, "pc");
     pc->SetAlign(alClient);
@@ -291,6 +257,8 @@ void TMainform::BuildControls() {
     Help->SetBounds(6, 22, 220, 160);
     extimage = Make<TImage>(this, ScrollBox1, "extimage");
     extimage->SetVisible(false);
+    BuildBackgroundPanel();
+    BuildBorderPanel();
 
     Statusbar = Make<TStatusBar>(this, this, "Statusbar");
     Statusbar->SetAlign(alBottom);
@@ -527,15 +495,6 @@ void TMainform::FormResize(TObject*) {
         prv->SetLeft(Round((prvpan->Width() - prv->Width()) / 2.0));
         prv->SetTop(Round((prvpan->Height() - prv->Height()) / 2.0));
     }
-}
-
-void TMainform::CenterCanvas() {
-    // TODO: the canvas placement rules come with the canvas mouse work; until
-    // then the canvas sits at the scroll box's centre.
-    if (box == nullptr || img32 == nullptr) return;
-    img32->SetBounds(std::max(0, (box->Width() - Doc.BannerWidth) / 2),
-                     std::max(0, (box->Height() - Doc.BannerHeight) / 2), Doc.BannerWidth,
-                     Doc.BannerHeight);
 }
 
 TColor32 TMainform::HeaderGradientRow(int D, int H, TColor Target) {
@@ -893,19 +852,4 @@ void TMainform::ItemsPanelArrowClick(TObject*) {
     Image3->SetVisible(!Hide);
     Image5->SetVisible(Hide);
     if (Hide) Image3->SetTag(Image3->Tag() + 1);
-}
-
-void TMainform::FocusBackgroundKind() {
-    if (!DesignPageVisible()) return;
-    for (TRadioButton* R : {rbColor, rbTemplate, rbGradient}) {
-        if (R->Checked()) {
-            if (R->Parent() != nullptr && R->Visible()) R->SetFocus();
-            return;
-        }
-    }
-}
-
-void TMainform::SampleTimerTimer(TObject*) {
-    // TODO: the start hint balloon comes with the guidance balloons.
-    SampleTimer->SetEnabled(false);
 }

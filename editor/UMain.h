@@ -232,6 +232,13 @@ public:
 
 private:
     void BuildControls();
+    // Each editor group builds its own controls (MainTexts.cpp,
+    // MainImages.cpp, MainAnimation.cpp, MainBackground.cpp).
+    void BuildTextsPage();
+    void BuildImagesPage();
+    void BuildAnimationPage();
+    void BuildBackgroundPanel();
+    void BuildBorderPanel();
     void BuildMenus();
     TMenuItem* AddItem(TMenuItem* Parent, const std::string& Caption, TNotifyEvent OnClick,
                        TShortCut Short = scNone);

@@ -1,0 +1,40 @@
+#pragma once
+// Control makers shared by the main window's files: each control is owned by
+// the window, named as the window's code refers to it and parented at once.
+#include <string>
+#include <type_traits>
+
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/StdCtrls.h"
+
+namespace mainform {
+
+template <class T> T* Make(TComponent* Owner, TWinControl* Parent, const std::string& Name) {
+    T* C = new T(Owner);
+    C->SetName(Name);
+    if constexpr (std::is_base_of_v<TControl, T>) {
+        if (Parent != nullptr) C->SetParent(Parent);
+    }
+    return C;
+}
+
+inline TButton* MakeButton(TComponent* Owner, TWinControl* Parent, const std::string& Name,
+                           const std::string& Caption, int Left, int Top, int Width) {
+    TButton* B = Make<TButton>(Owner, Parent, Name);
+    B->SetCaption(Caption);
+    B->SetBounds(Left, Top, Width, 25);
+    return B;
+}
+
+inline TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const std::string& Name,
+                         TAlign Align, int Size = 0) {
+    TPanel* P = Make<TPanel>(Owner, Parent, Name);
+    P->SetCaption("");
+    P->SetBevelOuter(bvNone);
+    if (Align == alTop || Align == alBottom) P->SetHeight(Size);
+    if (Align == alLeft || Align == alRight) P->SetWidth(Size);
+    P->SetAlign(Align);
+    return P;
+}
+
+} // namespace mainform
