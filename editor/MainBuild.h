@@ -1,9 +1,11 @@
 #pragma once
-// Control makers shared by the main window's files: each control is owned by
+// Control makers shared by the editor's windows: each control is owned by
 // the window, named as the window's code refers to it and parented at once.
 #include <string>
 #include <type_traits>
 
+#include "controls/ColorPickerButton.h"
+#include "platform/forms/Dialogs.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/StdCtrls.h"
 
@@ -35,6 +37,16 @@ inline TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const std::stri
     if (Align == alLeft || Align == alRight) P->SetWidth(Size);
     P->SetAlign(Align);
     return P;
+}
+
+// The colour dialog of every picker button: a new dialog preset to the
+// button's colour; OK sets the button's colour, which runs its change
+// handler.
+inline void ChooseColor(TColorPickerButton* Button) {
+    Button->SetDropOpen(false);
+    TColorDialog Dialog(nullptr);
+    Dialog.Color = Button->SelectionColor();
+    if (Dialog.Execute()) Button->SetSelectionColor(Dialog.Color);
 }
 
 } // namespace mainform

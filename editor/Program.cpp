@@ -9,6 +9,7 @@
 #include "editor/UMain.h"
 #include "editor/UNewBanner.h"
 #include "editor/UResize.h"
+#include "editor/UTexform.h"
 #include "editor/USplash.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Timer.h"
@@ -18,6 +19,7 @@ void starting(bool Flag) {
 }
 
 Tresizeform* resizeform = nullptr;
+TTexform* Texform = nullptr;
 TAboutBox* AboutBox = nullptr;
 TLoadform* Loadform = nullptr;
 Tbbform* bbform = nullptr;
@@ -47,6 +49,21 @@ void ConnectDialogs(TMainform& Main) {
         Main.RedrawBanner(true);
     };
     Main.OnAbout = [] { AboutBox->ShowModal(); };
+    // The document loads its templates through the template window's model,
+    // so the window always shows the open banner's template.
+    Main.Doc.TemplateLoader = MakeTemplateLoader(Texform->Model);
+    Texform->OnFocusBackgroundKind = [&Main] { Main.FocusBackgroundKind(); };
+    Main.OnEditTemplate = [&Main] { return Texform->Edit(Main.Doc); };
+    Main.OnLoadImage = [&Main](int Slot, TBitmap32& Picture) {
+        Loadform->OnSlotPicture = [&Main](int S) -> const TBitmap32* {
+            return Main.Doc.ImagePicture(S);
+        };
+        const TBitmap32* Chosen = Loadform->PickImage(&Picture, Slot);
+        if (Chosen == &Picture) return false;
+        Picture.Assign(Chosen);
+        return true;
+    };
+    Main.OnClipArt = [](TBitmap32& Picture) { return bbform->PickClipArt(Picture); };
 }
 
 } // namespace
@@ -69,10 +86,10 @@ int ProgramMain(const TProgramOptions& Options) {
     Mainform->Update();
     Splash->Update();
 
-    // TODO: Texform (template dialog) and Preview (hidden animation window)
-    // take their places in this order once they exist; the main window keeps
-    // the animation itself meanwhile.
+    // TODO: Preview (hidden animation window) takes its place after Texform
+    // once it exists; the main window keeps the animation itself meanwhile.
     Application->CreateForm(resizeform);
+    Application->CreateForm(Texform);
     Application->CreateForm(AboutBox);
     Application->CreateForm(Loadform);
     Application->CreateForm(bbform);
@@ -107,6 +124,7 @@ int ProgramMain(const TProgramOptions& Options) {
     // The application freed the windows.
     Mainform = nullptr;
     resizeform = nullptr;
+    Texform = nullptr;
     AboutBox = nullptr;
     Loadform = nullptr;
     bbform = nullptr;

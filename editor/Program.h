@@ -9,6 +9,7 @@
 
 class TMainform;
 class Tresizeform;
+class TTexform;
 class TAboutBox;
 class TLoadform;
 class Tbbform;
@@ -17,6 +18,7 @@ class TNewForm;
 
 // The windows made once at start-up, owned by the application object.
 extern Tresizeform* resizeform;
+extern TTexform* Texform;
 extern TAboutBox* AboutBox;
 extern TLoadform* Loadform;
 extern Tbbform* bbform;

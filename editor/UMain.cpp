@@ -282,6 +282,7 @@ void TMainform::BuildControls() {
     spd->DefaultExt = "gif";
     spd->Title = "Exportation GIF";
     obg = Make<TOpenPictureDialog>(this, nullptr, "obg");
+    obg->Title = "Charger une image";
     cd = Make<TColorDialog>(this, nullptr, "cd");
     opd = Make<TOpenPictureDialog>(this, nullptr, "opd");
 
@@ -467,6 +468,7 @@ void TMainform::FormCreate(TObject*) {
     opd->InitialDir = ApplicationFolder() + "Library";
     TextEffectCombo->SetItemIndex(0);
     ImageEffectCombo->SetItemIndex(0);
+    LoadEditors();
     FormResize(this);
     Doc.ValueEffects = {};
     Doc.FirstTextEffect = 0;
@@ -630,6 +632,7 @@ void TMainform::RedrawBanner(bool KeepSaveDisabled) {
 void TMainform::DocumentChanged() {
     if (FInChange) return;
     FInChange = true;
+    LoadEditors();
     if (Doc.Composition != ckNone) {
         Renderer.RedrawBanner(*img32->Bitmap(), !Doc.Modified);
         img32->Invalidate();
@@ -852,4 +855,24 @@ void TMainform::ItemsPanelArrowClick(TObject*) {
     Image3->SetVisible(!Hide);
     Image5->SetVisible(Hide);
     if (Hide) Image3->SetTag(Image3->Tag() + 1);
+}
+
+// ---------------------------------------------------------------- editors
+
+void TMainform::LoadEditors() {
+    LoadTextEditors();
+    LoadImageEditors();
+    LoadBackgroundEditors();
+    LoadAnimationEditors();
+}
+
+TColorPickerButton* TMainform::MakeColorButton(TWinControl* Parent, const std::string& Name,
+                                               int Left, int Top, TColor Color,
+                                               TNotifyEvent OnChange) {
+    TColorPickerButton* B = Make<TColorPickerButton>(this, Parent, Name);
+    B->SetBounds(Left, Top, 60, 22);
+    B->SetSelectionColor(Color);
+    B->OnChange = std::move(OnChange);
+    B->OnDefaultSelect = [B](TObject*) { ChooseColor(B); };
+    return B;
 }

@@ -17,7 +17,10 @@
 #include "banner/BannerDocument.h"
 #include "banner/BannerRenderer.h"
 #include "banner/DocumentCommands.h"
+#include "controls/ColorPickerButton.h"
+#include "controls/FontComboBox.h"
 #include "controls/FormStorage.h"
+#include "controls/SpinEdit.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/ExtCtrls.h"
@@ -113,9 +116,40 @@ public:
     TTabSheet *tsTexts = nullptr, *tsImages = nullptr, *tsAnim = nullptr;
     TPanel *pnltexts = nullptr, *pantext = nullptr, *pnlimages = nullptr, *panimage = nullptr,
            *pbanim = nullptr, *Pananim = nullptr;
-    TComboBox *TextEffectCombo = nullptr, *ImageEffectCombo = nullptr;
-    TRadioButton *rbColor = nullptr, *rbTemplate = nullptr, *rbGradient = nullptr,
-                 *rbImage = nullptr;
+
+    // ---- "Textes" page (MainTexts.cpp).
+    TListBox* Texts = nullptr;
+    TTreeView* Values = nullptr;
+    TLabel* TxtLabel = nullptr;
+    TEdit* Txt = nullptr;
+    TColorPickerButton* ct = nullptr;
+    TButton *Button13 = nullptr, *dxButton2 = nullptr; // "..." and "x" of ct
+    TFontComboBox* fontbox = nullptr;
+    TComboBox* Stylecombo = nullptr;
+    TToolBar* StyleBar = nullptr;
+    TToolButton *bold = nullptr, *italic = nullptr;
+    TCtlSpinEdit* fsize = nullptr;
+    TCheckBox* shadowbox = nullptr;
+    TRadioButton *autoPos = nullptr, *custom = nullptr; // "auto" and "custom"
+    TCtlSpinEdit *textposx = nullptr, *textposy = nullptr;
+    TComboBox* TextEffectCombo = nullptr;
+    TCheckBox* three = nullptr;
+
+    // ---- "Images" page (MainImages.cpp).
+    TListBox* Images = nullptr;
+    TButton *addimagebtn = nullptr, *supimagebtn = nullptr;
+    TButton *LoadImageBtn = nullptr, *ClipArtBtn = nullptr;
+    TCheckBox* Imgtrans = nullptr;
+    TColorPickerButton* transclimg = nullptr;
+    TButton *TransDotsBtn = nullptr, *Button17 = nullptr; // "..." and "x" of transclimg
+    TCtlSpinEdit *imgx = nullptr, *imgy = nullptr, *scal = nullptr;
+    TComboBox* ImageEffectCombo = nullptr;
+
+    // ---- "Animation" page (MainAnimation.cpp).
+    TRadioButton *forever = nullptr, *noforever = nullptr;
+    TCtlSpinEdit* loops = nullptr;
+    TComboBox* effectcombo = nullptr;
+    TTrackBar* Slider = nullptr;
 
     // ---- Side panels.
     TPanel* SidePanel = nullptr;
@@ -128,6 +162,23 @@ public:
     TPanel *Pnlhelp = nullptr, *HeadHelp = nullptr;
     TLabel* Help = nullptr;
     TImage* extimage = nullptr;
+
+    // ---- Background panel (MainBackground.cpp). rbcomposed and its
+    // pickers stay hidden: that kind comes only from documents.
+    TRadioButton *rbColor = nullptr, *rbTexture = nullptr, *rbgrad = nullptr, *rbcomposed = nullptr,
+                 *rbImage = nullptr;
+    TColorPickerButton *Cl = nullptr, *cg1 = nullptr, *cg2 = nullptr, *cc1 = nullptr,
+                       *cc2 = nullptr;
+    TButton *ClDotsBtn = nullptr, *Button16 = nullptr; // "..." and "x" of Cl
+    TButton *cg1DotsBtn = nullptr, *cg2DotsBtn = nullptr, *cc1DotsBtn = nullptr,
+            *cc2DotsBtn = nullptr;
+    TButton* Button3 = nullptr; // "Modifier": the template window
+    TCheckBox *dxH = nullptr, *dxV = nullptr;
+    TButton* LoadBgBtn = nullptr;
+    // ---- Border panel.
+    TCheckBox *BrLeft = nullptr, *BrRight = nullptr, *BrTop = nullptr, *BrBottom = nullptr;
+    TColorPickerButton* clbord = nullptr;
+    TButton *clbordDotsBtn = nullptr, *Button2 = nullptr; // "..." and "x" of clbord
 
     TStatusBar* Statusbar = nullptr;
 
@@ -152,6 +203,13 @@ public:
     std::function<void()> OnResizeBanner;
     std::function<void()> OnNewFromExample;
     std::function<void()> OnAbout;
+    // The template window: shows it on the document; true when it ended
+    // with OK (the document then holds the new template).
+    std::function<bool()> OnEditTemplate;
+    // The load-image and clip-art windows for image slot Slot (0..2): true
+    // when Picture received a new picture.
+    std::function<bool(int Slot, TBitmap32& Picture)> OnLoadImage;
+    std::function<bool(TBitmap32& Picture)> OnClipArt;
     // Opens a file or URL with the shell's "open" verb. Unset, nothing is
     // opened (no shell service on this platform yet).
     std::function<void(const std::string& Target)> OnShellOpen;
@@ -220,9 +278,44 @@ public:
     // focus on the design page.
     void FocusBackgroundKind();
 
-    // TODO: property editors of texts and background (edits, values tree,
-    // colour and font controls, background and border panels) come with
-    // their own handlers.
+    // ---- Editors. Each group has one Load... that shows the document in
+    // its controls (run after every document change) and handlers that
+    // write the document and redraw. Nothing is written while loading.
+    void LoadEditors();
+    void LoadTextEditors();
+    void LoadImageEditors();
+    void LoadBackgroundEditors();
+    void LoadAnimationEditors();
+
+    // Texts.
+    void TextsClick(TObject* Sender);
+    void ValuesChange(TObject* Sender, TTreeNode* Node);
+    void FillValuesTree(const std::string& Caption);
+    void LoadElementEditors();
+    void ShowElementPosition();
+    void UpdateThreeValuesOption();
+    void AddThirdValue();
+    void autoClick(TObject* Sender);
+    void EnableTextEffectCombo();
+    // Writes line SelectedValue of field Field (-1 caption, 0..4 the
+    // sub-items) of the selected element, then redraws.
+    void WriteValueLine(int Field, const std::string& Line);
+    // The position the editors show: x, y and the automatic flag.
+    int SelectedPositionIndex() const;
+
+    // Images.
+    void ImagesClick(TObject* Sender);
+    void StoreImageProperties();
+    void AddImage();
+    void RemoveImage();
+    void LoadImageFromFile();
+    void LoadClipArt();
+
+    // Background and border.
+    void ApplyBackgroundKind();
+    void BackgroundKindClick(TObject* Sender);
+    void LoadBgBtnClick(TObject* Sender);
+    void EditTemplateClick(TObject* Sender);
     // TODO: canvas mouse work (hover frames, dragging, size handles, colour
     // picking): img32's mouse handlers and CenterCanvas come with it.
     void CenterCanvas();
@@ -245,7 +338,15 @@ private:
     TLabel* AddLink(const std::string& Caption, int Top, TNotifyEvent OnClick);
     void CenterInner(TControl* Outer, TControl* Inner);
     void ShellOpen(const std::string& Target);
+    TColorPickerButton* MakeColorButton(TWinControl* Parent, const std::string& Name, int Left,
+                                        int Top, TColor Color, TNotifyEvent OnChange);
+    // Whether the controls are being loaded from the document.
+    bool Loading() const { return FLoading > 0; }
     bool FInChange = false;
+    int FLoading = 0;
+    // The picture of the selected image slot as it was chosen: what `scal`
+    // scales.
+    TBitmap32 FScaleSource;
     int FItemsHeight = 0;
 };
 

@@ -1,0 +1,219 @@
+// The editors of the main window, driven through the running program: each
+// group's controls change the open banner, mark it modified, and what they
+// wrote is read back from the saved file.
+#include "editor/Program.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "banner/DocumentFile.h"
+#include "editor/UClipArt.h"
+#include "editor/UMain.h"
+#include "editor/UTexform.h"
+#include "platform/forms/Application.h"
+#include "platform/forms/Dialogs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Editing : public ::testing::Test {
+protected:
+    // Saves Doc, starts the program on it, runs Steps on the main window and
+    // saves with Ctrl+S before the program closes; returns the saved banner.
+    void Run(TBannerDocument& Doc, const std::function<void(TMainform&)>& Steps) {
+        Doc.FileName = File.string();
+        SaveBannerDocument(Doc, File.string());
+        TProgramOptions Options;
+        Options.Args = {File.string()};
+        Options.OnRunning = [&](TMainform& Main) {
+            ASSERT_TRUE(Main.DesignPageVisible());
+            EXPECT_FALSE(Main.Tbsave->Enabled());
+            Steps(Main);
+            EXPECT_TRUE(Main.Tbsave->Enabled());
+            Word Key = 'S';
+            Main.FormKeyDown(&Main, Key, TShiftState{ssCtrl});
+            EXPECT_FALSE(Main.Tbsave->Enabled());
+        };
+        ASSERT_EQ(ProgramMain(Options), 0);
+        ASSERT_EQ(LoadBannerDocument(Saved, File.string()), BannerFileVersion);
+    }
+
+    fs::path File = fs::path(::testing::TempDir()) / "qm_editing.qmkf";
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope{&Dialogs};
+    TBannerDocument Saved;
+};
+
+TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{"t", 1, 468, 60, 0}); // composition 3
+    Run(Doc, [](TMainform& M) {
+        EXPECT_FALSE(M.tsImages->TabVisible());
+        M.Texts->UserSelect(1); // the main text
+        EXPECT_TRUE(M.three->Visible());
+        ASSERT_EQ(M.Values->Items()->Count(), 3);
+        M.Values->SetSelected(M.Values->Items()->Item(1));
+        EXPECT_FALSE(M.Tbsave->Enabled()); // choosing a value is no edit
+        EXPECT_EQ(M.Txt->Text(), "Texte 2-2");
+        // "Segoe UI" is not installed: the box shows its first font and the
+        // stored name stays.
+        EXPECT_EQ(M.fontbox->ItemIndex(), 0);
+
+        M.Txt->SetText("Soldes");
+        EXPECT_EQ(M.Values->Selected()->Text(), "Soldes");
+        EXPECT_TRUE(M.Tbsave->Enabled());
+        M.ct->SetSelectionColor(clRed);
+        M.Stylecombo->UserSelect(3);
+        EXPECT_TRUE(M.bold->Down() && M.italic->Down());
+        M.italic->Click(); // bold alone
+        EXPECT_EQ(M.Stylecombo->ItemIndex(), 1);
+        M.fsize->SetText("abc"); // no number: the size stays
+        M.fsize->SetText("20");
+        M.shadowbox->SetChecked(true);
+        EXPECT_FALSE(M.textposx->Enabled());
+        M.custom->SetChecked(true);
+        EXPECT_TRUE(M.textposx->Enabled());
+        M.textposx->SetValue(35);
+        M.TextEffectCombo->UserSelect(4);
+
+        M.Texts->UserSelect(0); // the first text: its own effect and position
+        EXPECT_FALSE(M.three->Visible());
+        M.TextEffectCombo->UserSelect(2);
+        M.Texts->UserSelect(1);
+        M.three->SetChecked(false);
+        EXPECT_EQ(M.Values->Items()->Count(), 2);
+    });
+    const TTextElement& Main = Saved.tlv[1];
+    EXPECT_EQ(TBannerDocument::GetValueLine(Main.Caption, 1), "Soldes");
+    EXPECT_EQ(TBannerDocument::GetValueLine(Main.Color, 1), "clRed");
+    EXPECT_EQ(TBannerDocument::GetValueLine(Main.StyleIndex, 1), "1");
+    EXPECT_EQ(TBannerDocument::GetValueLine(Main.Size, 1), "20");
+    EXPECT_EQ(TBannerDocument::GetValueLine(Main.Shadow, 1), "1");
+    EXPECT_EQ(TBannerDocument::GetValueLine(Main.FontName, 1), "Segoe UI");
+    EXPECT_EQ(TBannerDocument::GetValueLine(Main.Caption, 0), "Texte 2-1");
+    EXPECT_EQ(Saved.AutoPositions[1], 0);
+    EXPECT_EQ(Saved.TextPositions[2], 35);
+    EXPECT_EQ(Saved.ValueEffects[1], 4);
+    EXPECT_EQ(Saved.FirstTextEffect, 2);
+    EXPECT_FALSE(Saved.three);
+}
+
+TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Doc.Composition = ckTwoTextsImage;
+    Doc.SetUpComposition2();
+    Run(Doc, [](TMainform& M) {
+        EXPECT_TRUE(M.tsImages->TabVisible());
+        EXPECT_FALSE(M.supimagebtn->Enabled());
+        M.addimagebtn->Click();
+        EXPECT_EQ(M.Images->ItemIndex(), 1);
+        EXPECT_EQ(M.imgx->Text(), "200");
+        M.Imgtrans->SetChecked(false);
+        M.imgx->SetText("x"); // no number: the position stays
+        M.imgy->SetValue(33);
+        M.transclimg->SetSelectionColor(clBlue);
+        M.addimagebtn->Click();
+        EXPECT_FALSE(M.addimagebtn->Enabled());
+        M.Images->UserSelect(1);
+        EXPECT_FALSE(M.supimagebtn->Enabled()); // only the last one goes
+        M.Images->UserSelect(2);
+        M.supimagebtn->Click();
+        EXPECT_EQ(M.Images->Count(), 2);
+        EXPECT_TRUE(M.addimagebtn->Enabled());
+
+        // "Charger une forme" puts the chosen clip art into image 2.
+        Application->OnIdle = [](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            bbform->list->UserSelect(0);
+            bbform->okbtn->Click();
+        };
+        M.ClipArtBtn->Click();
+        EXPECT_EQ(M.Doc.Extimage1.Width(), 48);
+        M.ImageEffectCombo->UserSelect(3);
+    });
+    ASSERT_EQ(Saved.ilv.size(), 2u);
+    EXPECT_EQ(Saved.ilv[1].Transparent, "0");
+    EXPECT_EQ(Saved.ilv[1].X, "200");
+    EXPECT_EQ(Saved.ilv[1].Y, "33");
+    EXPECT_EQ(Saved.ilv[1].TransparentColor, "clBlue");
+    EXPECT_EQ(Saved.Extimage1.Width(), 48);
+}
+
+TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    const fs::path NoPicture = fs::path(::testing::TempDir()) / "qm_nopicture.png";
+    std::ofstream(NoPicture) << "not a picture";
+    Run(Doc, [&](TMainform& M) {
+        TBitmap32& Canvas = *M.img32->Bitmap();
+        M.rbColor->SetChecked(true);
+        EXPECT_FALSE(M.Button3->Enabled());
+        Dialogs.ColorAnswers.push_back(clRed);
+        M.Cl->DoDefaultEvent(); // the pickers' shared colour dialog
+        EXPECT_EQ(M.Cl->SelectionColor(), clRed);
+        EXPECT_EQ(Canvas.ReadPixel(2, 2), 0xFFFF0000u);
+        M.BrLeft->SetChecked(true);
+        M.clbord->SetSelectionColor(clBlue);
+        EXPECT_EQ(Canvas.ReadPixel(0, 30), 0xFF0000FFu);
+
+        // A file no reader takes: a message, and the background is kept.
+        M.rbImage->SetChecked(true);
+        Dialogs.FileAnswers.push_back(TFileDialogAnswer{true, {NoPicture.string()}, 1});
+        const std::size_t Before = Dialogs.Calls.size();
+        M.LoadBgBtn->Click();
+        EXPECT_GT(Dialogs.Calls.size(), Before + 1);
+        EXPECT_TRUE(M.Doc.extimage.Empty());
+
+        M.rbgrad->SetChecked(true);
+        EXPECT_FALSE(M.LoadBgBtn->Enabled());
+        EXPECT_TRUE(M.cg1->Enabled() && M.dxH->Enabled());
+        M.dxH->SetChecked(true);
+        EXPECT_FALSE(M.dxV->Checked());
+        M.cg1->SetSelectionColor(clWhite);
+        M.cg2->SetSelectionColor(clBlack);
+        EXPECT_NE(Canvas.ReadPixel(2, 30), Canvas.ReadPixel(460, 30)); // a horizontal sweep
+
+        // The template window: a cancel puts everything back, OK applies.
+        Application->OnIdle = [](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            Texform->list->UserSelect(4);
+            Texform->CancelBtn->Click();
+        };
+        M.rbTexture->SetChecked(true);
+        M.Button3->Click();
+        EXPECT_EQ(Texform->Model->ItemIndex, M.Doc.TemplateNumber);
+        Application->OnIdle = [](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            Texform->list->UserSelect(4);
+            Texform->OKBtn->Click();
+        };
+        M.Button3->Click();
+        EXPECT_EQ(M.Doc.TemplateNumber, 4);
+        EXPECT_TRUE(M.rbTexture->Checked());
+
+        M.loops->SetText("beaucoup");
+        EXPECT_TRUE(M.forever->Checked());
+        M.loops->SetValue(4);
+        EXPECT_TRUE(M.noforever->Checked());
+        M.effectcombo->UserSelect(2);
+        M.Slider->SetPosition(3);
+    });
+    EXPECT_EQ(Saved.BackgroundKind, bgTemplate);
+    EXPECT_EQ(Saved.TemplateNumber, 4);
+    EXPECT_EQ(Saved.Cl, clRed);
+    EXPECT_TRUE(Saved.dxH);
+    EXPECT_EQ(Saved.cg2, clBlack);
+    EXPECT_TRUE(Saved.BrLeft);
+    EXPECT_EQ(Saved.clbord, clBlue);
+    EXPECT_FALSE(Saved.forever);
+    EXPECT_EQ(Saved.loops, 4);
+    EXPECT_EQ(Saved.effectcombo, 2);
+    EXPECT_EQ(Saved.Slider, 3);
+}
+
+} // namespace
