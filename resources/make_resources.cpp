@@ -1,29 +1,50 @@
-// Writes the pictures the editor ships with into the folder given on the
-// command line: the background templates go to <folder> itself (the build
-// passes the Back folder beside the executable).
+// Writes the files the editor ships with beside it:
+//   make_resources templates <Back folder>
+//     the background templates;
+//   make_resources examples <definitions> <Back folder> <Examples folder>
+//     the example banners and their previews, drawn on the templates of the
+//     Back folder (written first).
+// The build runs each only when its inputs change.
 #include <cstdio>
 #include <exception>
 #include <string>
 
 #include "banner/TemplateArt.h"
 #include "platform/base/FileNames.h"
+#include "resources/ExampleBanners.h"
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr, "usage: make_resources templates <Back folder>\n"
+                         "       make_resources examples <definitions> <Back folder> "
+                         "<Examples folder>\n");
+    return 2;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_resources <back folder>\n");
-        return 2;
-    }
-    const std::string Folder = argv[1];
+    const std::string Mode = argc > 1 ? argv[1] : "";
     try {
-        if (!ForceDirectories(Folder)) {
-            std::fprintf(stderr, "make_resources: cannot create %s\n", Folder.c_str());
-            return 1;
+        if (Mode == "templates" && argc == 3) {
+            const std::string Folder = argv[2];
+            if (!ForceDirectories(Folder)) {
+                std::fprintf(stderr, "make_resources: cannot create %s\n", Folder.c_str());
+                return 1;
+            }
+            const int Count = WriteAllTemplateFiles(Folder);
+            std::printf("make_resources: %d templates in %s\n", Count, Folder.c_str());
+            return 0;
         }
-        const int Count = WriteAllTemplateFiles(Folder);
-        std::printf("make_resources: %d templates in %s\n", Count, Folder.c_str());
+        if (Mode == "examples" && argc == 5) {
+            const int Count = WriteAllExamples(argv[2], argv[3], argv[4]);
+            std::printf("make_resources: %d examples in %s\n", Count, argv[4]);
+            return 0;
+        }
     } catch (const std::exception& E) {
         std::fprintf(stderr, "make_resources: %s\n", E.what());
         return 1;
     }
-    return 0;
+    return Usage();
 }

@@ -5,15 +5,23 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
 
+#include "banner/AnimationBuilder.h"
 #include "banner/BannerDocument.h"
+#include "banner/BannerRenderer.h"
 #include "banner/DocumentCommands.h"
 #include "banner/DocumentFile.h"
+#include "banner/TemplateArt.h"
+#include "banner/Templates.h"
 #include "controls/SpinEdit.h"
 #include "editor/GifImageTarget.h"
 #include "gif/GifImage.h"
 #include "gif/GifPainter.h"
 #include "platform/base/Exception.h"
+#include "platform/classes/Stream.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/ExtCtrls.h"
@@ -281,4 +289,150 @@ TEST_F(Examples, ExecuteRunsOnlyAfterOkAndTheSaveQuestion) {
     EXPECT_EQ(D.tlv[0].Caption, "Soldes\rPromo");
     EXPECT_EQ(D.FileName, "offre");
     EXPECT_FALSE(D.Modified);
+}
+
+// ------------------------------------------------ the shipped examples
+
+namespace {
+
+// The build generates the examples and their templates beside the program.
+const std::string ShippedExamples = QM_PROGRAM_DIR "Examples/";
+
+std::function<void(TBannerDocument&)> ShippedTemplateLoader() {
+    auto Model = std::make_shared<TTemplateModel>();
+    Model->BackFolder = QM_PROGRAM_DIR "Back/";
+    return MakeTemplateLoader(Model);
+}
+
+// Every example of the dialog's table: composition row, format row, example
+// row.
+template <class F> void ForEachExample(F Visit) {
+    for (int ModelsRow = 0; ModelsRow < 2; ++ModelsRow)
+        for (int FormatRow = 0; FormatRow < 4; ++FormatRow)
+            for (int ExampleRow = 0; ExampleRow < ExampleCount(FormatRow); ++ExampleRow) {
+                SCOPED_TRACE(ExampleDocumentPath("", FormatRow, ExampleComposition(ModelsRow),
+                                                 ExampleRow + 1));
+                Visit(ModelsRow, FormatRow, ExampleRow);
+            }
+}
+
+std::string FileBytes(const std::string& FileName) {
+    std::ifstream In(FileName, std::ios::binary);
+    std::ostringstream Out;
+    Out << In.rdbuf();
+    return Out.str();
+}
+
+// Where value Line of Element lands on the banner when drawn at rest.
+TRect TextPlace(const TBannerDocument& D, const TTextElement& Element, int Line, bool First) {
+    TBitmap32 B;
+    B.SetDimensions(1, 1);
+    const TTextLook Look = TextLookOf(Element, Line);
+    ApplyTextFont(B, Look, Look.Size);
+    const TSize Ext = MeasureLookText(B, Look.Text);
+    const TPoint At =
+        First ? FirstTextAnchor(D, Ext.cx) : MainTextAnchor(D, Line + 1, Ext.cx, Ext.cy, true);
+    return {At.X, At.Y, At.X + Ext.cx, At.Y + Ext.cy};
+}
+
+} // namespace
+
+TEST_F(Examples, EveryShippedExampleStartsABannerWhoseTextsFit) {
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    TExamplesform* F = nullptr;
+    Application->CreateForm(F);
+    F->SetExamplesFolder(ShippedExamples);
+    std::set<std::string> Texts;
+    ForEachExample([&](int ModelsRow, int FormatRow, int ExampleRow) {
+        F->Models->UserSelect(ModelsRow);
+        F->formatcombo->UserSelect(FormatRow);
+        F->Exlist->UserSelect(ExampleRow);
+        EXPECT_NE(F->PreviewGIF(), nullptr);
+
+        TBannerDocument D;
+        D.TemplateLoader = ShippedTemplateLoader();
+        ASSERT_TRUE(NewBannerFromExample(D, F->Choice()));
+        const TSize Size = ExampleFormatSize(FormatRow);
+        EXPECT_EQ(D.Composition, ExampleComposition(ModelsRow));
+        EXPECT_EQ(D.BannerFormat, FormatRow);
+        if (D.BackgroundKind == bgTemplate) {
+            EXPECT_FALSE(D.Tex.Empty());
+        }
+        EXPECT_TRUE(Texts.insert(D.MainText()->Caption).second) << "two examples say the same";
+
+        // Every value, and the first text, lies whole inside the banner.
+        const TRect Banner{0, 0, Size.cx, Size.cy};
+        for (int Line = 0; Line < D.ActiveValueCount(); ++Line) {
+            const TRect Place = TextPlace(D, *D.MainText(), Line, false);
+            EXPECT_TRUE(Place.Left >= 0 && Place.Top >= 0 && Place.Right <= Banner.Right &&
+                        Place.Bottom <= Banner.Bottom)
+                << TBannerDocument::GetValueLine(D.MainText()->Caption, Line);
+        }
+        if (const TTextElement* First = D.FirstText()) {
+            const TRect Place = TextPlace(D, *First, 0, true);
+            EXPECT_TRUE(Place.Left >= 0 && Place.Right <= Banner.Right &&
+                        Place.Bottom <= TextPlace(D, *D.MainText(), 0, false).Top)
+                << First->Caption;
+        }
+
+        TBitmap32 Canvas;
+        ASSERT_TRUE(TBannerRenderer(D).RedrawBanner(Canvas, true));
+        EXPECT_EQ(Canvas.Width(), Size.cx);
+        EXPECT_EQ(Canvas.Height(), Size.cy);
+    });
+    EXPECT_TRUE(Dialogs.Calls.empty());
+    delete F;
+}
+
+TEST_F(Examples, EveryShippedPreviewIsTheExportOfItsDocument) {
+    std::set<int> Effects, FirstEffects, Transitions, Backgrounds, ThreeValues;
+    bool Border = false, Shadow = false;
+    ForEachExample([&](int ModelsRow, int FormatRow, int ExampleRow) {
+        const int Composition = ExampleComposition(ModelsRow);
+        const std::string Preview =
+            ExamplePreviewPath(ShippedExamples, FormatRow, Composition, ExampleRow + 1);
+        TGIFImage Shipped;
+        ASSERT_NO_THROW(Shipped.LoadFromFile(Preview));
+        EXPECT_GT(Shipped.Images().ItemCount(), 1);
+        const TSize Size = ExampleFormatSize(FormatRow);
+        EXPECT_EQ(Shipped.Width(), Size.cx);
+        EXPECT_EQ(Shipped.Height(), Size.cy);
+
+        // What "Exportation GIF" writes once the document is opened.
+        TBannerDocument D;
+        D.TemplateLoader = ShippedTemplateLoader();
+        ASSERT_EQ(LoadBannerDocument(D, ExampleDocumentPath(ShippedExamples, FormatRow, Composition,
+                                                            ExampleRow + 1)),
+                  BannerFileVersion);
+        TAnimationPreview Animation;
+        Animation.BuildAnimation(D);
+        Animation.OptimizeAnimation();
+        ASSERT_EQ(Animation.Gif().Images().ItemCount(), Shipped.Images().ItemCount());
+        TMemoryStream Exported;
+        Animation.Gif().SaveToStream(Exported);
+        EXPECT_TRUE(FileBytes(Preview) == std::string(static_cast<const char*>(Exported.Memory()),
+                                                      std::size_t(Exported.Size())));
+
+        for (int V = 0; V < D.ActiveValueCount(); ++V)
+            Effects.insert(D.ValueEffects[std::size_t(V)]);
+        if (D.FirstText()) FirstEffects.insert(D.FirstTextEffect);
+        Transitions.insert(D.effectcombo);
+        Backgrounds.insert(D.BackgroundKind);
+        ThreeValues.insert(D.three);
+        Border = Border || D.BrLeft || D.BrTop;
+        Shadow = Shadow || D.MainText()->Shadow.find('1') != std::string::npos;
+        // A template example shows it in colours of its own.
+        if (D.BackgroundKind == bgTemplate) {
+            EXPECT_NE(TBannerDocument::ColorToColor32(D.cp1),
+                      TemplateArtKeyColor(D.TemplateNumber + 1));
+        }
+    });
+    // Together they show what the editor can do.
+    EXPECT_EQ(Effects.size(), std::size_t(TextEffectCount));
+    EXPECT_EQ(FirstEffects.size(), std::size_t(TextEffectCount));
+    EXPECT_EQ(Transitions.size(), std::size_t(TransitionKindCount));
+    EXPECT_EQ(Backgrounds, (std::set<int>{bgColor, bgTemplate, bgGradient, bgComposed}));
+    EXPECT_EQ(ThreeValues.size(), 2u);
+    EXPECT_TRUE(Border && Shadow);
 }
