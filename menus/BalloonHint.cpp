@@ -8,13 +8,20 @@
 #include "platform/forms/Application.h"
 #include "platform/forms/Screen.h"
 #include "platform/system/Registry.h"
+#include "platform/system/Sound.h"
 
 namespace {
 
 TGlobalCtrl* GCtrl = nullptr;
 
+// The system's own call: asynchronous, yielding to a sound already playing.
+void PlayThroughDesktop(const std::string& FileName) {
+    SysPlaySound(TSysSound{FileName, nullptr, 0, SND_ASYNC | SND_NOSTOP});
+}
+
 TUiSoundPlayer& SoundPlayer() {
-    static TUiSoundPlayer* Player = new TUiSoundPlayer; // never freed: no order to keep
+    // Never freed: no order to keep.
+    static TUiSoundPlayer* Player = new TUiSoundPlayer(PlayThroughDesktop);
     return *Player;
 }
 
@@ -799,7 +806,7 @@ bool TUiBalloonHint::FormHook(TMessage& Message) {
 // TGlobalCtrl
 
 void SetBalloonSoundPlayer(TUiSoundPlayer Player) {
-    SoundPlayer() = std::move(Player);
+    SoundPlayer() = Player ? std::move(Player) : TUiSoundPlayer(PlayThroughDesktop);
 }
 
 TGlobalCtrl::TGlobalCtrl(TComponent* AOwner) : TComponent(AOwner) {

@@ -12,9 +12,9 @@
 //
 // TGlobalCtrl is the one controller of the process: registration list,
 // the icons (our own 16 x 16 pictures) and the sound file names of the
-// user's sound scheme. This platform has no sound backend: PlaySound hands
-// the file name to the player set with SetBalloonSoundPlayer, which does
-// nothing by default.
+// user's sound scheme. PlaySound hands the file name to the desktop's sound
+// player (platform/system/Sound.h); tests put a recorder in its place with
+// SetBalloonSoundPlayer (null puts the desktop's back).
 //
 // Layout follows the classic unthemed metrics (there are no visual
 // themes here); there is no window animation either, so the animation
@@ -303,8 +303,8 @@ private:
     int FMaxWidth = 0;
 };
 
-// Plays a sound file of the user's scheme; the default does nothing,
-// because this platform has no sound backend.
+// Plays a sound file of the user's scheme; the default is the desktop's
+// sound player.
 using TUiSoundPlayer = std::function<void(const std::string& FileName)>;
 void SetBalloonSoundPlayer(TUiSoundPlayer Player);
 

@@ -67,8 +67,12 @@ bool TSysBackend::ShellNotifyIcon(TSysTrayCommand Command, const TSysNotifyIconD
                             Data.Flags & NIF_TIP ? Data.Tip : std::string());
 }
 
-bool TSysBackend::PlaySound(const TSysSound&) {
-    return false;
+bool TSysBackend::PlaySound(const TSysSound& Sound) {
+    return SysPlaySound(Sound);
+}
+
+void TSysBackend::StopSound() {
+    SysStopSound();
 }
 
 bool TSysBackend::StartButtonRect(TRect&) {

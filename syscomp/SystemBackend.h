@@ -11,6 +11,7 @@
 #include "platform/base/Object.h"
 #include "platform/base/Types.h"
 #include "platform/forms/Messages.h"
+#include "platform/system/Sound.h"
 
 #include <cstdint>
 #include <map>
@@ -46,23 +47,6 @@ constexpr LPARAM NIN_BALLOONSHOW = WM_USER + 2;
 constexpr LPARAM NIN_BALLOONTIMEOUT = WM_USER + 4;
 constexpr LPARAM NIN_BALLOONUSERCLICK = WM_USER + 5;
 
-// Sound flags of a play request.
-constexpr UINT SND_ASYNC = 0x0001;
-constexpr UINT SND_NODEFAULT = 0x0002;
-constexpr UINT SND_MEMORY = 0x0004;
-constexpr UINT SND_LOOP = 0x0008;
-constexpr UINT SND_NOSTOP = 0x0010;
-constexpr UINT SND_NOWAIT = 0x00002000;
-constexpr UINT SND_ALIAS = 0x00010000;
-constexpr UINT SND_FILENAME = 0x00020000;
-constexpr UINT SND_RESOURCE = 0x00040004;
-struct TSysSound {
-    std::string Name;           // file, resource or alias name (empty for memory)
-    const void* Data = nullptr; // the wave bytes for SND_MEMORY
-    std::uint32_t DataSize = 0;
-    UINT Flags = 0;
-};
-
 enum TSysPowerAction { spaPowerOff, spaShutdown, spaReboot, spaLogOff, spaSuspend, spaHibernate };
 
 class TSysBackend {
@@ -91,11 +75,11 @@ public:
     // own notification area when there is one; its clicks come back as
     // the record's callback message.
     virtual bool ShellNotifyIcon(TSysTrayCommand Command, const TSysNotifyIconData& Data);
-    // Plays a sound; false when it was not played (the default: there is no
-    // sound output here).
+    // Plays a sound; false when it was not played (the default plays it
+    // through the desktop's sound library, see platform/system/Sound.h).
     virtual bool PlaySound(const TSysSound& Sound);
     // Stops any sound this program plays.
-    virtual void StopSound() {}
+    virtual void StopSound();
 
     // The task bar's start button: false when there is none (the default).
     virtual bool StartButtonRect(TRect& Rect);

@@ -89,6 +89,55 @@ TEST_F(SysWavTest, StoredWaveComesFromTheFileAndTravelsInTheStream) {
     std::filesystem::remove_all(dir);
 }
 
+// The real player: a short wave held in the form, played to its end. A
+// machine without audio output must refuse it quietly.
+TEST(SysWavDesktop, PlaysStoredWaveOrFailsQuietlyWithoutAudio) {
+    // 100 ms of 16-bit mono silence at 22050 Hz.
+    std::vector<unsigned char> w;
+    auto put = [&](std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            w.push_back(std::uint8_t(v >> (8 * i)));
+    };
+    const std::uint32_t bytes = 2205 * 2;
+    w = {'R', 'I', 'F', 'F'};
+    put(36 + bytes, 4);
+    for (char c : std::string("WAVEfmt "))
+        w.push_back(std::uint8_t(c));
+    put(16, 4), put(1, 2), put(1, 2), put(22050, 4), put(44100, 4), put(2, 2), put(16, 2);
+    for (char c : std::string("data"))
+        w.push_back(std::uint8_t(c));
+    put(bytes, 4);
+    w.resize(w.size() + bytes);
+
+    const auto dir = std::filesystem::temp_directory_path() / "qm-syscompvis-realwav";
+    std::filesystem::create_directories(dir);
+    const std::string file = (dir / "s.wav").string();
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(w.data()), w.size());
+
+    TSysWav wav(nullptr);
+    wav.SetPlayFrom(pfDFM);
+    wav.SetFileName(file);
+    wav.SetAsyncPlay(false);
+    std::filesystem::remove_all(dir);
+    ASSERT_EQ(wav.DataSize(), w.size());
+    if (!SysAudioOutputPresent()) {
+        EXPECT_FALSE(wav.Play());
+        wav.SetPlayFrom(pfSystemEvent);
+        EXPECT_FALSE(wav.Play());
+        GTEST_SKIP() << "no sound card or sound server on this machine";
+    }
+    EXPECT_TRUE(wav.Play());
+    EXPECT_FALSE(SysSoundPlaying()); // a synchronous sound has ended
+    wav.SetPlayFrom(pfSystemEvent);
+    wav.SetEventAlias("SystemAsterisk");
+    wav.SetAsyncPlay(true);
+    wav.SetLooped(true);
+    EXPECT_TRUE(wav.Play());
+    EXPECT_TRUE(SysSoundPlaying());
+    wav.Stop();
+    EXPECT_FALSE(SysSoundPlaying());
+}
+
 TEST(SysStartButton, PlacementThroughTheBackend) {
     TDesktopFake fake;
     TSysBackendScope scope(&fake);
