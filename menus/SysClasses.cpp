@@ -1,11 +1,14 @@
 #include "menus/SysClasses.h"
 
+#include "platform/system/PeResources.h"
+
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
 #include <link.h>
 #include <map>
 #include <mutex>
@@ -212,10 +215,46 @@ void UnloadModule(TModuleHandle& Module) {
     Module = nullptr;
 }
 
+TVSFixedFileInfo ProgramFileVersion() {
+    TVSFixedFileInfo v{};
+    v.dwSignature = 0xFEEF04BD;
+    v.dwStrucVersion = 0x00010000;
+    v.dwFileVersionMS = (QM_VERSION_MAJOR << 16) | QM_VERSION_MINOR;
+    v.dwFileVersionLS = (QM_VERSION_PATCH << 16) | QM_VERSION_TWEAK;
+    v.dwProductVersionMS = v.dwFileVersionMS;
+    v.dwProductVersionLS = v.dwFileVersionLS;
+    v.dwFileFlagsMask = 0x3F;
+    v.dwFileOS = 0x00040004; // the NT family, 32-bit windowing
+    v.dwFileType = 1;        // an application
+    return v;
+}
+
 bool GetFixedFileVersion(const std::string& FileName, TVSFixedFileInfo& Info) {
-    (void)FileName;
     Info = TVSFixedFileInfo{};
-    return false;
+    std::error_code ec;
+    // The running program carries its version in its build, not in a
+    // resource.
+    const std::string self = GetModulePath(nullptr);
+    if (!self.empty() && std::filesystem::equivalent(FileName, self, ec)) {
+        Info = ProgramFileVersion();
+        return true;
+    }
+    TByteVector file;
+    if (!ReadWholeFile(FileName, file)) return false;
+    TByteVector record;
+    if (!TPeResources(std::move(file)).ByIndex(RT_VERSION, 0, record)) return false;
+    // VS_VERSIONINFO: wLength, wValueLength, wType, the key "VS_VERSION_INFO"
+    // in UTF-16 with its terminator, padding to a 32-bit boundary, then the
+    // value, which must be exactly the 52-byte fixed record.
+    if (record.size() < 6) return false;
+    const std::size_t valueLength = std::size_t(record[2] | (record[3] << 8));
+    std::size_t at = 6;
+    while (at + 1 < record.size() && (record[at] | record[at + 1]) != 0)
+        at += 2;
+    at = (at + 2 + 3) & ~std::size_t(3);
+    if (valueLength != sizeof(TVSFixedFileInfo) || at + valueLength > record.size()) return false;
+    std::memcpy(&Info, record.data() + at, sizeof Info);
+    return true;
 }
 
 // ---------------------------------------------------------------------------

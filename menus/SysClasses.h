@@ -170,9 +170,9 @@ struct TVSFixedFileInfo {
 };
 static_assert(sizeof(TVSFixedFileInfo) == 52, "the fixed version record is 52 bytes");
 
-// Reads a file's fixed version record. The executables and libraries of this
-// platform carry no version resource, so the answer is always false and
-// Info is left cleared.
+// Reads a file's fixed version record: the version resource of a program
+// file of the portable executable format, or, for the running program, the
+// version it was built as. Other files have none: false, Info cleared.
 bool GetFixedFileVersion(const std::string& FileName, TVSFixedFileInfo& Info);
 
 // Process-wide list of type descriptions made at run time, counted: adding

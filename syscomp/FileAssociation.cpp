@@ -159,6 +159,9 @@ bool TSysFileAssociation::Read() {
     bool icons =
         !FIconFile.empty() &&
         SysBackend()->ExtractIcons(FIconFile, FIconIndex, FLargeIcon.get(), FSmallIcon.get());
+    // Files without an icon of their own show the desktop's icon for their
+    // type, else its stock document or program icon.
+    if (!icons) icons = SysBackend()->FileTypeIcons(FExtension, FLargeIcon.get(), FSmallIcon.get());
     if (!icons)
         SysBackend()->ExtractIcons("", CaseEqual(FExtension, ".exe") ? 2 : 0, FLargeIcon.get(),
                                    FSmallIcon.get());
@@ -194,8 +197,13 @@ bool TSysFileAssociation::Write() {
         const std::string key = type + "\\" + VerbKey(TVerb(v));
         if (!put(key, FDescriptions[v]) || !put(key + "\\command", FCommands[v])) return false;
     }
+    // The desktop opens files through its own database: the open verb (or
+    // else the open-new one) is what it learns.
+    const std::string& open = FCommands[0].empty() ? FCommands[1] : FCommands[0];
+    const bool registered = SysBackend()->RegisterAssociation(
+        {FExtension, FExtDescription, FFileDescription, open, FIconFile});
     SysBackend()->AssociationsChanged();
-    return true;
+    return registered;
 }
 
 bool TSysFileAssociation::Delete() {
@@ -205,7 +213,8 @@ bool TSysFileAssociation::Delete() {
     TRegistry reg(KEY_ALL_ACCESS);
     reg.SetRootKey(HKEY_CLASSES_ROOT);
     if (!reg.KeyExists("\\" + FExtension)) return true;
-    const bool deleted = reg.DeleteKey("\\" + FExtension);
+    bool deleted = reg.DeleteKey("\\" + FExtension);
+    deleted = SysBackend()->RemoveAssociation(FExtension) && deleted;
     SysBackend()->AssociationsChanged();
     Read();
     return deleted;

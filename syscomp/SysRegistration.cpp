@@ -7,6 +7,8 @@
 #include "syscomp/StartButton.h"
 #include "syscomp/SysComponent.h"
 #include "syscomp/SysUtilities.h"
+#include "platform/forms/ComCtrls.h"
+#include "platform/forms/Menus.h"
 #include "syscomp/TrayIcon.h"
 #include "syscomp/WavePlayer.h"
 
@@ -41,6 +43,7 @@ void RegisterWndProcHooks(bool Published) {
 }
 
 void RegisterTrayIcon() {
+    TPublishedProperties<TSysIconData>("TSysIconData", "").Register();
     using T = TSysTrayIcon;
     TPublishedProperties<T>("TSysTrayIcon", "TSysCustomTimer")
         .Boolean("CycleIcons", &T::CycleIcons, &T::SetCycleIcons)
@@ -52,6 +55,9 @@ void RegisterTrayIcon() {
         .Boolean("Enabled", &T::Enabled, &T::SetEnabled)
         .Default(true)
         .String("Hint", &T::Hint, &T::SetHint)
+        .Class("Icon", &T::IconStream)
+        .Stored([](T& t) { return t.ImageList() == nullptr; })
+        .Component("ImageList", &T::ImageList, &T::SetImageList)
         .Integer("ImageIndex", &T::ImageIndex, &T::SetImageIndex)
         .Default(0)
         .Integer("IconID", &T::IconID, &T::SetIconID)
@@ -60,6 +66,7 @@ void RegisterTrayIcon() {
         .Default(false)
         .Boolean("MinimizeOnStart", &T::MinimizeOnStart, &T::SetMinimizeOnStart)
         .Default(false)
+        .Component("PopupMenu", &T::PopupMenu, &T::SetPopupMenu)
         .Boolean("PopupByLeft", &T::PopupByLeft, &T::SetPopupByLeft)
         .Default(false)
         .Boolean("ShowHint", &T::ShowHint, &T::SetShowHint)

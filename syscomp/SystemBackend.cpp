@@ -1,7 +1,10 @@
 #include "syscomp/SystemBackend.h"
 
 #include "platform/forms/Application.h"
+#include "platform/classes/Stream.h"
 #include "platform/forms/DesktopServices.h"
+#include "platform/graphics/Icon.h"
+#include "platform/system/PeResources.h"
 #include "syscomp/InstanceGuard.h"
 
 #include <atomic>
@@ -51,8 +54,17 @@ bool TSysBackend::ShellNotifyIcon(TSysTrayCommand Command, const TSysNotifyIconD
                 post(WM_MBUTTONDOWN);
                 post(WM_MBUTTONUP);
                 break;
+            case nteMouseMove:
+                post(WM_MOUSEMOVE);
+                break;
+            case nteBalloonShown:
+                post(NIN_BALLOONSHOW);
+                break;
             case nteBalloonClick:
                 post(NIN_BALLOONUSERCLICK);
+                break;
+            case nteBalloonTimeout:
+                post(NIN_BALLOONTIMEOUT);
                 break;
             }
         };
@@ -88,8 +100,61 @@ bool TSysBackend::ExitSystem(TSysPowerAction, bool) {
     return false;
 }
 
-bool TSysBackend::ExtractIcons(const std::string&, int, TIcon*, TIcon*) {
-    return false;
+bool TSysBackend::RegisterAssociation(const TDesktopAssociation& Association) {
+    return WriteDesktopAssociation(DataFolder(), Association);
+}
+
+bool TSysBackend::RemoveAssociation(const std::string& Extension) {
+    return RemoveDesktopAssociation(DataFolder(), Extension);
+}
+
+void TSysBackend::AssociationsChanged() {
+    RefreshDesktopDatabases(DataFolder());
+}
+
+std::string TSysBackend::DataFolder() const {
+    return FDataFolder.empty() ? DesktopDataFolder() : FDataFolder;
+}
+
+namespace {
+
+bool LoadIcon(const TByteVector& Bytes, TIcon* Icon) {
+    if (Icon == nullptr) return true;
+    try {
+        TMemoryStream m;
+        m.WriteBuffer(Bytes.data(), std::int64_t(Bytes.size()));
+        m.SetPosition(0);
+        Icon->LoadFromStream(m);
+        return true;
+    } catch (const Exception&) {
+        return false; // an image our icon class cannot show
+    }
+}
+
+template <class Get> bool FillIcons(Get GetIcon, TIcon* Large, TIcon* Small) {
+    TByteVector large, small;
+    if (!GetIcon(32, large) || !GetIcon(16, small)) return false;
+    return LoadIcon(large, Large) && LoadIcon(small, Small);
+}
+
+} // namespace
+
+bool TSysBackend::ExtractIcons(const std::string& FileName, int Index, TIcon* Large, TIcon* Small) {
+    if (FileName.empty()) {
+        static const TDesktopIcon Stock[] = {diDocument, diDocument, diProgram, diFolder, diFolder};
+        const TDesktopIcon kind = Index >= 0 && Index < 5 ? Stock[Index] : diDocument;
+        return FillIcons([&](int size, TByteVector& b) { return DesktopIcon(kind, size, b); },
+                         Large, Small);
+    }
+    return FillIcons(
+        [&](int size, TByteVector& b) { return ExtractIconFile(FileName, Index, size, b); }, Large,
+        Small);
+}
+
+bool TSysBackend::FileTypeIcons(const std::string& Extension, TIcon* Large, TIcon* Small) {
+    return FillIcons(
+        [&](int size, TByteVector& b) { return DesktopFileTypeIcon(Extension, size, b); }, Large,
+        Small);
 }
 
 bool TSysBackend::ActivatePrevInstance(const std::string& InstanceName) {

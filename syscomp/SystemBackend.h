@@ -11,6 +11,7 @@
 #include "platform/base/Object.h"
 #include "platform/base/Types.h"
 #include "platform/forms/Messages.h"
+#include "platform/system/DesktopAssociations.h"
 #include "platform/system/Sound.h"
 
 #include <cstdint>
@@ -55,11 +56,26 @@ public:
     virtual ~TSysBackend();
     // Returns whether the action was started.
     virtual bool ExitSystem(TSysPowerAction Action, bool Force);
-    // The desktop is told that file associations changed.
-    virtual void AssociationsChanged() {}
-    // Fills the icons from the Index-th icon of FileName (an empty name: the
-    // system's stock icons, 0 a document, 2 a program); false when none.
+    // The association of an extension enters or leaves the desktop's
+    // database (platform/system/DesktopAssociations.h) under DataFolder();
+    // false when it could not be written or removed.
+    virtual bool RegisterAssociation(const TDesktopAssociation& Association);
+    virtual bool RemoveAssociation(const std::string& Extension);
+    // The desktop is told that file associations changed: its caches are
+    // rebuilt.
+    virtual void AssociationsChanged();
+    // The desktop data folder associations go to (DesktopDataFolder()
+    // unless set).
+    std::string DataFolder() const;
+    void SetDataFolder(const std::string& Value) { FDataFolder = Value; }
+
+    // Fills the icons (32 and 16 pixels) from the Index-th icon of FileName,
+    // an icon file or a program with icon resources (an empty name: the
+    // desktop's stock icons, 0 and 1 a document, 2 a program, 3 and 4 a
+    // folder); false when none.
     virtual bool ExtractIcons(const std::string& FileName, int Index, TIcon* Large, TIcon* Small);
+    // The desktop's icons for files with Extension; false when it has none.
+    virtual bool FileTypeIcons(const std::string& Extension, TIcon* Large, TIcon* Small);
     // Asks the instance that holds the guard InstanceName to come to the
     // foreground (through its local socket); false when it cannot be reached.
     virtual bool ActivatePrevInstance(const std::string& InstanceName);
@@ -91,6 +107,7 @@ public:
 
 private:
     std::map<std::pair<HWND, UINT>, std::unique_ptr<TNativeTrayIcon>> FTrayIcons;
+    std::string FDataFolder;
 };
 
 // The installed backend (the safe default unless another was installed).

@@ -1,6 +1,7 @@
 #include "syscomp/TrayIcon.h"
 
 #include "platform/base/Format.h"
+#include "platform/classes/Filer.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/DesktopServices.h"
@@ -18,6 +19,17 @@ std::string SysCutText(const std::string& S, size_t N) {
             ++i;
     }
     return S.substr(0, i);
+}
+
+void TSysIconData::DefineProperties(TFiler* Filer) {
+    Filer->DefineBinaryProperty(
+        "Data",
+        [this](TStream& Stream) {
+            TIcon icon;
+            icon.LoadFromStream(Stream);
+            FTray.SetIcon(&icon);
+        },
+        [this](TStream& Stream) { FTray.Icon()->SaveToStream(Stream); }, !FTray.Icon()->Empty());
 }
 
 TSysTrayIcon::TSysTrayIcon(TComponent* AOwner)

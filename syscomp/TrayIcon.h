@@ -27,6 +27,19 @@ enum TSysTrayIconInfoType { tiiNone, tiiInfo, tiiWarning, tiiError };
 constexpr UINT WM_SYSTRAYICON = WM_USER + 211;
 constexpr UINT WM_QUERYENDSESSION = 0x0011;
 
+// The tray icon's picture as the component stream carries it: the nested
+// binary property "Icon.Data" holding the icon file's bytes.
+class TSysTrayIcon;
+class TSysIconData : public TPersistent {
+public:
+    QM_CLASSNAME(TSysIconData)
+    explicit TSysIconData(TSysTrayIcon& Tray) : FTray(Tray) {}
+    void DefineProperties(TFiler* Filer) override;
+
+private:
+    TSysTrayIcon& FTray;
+};
+
 class TSysTrayIcon : public TSysCustomTimer {
 public:
     QM_CLASSNAME(TSysTrayIcon)
@@ -44,6 +57,8 @@ public:
     void SetHint(const std::string& Value);
     TIcon* Icon() const { return FIcon.get(); }
     void SetIcon(const TIcon* Value);
+    // The stream's view of Icon.
+    TSysIconData* IconStream() { return &FIconStream; }
     TCustomImageList* ImageList() const { return FImageList; }
     void SetImageList(TCustomImageList* Value);
     int ImageIndex() const { return FImageIndex; }
@@ -124,6 +139,7 @@ private:
     bool FEnabled = true;
     std::string FHint;
     std::unique_ptr<TIcon> FIcon;
+    TSysIconData FIconStream{*this};
     TCustomImageList* FImageList = nullptr;
     int FImageIndex = 0;
     int FIconID = 0;

@@ -133,6 +133,13 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo& Prop) {
         FPropPath = oldPath;
         return;
     }
+    case pkComponent: {
+        const std::string ref = ComponentReference(Prop.GetComponent(Instance));
+        if (ref.empty()) return;
+        WritePropName(Prop.Name);
+        WriteIdent(ref);
+        return;
+    }
     case pkCollection: {
         std::vector<TPersistent*> items;
         const int n = Prop.ItemCount(Instance);
@@ -174,8 +181,18 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo& Prop) {
         break;
     case pkClass:
     case pkCollection:
+    case pkComponent:
         break;
     }
+}
+
+std::string TWriter::ComponentReference(TComponent* Component) const {
+    if (!Component || Component->Name().empty()) return {};
+    TComponent* owner = Component->Owner();
+    if (Component == FRoot || !owner || owner == FRoot) return Component->Name();
+    // A component of another owner is named through it, as "Owner.Name".
+    if (owner->Name().empty()) return {};
+    return owner->Name() + "." + Component->Name();
 }
 
 void TWriter::WriteValue(TValueType Value) {
@@ -738,8 +755,48 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo& Prop) {
         Prop.ClearItems(Instance);
         ReadCollection([&] { return Prop.AddItem(Instance); });
         break;
+    case pkComponent:
+        if (NextValue() == vaNil) {
+            ReadValue();
+            Prop.SetComponent(Instance, nullptr);
+        } else {
+            // The named component may come later in the stream.
+            FFixups.push_back({Instance, Prop.SetComponent, ReadIdent(), FRoot});
+        }
+        break;
     case pkClass:
         break;
+    }
+}
+
+namespace {
+
+TComponent* FindReferenced(TComponent* Root, const std::string& Name) {
+    if (!Root) return nullptr;
+    auto find = [&](std::string_view part) -> TComponent* {
+        if (SameText(Root->Name(), part)) return Root;
+        return Root->FindComponent(std::string(part));
+    };
+    const std::size_t dot = Name.find('.');
+    if (dot == std::string::npos) return find(Name);
+    TComponent* owner = find(std::string_view(Name).substr(0, dot));
+    return owner ? owner->FindComponent(Name.substr(dot + 1)) : nullptr;
+}
+
+} // namespace
+
+void TReader::ResolveFixups() {
+    std::vector<TFixup> fixups;
+    fixups.swap(FFixups);
+    for (const TFixup& f : fixups) {
+        // A name that names nothing leaves the reference empty.
+        if (TComponent* c = FindReferenced(f.Root, f.Name)) {
+            try {
+                f.Set(f.Instance, c);
+            } catch (const Exception& e) {
+                KeepError(e);
+            }
+        }
     }
 }
 
@@ -855,6 +912,10 @@ TComponent* TReader::ReadComponentInner(TComponent* Instance) {
 }
 
 void TReader::Finish(bool Failed) {
+    if (Failed)
+        FFixups.clear();
+    else
+        ResolveFixups();
     std::vector<TComponent*> loaded;
     loaded.swap(FLoaded);
     for (TComponent* c : loaded) {

@@ -152,6 +152,8 @@ public:
     void WriteCollection(const std::vector<TPersistent*>& Items);
 
 private:
+    // The name a component reference is written as; empty when it has none.
+    std::string ComponentReference(TComponent* Component) const;
     void WriteBytes(const void* Data, std::int64_t Count) {
         if (Count > 0) FStream.WriteBuffer(Data, Count);
     }
@@ -239,6 +241,14 @@ private:
     void ReadComponentBody(TComponent* Instance);
     TComponent* ReadComponentInner(TComponent* Instance);
     void SkipProperties();
+    // Component references read, set once the stream is read.
+    struct TFixup {
+        TPersistent* Instance;
+        std::function<void(TPersistent*, TComponent*)> Set;
+        std::string Name;
+        TComponent* Root;
+    };
+    void ResolveFixups();
     // Called from a catch block: offers the error to OnError and keeps the first.
     void KeepError(const Exception& E);
     // Calls Loaded on what was read (unless Failed) and clears the reading
@@ -254,6 +264,7 @@ private:
     std::uint8_t FLastFlags = 0;
     int FLastChildPos = -1;
     std::vector<TComponent*> FLoaded;
+    std::vector<TFixup> FFixups;
     std::exception_ptr FPendingError;
 };
 

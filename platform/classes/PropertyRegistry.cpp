@@ -82,6 +82,8 @@ bool TPropInfo::IsStored(TPersistent* Instance) const {
         return GetObject(Instance) != nullptr;
     case pkCollection:
         return true;
+    case pkComponent:
+        return GetComponent(Instance) != nullptr;
     }
     return true;
 }

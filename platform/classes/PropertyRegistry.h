@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+class TComponent;
 class TPersistent;
 
 enum TPropKind {
@@ -39,6 +40,7 @@ enum TPropKind {
     pkFloat,       // extended
     pkClass,       // nested persistent, its properties written under "Name."
     pkCollection,  // items of persistents
+    pkComponent,   // another component, written as its name and found again after reading
 };
 
 struct TPropInfo {
@@ -59,6 +61,9 @@ struct TPropInfo {
     std::function<TPersistent*(TPersistent*, int)> Item;
     std::function<void(TPersistent*)> ClearItems;
     std::function<TPersistent*(TPersistent*)> AddItem;
+    // Component references; the setter ignores a component of another class.
+    std::function<TComponent*(TPersistent*)> GetComponent;
+    std::function<void(TPersistent*, TComponent*)> SetComponent;
 
     // No default means "always written". Floats default to 0 and strings to
     // the empty text, as the class library does.
@@ -218,6 +223,24 @@ public:
         };
         p.AddItem = [AddItem, cls](TPersistent* o) mutable -> TPersistent* {
             return PropertyDetail::ToPointer(std::invoke(AddItem, PropertyDetail::As<T>(o, cls)));
+        };
+        return *this;
+    }
+
+    // A reference to another component (TPopupMenu*, TCustomImageList*...):
+    // written as the component's name when set, never when empty; the
+    // reader resolves the name once the whole stream is read.
+    template <class G, class S> TPublishedProperties& Component(std::string Name, G Get, S Set) {
+        TPropInfo& p = Add(std::move(Name), pkComponent);
+        const std::string cls = FClassName;
+        p.GetComponent = [Get, cls](TPersistent* o) mutable -> TComponent* {
+            return std::invoke(Get, PropertyDetail::As<T>(o, cls));
+        };
+        p.SetComponent = [Set, cls](TPersistent* o, TComponent* c) mutable {
+            using Arg = typename PropertyDetail::SetterArg<S>::type;
+            Arg typed = c ? dynamic_cast<Arg>(c) : nullptr;
+            if (c && !typed) return;
+            std::invoke(Set, PropertyDetail::As<T>(o, cls), typed);
         };
         return *this;
     }

@@ -3,14 +3,24 @@
 #include "platform/classes/Stream.h"
 #include "platform/graphics/Icon.h"
 #include "platform/graphics/QtSupport.h"
+#include "platform/system/PeResources.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QCursor>
+#include <QFileIconProvider>
+#include <QMimeDatabase>
+#include <QStyle>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
 
 namespace {
 
@@ -27,7 +37,88 @@ QIcon ToQIcon(const TIcon* Icon) {
     return QIcon(p);
 }
 
+bool IconBytes(const QIcon& Icon, int Size, std::vector<std::uint8_t>& Out) {
+    if (Icon.isNull()) return false;
+    QImage image = Icon.pixmap(Size, Size).toImage();
+    if (image.isNull()) return false;
+    if (image.width() != Size || image.height() != Size)
+        image = image.scaled(Size, Size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Centred on a transparent square when the picture is not square.
+    QImage square(Size, Size, QImage::Format_ARGB32);
+    square.fill(Qt::transparent);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            square.setPixel(x + (Size - image.width()) / 2, y + (Size - image.height()) / 2,
+                            image.pixel(x, y));
+    std::vector<std::uint8_t> bgra(std::size_t(Size) * Size * 4);
+    for (int y = 0; y < Size; ++y)
+        for (int x = 0; x < Size; ++x) {
+            const QRgb c = square.pixel(x, y);
+            std::uint8_t* p = &bgra[(std::size_t(y) * Size + x) * 4];
+            p[0] = std::uint8_t(qBlue(c));
+            p[1] = std::uint8_t(qGreen(c));
+            p[2] = std::uint8_t(qRed(c));
+            p[3] = std::uint8_t(qAlpha(c));
+        }
+    Out = MakeIconFile(Size, Size, bgra.data());
+    return !Out.empty();
+}
+
+QStyle* DesktopStyle() {
+    EnsureGuiApplication();
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) ? QApplication::style()
+                                                                     : nullptr;
+}
+
 } // namespace
+
+bool DesktopIcon(TDesktopIcon Kind, int Size, std::vector<std::uint8_t>& Icon) {
+    QStyle* style = DesktopStyle();
+    if (style == nullptr) return false;
+    QIcon icon;
+    switch (Kind) {
+    case diDocument:
+        icon = QIcon::fromTheme("text-x-generic", style->standardIcon(QStyle::SP_FileIcon));
+        break;
+    case diProgram:
+        icon = QIcon::fromTheme("application-x-executable",
+                                style->standardIcon(QStyle::SP_ComputerIcon));
+        break;
+    case diFolder:
+        icon = QIcon::fromTheme("folder", style->standardIcon(QStyle::SP_DirIcon));
+        break;
+    case diApplication:
+        icon = QApplication::windowIcon().isNull()
+                   ? style->standardIcon(QStyle::SP_TitleBarMenuButton)
+                   : QApplication::windowIcon();
+        break;
+    case diInformation:
+        icon = style->standardIcon(QStyle::SP_MessageBoxInformation);
+        break;
+    case diWarning:
+        icon = style->standardIcon(QStyle::SP_MessageBoxWarning);
+        break;
+    case diError:
+        icon = style->standardIcon(QStyle::SP_MessageBoxCritical);
+        break;
+    case diQuestion:
+        icon = style->standardIcon(QStyle::SP_MessageBoxQuestion);
+        break;
+    }
+    return IconBytes(icon, Size, Icon);
+}
+
+bool DesktopFileTypeIcon(const std::string& Extension, int Size, std::vector<std::uint8_t>& Icon) {
+    if (DesktopStyle() == nullptr) return false;
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(
+        "file" + QString::fromStdString(Extension), QMimeDatabase::MatchExtension);
+    // Files the desktop knows nothing of get no icon of their own here.
+    if (!type.isValid() || type.isDefault()) return false;
+    QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+    if (icon.isNull())
+        icon = QFileIconProvider().icon(QFileInfo("file" + QString::fromStdString(Extension)));
+    return IconBytes(icon, Size, Icon);
+}
 
 TPoint GetCursorPos() {
     EnsureGuiApplication();
@@ -49,13 +140,48 @@ bool GrabScreenPixel(int X, int Y, TColor& Color) {
     return true;
 }
 
+namespace {
+
+// Where the desktop embeds the icon as a window of this program, the
+// toolkit draws it in a widget of its own; the pointer's moves over that
+// widget are the icon's mouse moves. Desktops that draw the icon
+// themselves report no moves.
+class TTrayMoveFilter : public QObject {
+public:
+    TTrayMoveFilter(QSystemTrayIcon* Tray, std::function<void()> Moved)
+        : FTray(Tray), FMoved(std::move(Moved)) {}
+
+    bool eventFilter(QObject* Object, QEvent* Event) override {
+        const QEvent::Type t = Event->type();
+        if (t != QEvent::MouseMove && t != QEvent::Enter && t != QEvent::HoverMove) return false;
+        auto* w = qobject_cast<QWidget*>(Object);
+        if (w == nullptr || !w->isWindow() ||
+            qstrcmp(w->metaObject()->className(), "QSystemTrayIconSys") != 0)
+            return false;
+        if (QRect(w->mapToGlobal(QPoint(0, 0)), w->size()) != FTray->geometry()) return false;
+        w->setMouseTracking(true);
+        FMoved();
+        return false;
+    }
+
+private:
+    QSystemTrayIcon* FTray;
+    std::function<void()> FMoved;
+};
+
+} // namespace
+
 struct TNativeTrayIcon::TImpl {
     std::unique_ptr<QSystemTrayIcon> Tray;
+    std::unique_ptr<TTrayMoveFilter> Filter;
+    QTimer BalloonTimer;
 };
 
 TNativeTrayIcon::TNativeTrayIcon() : FImpl(std::make_unique<TImpl>()) {}
 
-TNativeTrayIcon::~TNativeTrayIcon() = default;
+TNativeTrayIcon::~TNativeTrayIcon() {
+    if (FImpl->Filter && qApp) qApp->removeEventFilter(FImpl->Filter.get());
+}
 
 bool TNativeTrayIcon::Available() {
     EnsureGuiApplication();
@@ -87,8 +213,17 @@ bool TNativeTrayIcon::Show(const TIcon* Icon, const std::string& Tip) {
                              }
                          });
         QObject::connect(FImpl->Tray.get(), &QSystemTrayIcon::messageClicked, [this] {
+            FImpl->BalloonTimer.stop();
             if (OnEvent) OnEvent(nteBalloonClick);
         });
+        FImpl->BalloonTimer.setSingleShot(true);
+        QObject::connect(&FImpl->BalloonTimer, &QTimer::timeout, [this] {
+            if (OnEvent) OnEvent(nteBalloonTimeout);
+        });
+        FImpl->Filter = std::make_unique<TTrayMoveFilter>(FImpl->Tray.get(), [this] {
+            if (OnEvent) OnEvent(nteMouseMove);
+        });
+        qApp->installEventFilter(FImpl->Filter.get());
     }
     FImpl->Tray->setIcon(ToQIcon(Icon));
     FImpl->Tray->setToolTip(QString::fromStdString(Tip));
@@ -97,6 +232,7 @@ bool TNativeTrayIcon::Show(const TIcon* Icon, const std::string& Tip) {
 }
 
 void TNativeTrayIcon::Hide() {
+    FImpl->BalloonTimer.stop();
     if (FImpl->Tray) FImpl->Tray->hide();
 }
 
@@ -109,5 +245,9 @@ bool TNativeTrayIcon::ShowBalloon(const std::string& Title, const std::string& T
     const auto icon = Kind >= 0 && Kind <= 3 ? Icons[Kind] : QSystemTrayIcon::NoIcon;
     FImpl->Tray->showMessage(QString::fromStdString(Title), QString::fromStdString(Text), icon,
                              TimeoutMs);
+    // The toolkit tells of clicks only: shown is now, timed out is when
+    // the time passes unclicked.
+    if (OnEvent) OnEvent(nteBalloonShown);
+    FImpl->BalloonTimer.start(std::max(TimeoutMs, 0));
     return true;
 }

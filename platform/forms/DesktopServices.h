@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+#include <cstdint>
 
 #include "platform/base/Types.h"
 #include "platform/graphics/Colors.h"
@@ -21,7 +23,33 @@ TPoint GetCursorPos();
 // cannot be read there.
 bool GrabScreenPixel(int X, int Y, TColor& Color);
 
-enum TNativeTrayEvent { nteClick, nteDoubleClick, nteContext, nteMiddleClick, nteBalloonClick };
+// Pictures of the desktop, as icon files (.ico) of one image of Size x
+// Size pixels; false when the desktop has none.
+enum TDesktopIcon {
+    diDocument,
+    diProgram,
+    diFolder,
+    diApplication,
+    diInformation,
+    diWarning,
+    diError,
+    diQuestion
+};
+bool DesktopIcon(TDesktopIcon Kind, int Size, std::vector<std::uint8_t>& Icon);
+// The desktop's icon for files with Extension (".txt"), from its file
+// type; false when the desktop shows such files with no icon of their own.
+bool DesktopFileTypeIcon(const std::string& Extension, int Size, std::vector<std::uint8_t>& Icon);
+
+enum TNativeTrayEvent {
+    nteClick,
+    nteDoubleClick,
+    nteContext,
+    nteMiddleClick,
+    nteMouseMove, // only where the desktop draws the icon in a window of ours
+    nteBalloonShown,
+    nteBalloonClick,
+    nteBalloonTimeout, // the balloon's time passed without a click
+};
 
 // One icon in the notification area. Main thread only.
 class TNativeTrayIcon {

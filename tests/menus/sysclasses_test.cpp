@@ -1,10 +1,14 @@
 #include "menus/SysClasses.h"
 
+#include "platform/system/PeResources.h"
+#include "support/PeBuilder.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -86,9 +90,43 @@ TEST(SysClasses, ModuleHelpers) {
     TModuleHandle none = nullptr;
     UnloadModule(none);
     EXPECT_EQ(none, nullptr);
-    TVSFixedFileInfo info;
-    info.dwSignature = 1;
-    EXPECT_FALSE(GetFixedFileVersion(path, info));
-    EXPECT_EQ(info.dwSignature, 0u);
     EXPECT_EQ(AnsiReplacementChar(), '?');
+}
+
+TEST(SysClasses, FixedFileVersionOfProgramFiles) {
+    // The running program answers with the version it was built as.
+    TVSFixedFileInfo info;
+    ASSERT_TRUE(GetFixedFileVersion(GetModulePath(nullptr), info));
+    EXPECT_EQ(info.dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(info.dwFileVersionMS, (5u << 16) | 0u);
+    EXPECT_EQ(info.dwFileVersionLS, 3u << 16);
+
+    const auto dir = std::filesystem::temp_directory_path() / "qm-fixed-version";
+    std::filesystem::create_directories(dir);
+    auto write = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const std::string p = (dir / name).string();
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return p;
+    };
+    const std::string pe = write(
+        "v.dll", BuildPeFile({{RT_VERSION, 1, BuildVersionResource(0x00020001, 0x00070009)}}));
+    ASSERT_TRUE(GetFixedFileVersion(pe, info));
+    EXPECT_EQ(info.dwFileVersionMS, 0x00020001u);
+    EXPECT_EQ(info.dwFileVersionLS, 0x00070009u);
+
+    // A record whose root value is not exactly 52 bytes, a program file
+    // without one, a cut file and a text file all have none.
+    std::vector<std::uint8_t> odd = BuildVersionResource(1, 2);
+    odd[2] = 48;
+    std::vector<std::uint8_t> cut = BuildPeFile({{RT_VERSION, 1, BuildVersionResource(1, 2)}});
+    cut.resize(cut.size() - 30);
+    for (const std::string& p :
+         {write("odd.dll", BuildPeFile({{RT_VERSION, 1, odd}})), write("none.exe", BuildPeFile({})),
+          write("cut.exe", cut), write("t.txt", {'M', 'Z', 'x'})}) {
+        info.dwSignature = 1;
+        EXPECT_FALSE(GetFixedFileVersion(p, info)) << p;
+        EXPECT_EQ(info.dwSignature, 0u);
+    }
+    std::filesystem::remove_all(dir);
 }

@@ -78,6 +78,14 @@ public:
         return ExitResult;
     }
     void AssociationsChanged() override { Calls.push_back("AssociationsChanged"); }
+    bool RegisterAssociation(const TDesktopAssociation& A) override {
+        Calls.push_back("Register " + A.Extension + " " + A.TypeName + " " + A.Command);
+        return true;
+    }
+    bool RemoveAssociation(const std::string& Extension) override {
+        Calls.push_back("Remove " + Extension);
+        return true;
+    }
     bool ActivatePrevInstance(const std::string& Name) override {
         Calls.push_back("Activate " + Name);
         return true;

@@ -2,7 +2,13 @@
 
 #include "SysTestSupport.h"
 #include "platform/forms/Dialogs.h"
+#include "platform/graphics/Icon.h"
+#include "platform/system/PeResources.h"
 #include "platform/system/Registry.h"
+#include "support/PeBuilder.h"
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -56,7 +62,8 @@ TEST_F(FileAssociationTest, WritesTheKeysOfTheRegistration) {
     EXPECT_EQ(Value("qmkffile\\shell\\printto"), "");
     EXPECT_EQ(Value("qmkffile\\shell\\printto\\command"), "editor /pt \"%1\" \"%2\"");
     EXPECT_EQ(Value("qmkffile\\shell\\edit"), "<missing>"); // verbs without a command
-    EXPECT_EQ(Backend.Calls, std::vector<std::string>{"AssociationsChanged"});
+    EXPECT_EQ(Backend.Calls, (std::vector<std::string>{"Register .qmkf qmkffile editor \"%1\"",
+                                                       "AssociationsChanged"}));
 
     TSysFileAssociation b(nullptr);
     b.SetExtension(".QMKF"); // keys match without regard to case
@@ -120,7 +127,7 @@ TEST_F(FileAssociationTest, SettersWriteOnlyWhenNotReadOnly) {
     Backend.Calls.clear();
     EXPECT_TRUE(a.Delete());
     EXPECT_EQ(Value(".xyz"), "<missing>");
-    EXPECT_EQ(Backend.Calls, std::vector<std::string>{"AssociationsChanged"});
+    EXPECT_EQ(Backend.Calls, (std::vector<std::string>{"Remove .xyz", "AssociationsChanged"}));
     EXPECT_TRUE(a.Delete()); // already gone
 }
 
@@ -141,6 +148,86 @@ TEST_F(FileAssociationTest, DesignTimeReadOnlyRefusesWithWarning) {
     a.SetFileDescription("y");
     EXPECT_EQ(Value("dsgfile"), "y");
     EXPECT_EQ(dialogs.Calls.size(), 1u);
+}
+
+// The desktop's own database in a data folder of the test's: the MIME type,
+// the desktop entry and the rebuilt caches come and go with the association.
+TEST_F(FileAssociationTest, DesktopDatabaseLearnsAndForgetsTheAssociation) {
+    TSysBackend desktop;
+    desktop.SetDataFolder(P("data"));
+    TSysBackendScope real(&desktop);
+    TSysFileAssociation a(nullptr);
+    a.SetExtension("qmkf");
+    a.SetFileDescription("Bannière & co");
+    a.SetCommand(TSysFileAssociation::vOpen, "\"/opt/Quillo mark/editor\" \"%1\"");
+    ASSERT_TRUE(a.Write());
+    const std::string xml = Get("data/mime/packages/quillomark-qmkf.xml");
+    EXPECT_NE(xml.find("<mime-type type=\"application/x-qmkffile\">"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<comment>Bannière &amp; co</comment>"), std::string::npos);
+    EXPECT_NE(xml.find("<glob pattern=\"*.qmkf\"/>"), std::string::npos);
+    const std::string entry = Get("data/applications/quillomark-qmkf.desktop");
+    EXPECT_NE(entry.find("Exec=\"/opt/Quillo mark/editor\" %f\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("MimeType=application/x-qmkffile;\n"), std::string::npos);
+    if (std::system("command -v update-mime-database >/dev/null") == 0)
+        EXPECT_NE(Get("data/mime/globs2").find("*.qmkf"), std::string::npos);
+    if (std::system("command -v update-desktop-database >/dev/null") == 0)
+        EXPECT_NE(Get("data/applications/mimeinfo.cache").find("application/x-qmkffile="),
+                  std::string::npos);
+
+    ASSERT_TRUE(a.Delete());
+    EXPECT_FALSE(std::filesystem::exists(P("data/mime/packages/quillomark-qmkf.xml")));
+    EXPECT_FALSE(std::filesystem::exists(P("data/applications/quillomark-qmkf.desktop")));
+    if (std::system("command -v update-mime-database >/dev/null") == 0)
+        EXPECT_EQ(Get("data/mime/globs2").find("*.qmkf"), std::string::npos);
+}
+
+// Icons come out of icon files and programs' icon groups, 32 and 16 pixels.
+TEST_F(FileAssociationTest, IconsFromIconFilesAndPrograms) {
+    auto square = [](int n, std::uint8_t blue) {
+        std::vector<std::uint8_t> px(std::size_t(n) * n * 4, 0);
+        for (std::size_t i = 0; i < px.size(); i += 4)
+            px[i] = blue, px[i + 3] = 255;
+        return MakeIconFile(n, n, px.data());
+    };
+    // A program whose second icon group holds a 16 and a 32 pixel image.
+    auto image = [&](int n, std::uint8_t blue) {
+        std::vector<std::uint8_t> f = square(n, blue);
+        return std::vector<std::uint8_t>(f.begin() + 22, f.end());
+    };
+    std::vector<std::uint8_t> group = {0, 0, 1, 0, 2, 0};
+    for (auto [n, id] : {std::pair{16, 7}, std::pair{32, 8}}) {
+        const std::vector<std::uint8_t> img = image(n, 0);
+        group.insert(group.end(), {std::uint8_t(n), std::uint8_t(n), 0, 0, 1, 0, 32, 0});
+        for (int k = 0; k < 4; ++k)
+            group.push_back(std::uint8_t(img.size() >> (8 * k)));
+        group.insert(group.end(), {std::uint8_t(id), 0});
+    }
+    const std::vector<std::uint8_t> pe = BuildPeFile({{RT_GROUP_ICON, 1, {0, 0, 1, 0, 0, 0}},
+                                                      {RT_GROUP_ICON, 5, group},
+                                                      {RT_ICON, 7, image(16, 0x10)},
+                                                      {RT_ICON, 8, image(32, 0x20)}});
+    Put("prog.exe", std::string(pe.begin(), pe.end()));
+    const std::vector<std::uint8_t> ico = square(48, 0x30);
+    Put("pic.ico", std::string(ico.begin(), ico.end()));
+
+    TSysBackend desktop;
+    TIcon large, small;
+    ASSERT_TRUE(desktop.ExtractIcons(P("prog.exe"), 1, &large, &small));
+    EXPECT_EQ(large.Width(), 32);
+    EXPECT_EQ(small.Width(), 16);
+    EXPECT_EQ(large.Image().Bits[0], 0x20); // blue of the 32-pixel image
+    EXPECT_EQ(IconFileCount(P("prog.exe")), 2);
+    ASSERT_TRUE(desktop.ExtractIcons(P("prog.exe"), -5, &large, nullptr)); // by identifier
+    EXPECT_FALSE(desktop.ExtractIcons(P("prog.exe"), 2, &large, &small));
+    ASSERT_TRUE(desktop.ExtractIcons(P("pic.ico"), 0, &large, &small));
+    EXPECT_EQ(large.Width(), 48);
+    EXPECT_FALSE(desktop.ExtractIcons(P("pic.ico"), 1, &large, &small));
+
+    // Without a file the desktop's stock icons answer.
+    TIcon stockLarge, stockSmall;
+    ASSERT_TRUE(desktop.ExtractIcons("", 2, &stockLarge, &stockSmall));
+    EXPECT_EQ(stockLarge.Width(), 32);
+    EXPECT_EQ(stockSmall.Width(), 16);
 }
 
 } // namespace

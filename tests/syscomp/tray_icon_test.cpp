@@ -8,6 +8,7 @@
 #include "platform/forms/Menus.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Icon.h"
+#include "platform/system/PeResources.h"
 #include "syscomp/SysRegistration.h"
 #include "syscomp/SysUtilities.h"
 
@@ -223,6 +224,64 @@ TEST_F(SysTrayIconTest, ReadFromAStreamItShowsOnceWhenLoaded) {
     EXPECT_TRUE(copy.Visible());
 }
 
+// The icon travels as "Icon.Data" unless an image list gives it; the image
+// list and the popup menu travel as references, found again by name.
+TEST_F(SysTrayIconTest, IconAndReferencesTravelInTheStream) {
+    InitSysComponents();
+    struct TRoot : TComponent {
+        using TComponent::TComponent;
+        void GetChildren(const TGetChildProc& Proc, TComponent*) override {
+            for (int i = 0; i < ComponentCount(); ++i)
+                Proc(Components(i));
+        }
+    };
+    auto build = [](TRoot& root) {
+        root.SetName("Form");
+        auto* images = new TImageList(&root);
+        images->SetName("Images");
+        auto* menu = new TPopupMenu(&root);
+        menu->SetName("Menu");
+        auto* tray = new TSysTrayIcon(&root);
+        tray->SetName("Tray");
+        return tray;
+    };
+    TRoot form(nullptr);
+    TSysTrayIcon* tray = build(form);
+    std::vector<std::uint8_t> px(16 * 16 * 4, 0x7F);
+    const std::vector<std::uint8_t> ico = MakeIconFile(16, 16, px.data());
+    TMemoryStream icoStream;
+    icoStream.WriteBuffer(ico.data(), std::int64_t(ico.size()));
+    icoStream.SetPosition(0);
+    TIcon icon;
+    icon.LoadFromStream(icoStream);
+    tray->SetIcon(&icon);
+    tray->SetPopupMenu(static_cast<TPopupMenu*>(form.FindComponent("Menu")));
+    TMemoryStream m;
+    TWriter(m).WriteRootComponent(&form);
+
+    TRoot copy(nullptr);
+    TSysTrayIcon* read = build(copy);
+    m.SetPosition(0);
+    TReader(m).ReadRootComponent(&copy);
+    EXPECT_EQ(read->PopupMenu(), copy.FindComponent("Menu"));
+    EXPECT_EQ(read->ImageList(), nullptr);
+    ASSERT_EQ(read->Icon()->Width(), 16);
+    EXPECT_EQ(read->Icon()->Image().Bits[0], 0x7F);
+
+    // With an image list the icon is not written; the list is named.
+    tray->SetImageList(static_cast<TImageList*>(form.FindComponent("Images")));
+    TMemoryStream m2;
+    TWriter(m2).WriteRootComponent(&form);
+    const std::string bytes(static_cast<const char*>(m2.Memory()), std::size_t(m2.Size()));
+    EXPECT_EQ(bytes.find("Icon.Data"), std::string::npos);
+    EXPECT_NE(bytes.find("\x09ImageList\x07\x06Images"), std::string::npos);
+    TRoot copy2(nullptr);
+    TSysTrayIcon* read2 = build(copy2);
+    m2.SetPosition(0);
+    TReader(m2).ReadRootComponent(&copy2);
+    EXPECT_EQ(read2->ImageList(), copy2.FindComponent("Images"));
+}
+
 TEST_F(SysTrayIconTest, MinimizeToTrayAndBack) {
     InitForms();
     TSysTrayIcon tray(nullptr);
@@ -245,14 +304,13 @@ TEST_F(SysTrayIconTest, MinimizeToTrayAndBack) {
 namespace {
 
 TEST(SysDefaultBackend, ReportsHonestlyWithoutADesktop) {
-    // Offscreen there is no notification area, no sound and no start button.
+    // Offscreen there is no notification area and no start button.
     TSysBackend backend;
     TSysNotifyIconData d;
     d.ID = 1;
     EXPECT_FALSE(backend.ShellNotifyIcon(stcAdd, d));
     EXPECT_FALSE(backend.ShellNotifyIcon(stcModify, d));
     EXPECT_FALSE(backend.ShellNotifyIcon(stcDelete, d));
-    EXPECT_FALSE(backend.PlaySound(TSysSound{}));
     TRect r;
     EXPECT_FALSE(backend.StartButtonRect(r));
 }
