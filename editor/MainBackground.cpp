@@ -47,6 +47,7 @@ void TMainform::BuildBackgroundPanel() {
     rbColor = Radio("rbColor", "Couleur unie", 22);
     Cl = Picker("Cl", 130, 20, &TBannerDocument::Cl, ClDotsBtn);
     Button16 = MakeButton(this, panelback, "Button16", "x", 218, 20, 18);
+    Button16->OnClick = [this](TObject*) { ArmColorPick(PickBackground); };
 
     rbTexture = Radio("rbTexture", "Modèle spécial", 50);
     Button3 = MakeButton(this, panelback, "Button3", "Modifier", 130, 46, 86);
@@ -108,6 +109,7 @@ void TMainform::BuildBorderPanel() {
     clbordDotsBtn = MakeButton(this, pnlbord, "clbordDotsBtn", "...", 70, 70, 24);
     clbordDotsBtn->OnClick = [this](TObject*) { ChooseColor(clbord); };
     Button2 = MakeButton(this, pnlbord, "Button2", "x", 96, 70, 18);
+    Button2->OnClick = [this](TObject*) { ArmColorPick(PickBorder); };
 }
 
 void TMainform::LoadBackgroundEditors() {

@@ -1,13 +1,242 @@
-// The canvas: placement of the drawn banner in its scroll box.
+// The canvas: hover frames over the banner's elements, dragging of images,
+// the size handles around the banner and the colour picks of the "x"
+// buttons. Positions are canvas pixels; the hit rectangles come from the
+// last redraw.
 #include "editor/UMain.h"
 
 #include <algorithm>
 
+#include "banner/BannerLimits.h"
+#include "editor/MainBuild.h"
+#include "platform/base/Convert.h"
+#include "raster/Color32.h"
+
+using namespace mainform;
+
+namespace {
+
+TShape* MakeFrame(TComponent* Owner, TWinControl* Parent, const std::string& Name) {
+    TShape* S = Make<TShape>(Owner, Parent, Name);
+    S->Pen()->SetColor(clRed);
+    S->Pen()->SetStyle(psDot);
+    S->Brush()->SetStyle(bsClear);
+    S->SetVisible(false);
+    return S;
+}
+
+// The strict test: a point on the rectangle's edge is outside.
+bool Inside(const THitRect& R, int X, int Y) {
+    return R.Left < X && X < R.Left + R.Width && R.Top < Y && Y < R.Top + R.Height;
+}
+
+void ShowFrameOn(TShape* Frame, const THitRect& R) {
+    Frame->SetBounds(R.Left, R.Top, R.Width, R.Height);
+    Frame->SetVisible(true);
+}
+
+} // namespace
+
+void TMainform::BuildCanvas() {
+    img32->OnMouseMove = [this](TObject* S, TShiftState Sh, int X, int Y, TCustomLayer*) {
+        img32MouseMove(S, Sh, X, Y);
+    };
+    img32->OnMouseUp = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y,
+                              TCustomLayer*) { img32MouseUp(S, B, Sh, X, Y); };
+    box->OnMouseMove = [this](TObject* S, TShiftState Sh, int X, int Y) {
+        boxMouseMove(S, Sh, X, Y);
+    };
+    box->OnResize = [this](TObject*) { CenterCanvas(); };
+
+    // The frames lie on the canvas so that they show over the banner.
+    cadre = MakeFrame(this, img32, "cadre");
+    cadre2 = MakeFrame(this, img32, "cadre2");
+    for (TShape* F : {cadre, cadre2}) {
+        F->SetCursor(crHandPoint);
+        F->OnMouseUp = [this, F](TObject*, TMouseButton, TShiftState, int, int) {
+            TextFrameMouseUp(F);
+        };
+    }
+    TShape* ImageFrames[] = {cadre3 = MakeFrame(this, img32, "cadre3"),
+                             cadre4 = MakeFrame(this, img32, "cadre4"),
+                             cadre5 = MakeFrame(this, img32, "cadre5")};
+    for (int N = 0; N < 3; ++N) {
+        TShape* F = ImageFrames[N];
+        F->SetCursor(crSizeAll);
+        F->OnMouseDown = [this, N](TObject*, TMouseButton B, TShiftState, int X, int Y) {
+            if (B == mbLeft) ImageFrameMouseDown(N, X, Y);
+        };
+        F->OnMouseMove = [this, N](TObject*, TShiftState, int X, int Y) {
+            ImageFrameMouseMove(N, X, Y);
+        };
+        F->OnMouseUp = [this, N](TObject*, TMouseButton, TShiftState, int, int) {
+            ImageFrameMouseUp(N);
+        };
+    }
+
+    shap = Make<TShape>(this, box, "shap");
+    shap->Pen()->SetWidth(2);
+    shap->Brush()->SetStyle(bsClear);
+    shap->SetVisible(false);
+    const std::pair<TShape**, const char*> Handles[] = {
+        {&Shape1, "Shape1"}, {&Shape2, "Shape2"}, {&Shape3, "Shape3"}, {&Shape4, "Shape4"}};
+    for (const auto& [Slot, Name] : Handles) {
+        TShape* H = Make<TShape>(this, box, Name);
+        H->SetBounds(0, 0, 8, 8);
+        H->Brush()->SetColor(clBlack);
+        H->SetVisible(false);
+        H->OnMouseDown = [this, H](TObject*, TMouseButton B, TShiftState, int X, int Y) {
+            if (B == mbLeft) HandleMouseDown(H, X, Y);
+        };
+        H->OnMouseMove = [this, H](TObject*, TShiftState, int X, int Y) {
+            HandleMouseMove(H, X, Y);
+        };
+        H->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int, int) { HandleMouseUp(); };
+        *Slot = H;
+    }
+    Shape1->SetCursor(crSizeWE);
+    Shape2->SetCursor(crSizeWE);
+    Shape3->SetCursor(crSizeNS);
+    Shape4->SetCursor(crSizeNS);
+}
+
 void TMainform::CenterCanvas() {
-    // TODO: the canvas placement rules come with the canvas mouse work; until
-    // then the canvas sits at the scroll box's centre.
     if (box == nullptr || img32 == nullptr) return;
-    img32->SetBounds(std::max(0, (box->Width() - Doc.BannerWidth) / 2),
-                     std::max(0, (box->Height() - Doc.BannerHeight) / 2), Doc.BannerWidth,
-                     Doc.BannerHeight);
+    const int W = std::max(0, Doc.BannerWidth), H = std::max(0, Doc.BannerHeight);
+    img32->SetBounds(std::max(0, (box->ClientWidth() - W) / 2),
+                     std::max(0, (box->ClientHeight() - H) / 2), W, H);
+}
+
+void TMainform::img32MouseMove(TObject*, TShiftState, int X, int Y) {
+    if (Help != nullptr) Help->SetCaption(img32->Hint());
+    if (img32->Cursor() == crCross) return;
+    img32->SetCursor(crDefault);
+    auto Test = [this, X, Y](TShape* Frame, const THitRect& R, bool Allowed) {
+        Frame->SetVisible(false);
+        if (!Allowed || !Inside(R, X, Y)) return;
+        img32->SetCursor(crHandPoint);
+        ShowFrameOn(Frame, R);
+    };
+    Test(cadre, Doc.HitRectText1, true);
+    const bool TwoTexts = Doc.Composition == ckTwoTextsImage || Doc.Composition == ckTwoTexts;
+    const THitRect* Value = Doc.HitRectValue(std::clamp(Doc.SelectedValue, 0, 2) + 1);
+    Test(cadre2, Value ? *Value : THitRect{}, TwoTexts && Value != nullptr);
+    const bool HasImages = Doc.Composition == ckTwoTextsImage;
+    const int Count = HasImages ? Images->Count() : 0;
+    Test(cadre3, Doc.HitRectImage1, HasImages);
+    Test(cadre4, Doc.HitRectImage2, HasImages && Count > 1);
+    Test(cadre5, Doc.HitRectImage3, HasImages && Count > 2);
+
+    const bool Edge = !(X >= 3 && X <= img32->Width() - 4 && Y >= 3 && Y <= img32->Height() - 4);
+    for (TShape* S : {shap, Shape1, Shape2, Shape3, Shape4})
+        S->SetVisible(Edge);
+    if (!Edge) return;
+    shap->SetBounds(img32->Left() - 2, img32->Top() - 2, img32->Width() + 4, img32->Height() + 4);
+    const int MidY = shap->Top() + shap->Height() / 2 - 4;
+    const int MidX = shap->Left() + shap->Width() / 2 - 4;
+    Shape1->SetBounds(shap->Left() - 4, MidY, 8, 8);
+    Shape2->SetBounds(shap->Left() + shap->Width() - 4, MidY, 8, 8);
+    Shape3->SetBounds(MidX, shap->Top() - 4, 8, 8);
+    Shape4->SetBounds(MidX, shap->Top() + shap->Height() - 4, 8, 8);
+}
+
+void TMainform::boxMouseMove(TObject*, TShiftState, int X, int Y) {
+    cadre->SetVisible(false);
+    cadre2->SetVisible(false);
+    const int L = img32->Left(), T = img32->Top();
+    if (X < L - 8 || X > L + img32->Width() + 8 || Y < T - 8 || Y > T + img32->Height() + 8) {
+        for (TShape* S : {shap, Shape1, Shape2, Shape3, Shape4})
+            S->SetVisible(false);
+    }
+}
+
+void TMainform::TextFrameMouseUp(TShape* Frame) {
+    Pages->SetActivePage(tsTexts);
+    const int Want = Frame == cadre ? 0 : 1;
+    if (Doc.Composition != ckOneText && Texts->ItemIndex() != Want && Want < Texts->Count()) {
+        Texts->SetItemIndex(Want);
+        TextsClick(Texts);
+    }
+    if (Txt->CanFocus()) Txt->SetFocus();
+    Txt->SetSelStart(Txt->TextLength());
+    Txt->SetSelLength(0);
+}
+
+void TMainform::ImageFrameMouseDown(int N, int X, int Y) {
+    if (N >= int(Doc.ilv.size())) return;
+    Doc.SelectedImage = N;
+    LoadImageEditors();
+    FDragImage = N;
+    FDragStart = TPoint{X, Y};
+    const TImageElement& E = Doc.ilv[std::size_t(N)];
+    FDragImageStart = TPoint{StrToIntDef(E.X, 0), StrToIntDef(E.Y, 0)};
+}
+
+void TMainform::ImageFrameMouseMove(int N, int X, int Y) {
+    if (FDragImage != N) return;
+    // The spin edits store the position and redraw.
+    imgx->SetValue(X + FDragImageStart.X - FDragStart.X);
+    imgy->SetValue(Y + FDragImageStart.Y - FDragStart.Y);
+    TShape* Frames[] = {cadre3, cadre4, cadre5};
+    Frames[N]->SetVisible(false);
+}
+
+void TMainform::ImageFrameMouseUp(int N) {
+    Pages->SetActivePage(tsImages);
+    FDragImage = -1;
+    if (N >= int(Doc.ilv.size())) return;
+    Doc.SelectedImage = N;
+    LoadImageEditors();
+}
+
+void TMainform::HandleMouseDown(TShape*, int X, int Y) {
+    FSizing = true;
+    FSizeStart = TPoint{X, Y};
+    FSizeW0 = img32->Width();
+    FSizeH0 = img32->Height();
+}
+
+void TMainform::HandleMouseMove(TShape* Handle, int X, int Y) {
+    if (!FSizing || Doc.Composition == ckNone) return;
+    int W = Doc.BannerWidth, H = Doc.BannerHeight;
+    if (Handle == Shape2) W = X + FSizeW0 - FSizeStart.X;
+    if (Handle == Shape1) W = FSizeW0 + FSizeStart.X - X;
+    if (Handle == Shape4) H = Y + FSizeH0 - FSizeStart.Y;
+    if (Handle == Shape3) H = FSizeH0 + FSizeStart.Y - Y;
+    // The banner keeps a size the editor can draw and export; hovering a
+    // handle without moving the size is no edit.
+    W = std::clamp(W, 1, MaxBannerSide);
+    H = std::clamp(H, 1, MaxBannerSide);
+    if (!IsDrawableBannerSize(W, H) || (W == Doc.BannerWidth && H == Doc.BannerHeight)) return;
+    Doc.BannerWidth = W;
+    Doc.BannerHeight = H;
+    RedrawBanner(false);
+    UpdateStatusBar();
+}
+
+void TMainform::HandleMouseUp() {
+    FSizing = false;
+}
+
+void TMainform::ArmColorPick(TPickMode Mode) {
+    FPickMode = Mode;
+    img32->SetCursor(crCross);
+}
+
+void TMainform::img32MouseUp(TObject*, TMouseButton, TShiftState, int X, int Y) {
+    if (FPickMode == PickNone) return;
+    const int Bx = X - (img32->Width() - Doc.BannerWidth) / 2;
+    const int By = Y - (img32->Height() - Doc.BannerHeight) / 2;
+    const TBitmap32& B = *img32->Bitmap();
+    // Outside the banner the pick stays armed.
+    if (Bx < 0 || By < 0 || Bx >= Doc.BannerWidth || By >= Doc.BannerHeight || Bx >= B.Width() ||
+        By >= B.Height())
+        return;
+    const TColor Color = ToWinColor(B.ReadPixel(Bx, By));
+    TColorPickerButton* Target = FPickMode == PickBackground    ? Cl
+                                 : FPickMode == PickTransparent ? transclimg
+                                 : FPickMode == PickText        ? ct
+                                                                : clbord;
+    FPickMode = PickNone;
+    img32->SetCursor(crDefault);
+    Target->SetSelectionColor(Color);
 }

@@ -53,6 +53,7 @@ void TMainform::BuildImagesPage() {
     TransDotsBtn = MakeButton(this, panimage, "TransDotsBtn", "...", 396, 30, 24);
     TransDotsBtn->OnClick = [this](TObject*) { ChooseColor(transclimg); };
     Button17 = MakeButton(this, panimage, "Button17", "x", 422, 30, 24);
+    Button17->OnClick = [this](TObject*) { ArmColorPick(PickTransparent); };
 
     auto Spin = [this](const std::string& Name, const std::string& Caption, int Left, int Top) {
         TLabel* L = new TLabel(this);

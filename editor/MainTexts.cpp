@@ -52,6 +52,7 @@ void TMainform::BuildTextsPage() {
     Button13 = MakeButton(this, pantext, "Button13", "...", 186, 54, 24);
     Button13->OnClick = [this](TObject*) { ChooseColor(ct); };
     dxButton2 = MakeButton(this, pantext, "dxButton2", "x", 212, 54, 24);
+    dxButton2->OnClick = [this](TObject*) { ArmColorPick(PickText); };
 
     fontbox = Make<TFontComboBox>(this, pantext, "fontbox");
     fontbox->SetOptions(TFontListOptions{foNoSymbolFonts});

@@ -210,6 +210,7 @@ void TMainform::BuildControls() {
     box->SetAlign(alClient);
     img32 = Make<TImage32>(this, box, "img32");
     img32->SetBounds(0, 0, Doc.BannerWidth, Doc.BannerHeight);
+    BuildCanvas();
     tlv = Make<TListView>(this, box, "tlv");
     tlv->SetVisible(false);
     ilv = Make<TListView>(this, box, "ilv");
@@ -625,6 +626,7 @@ void TMainform::FillRecentFiles() {
 void TMainform::RedrawBanner(bool KeepSaveDisabled) {
     if (Doc.Composition == ckNone) return;
     Renderer.RedrawBanner(*img32->Bitmap(), KeepSaveDisabled);
+    CenterCanvas(); // the size may have changed (handles, size dialog)
     img32->Invalidate();
     UpdateCommands();
 }
@@ -635,6 +637,7 @@ void TMainform::DocumentChanged() {
     LoadEditors();
     if (Doc.Composition != ckNone) {
         Renderer.RedrawBanner(*img32->Bitmap(), !Doc.Modified);
+        CenterCanvas();
         img32->Invalidate();
     }
     UpdateCommands();

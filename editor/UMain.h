@@ -110,6 +110,12 @@ public:
     TImage* anim = nullptr;
     TScrollBox* box = nullptr;
     TImage32* img32 = nullptr;
+    // Hover frames (on the canvas) and the size frame with its handles (in
+    // box, around the canvas).
+    TShape *cadre = nullptr, *cadre2 = nullptr, *cadre3 = nullptr, *cadre4 = nullptr,
+           *cadre5 = nullptr;
+    TShape *shap = nullptr, *Shape1 = nullptr, *Shape2 = nullptr, *Shape3 = nullptr,
+           *Shape4 = nullptr;
     TListView *tlv = nullptr, *ilv = nullptr;
     TPanel* panelitems = nullptr;
     TPageControl* Pages = nullptr;
@@ -316,15 +322,30 @@ public:
     void BackgroundKindClick(TObject* Sender);
     void LoadBgBtnClick(TObject* Sender);
     void EditTemplateClick(TObject* Sender);
-    // TODO: canvas mouse work (hover frames, dragging, size handles, colour
-    // picking): img32's mouse handlers and CenterCanvas come with it.
+    // ---- Canvas mouse work (MainCanvas.cpp).
+    // Keeps the canvas centred in box (0 where it does not fit).
     void CenterCanvas();
+    void img32MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+    void img32MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void boxMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+    void TextFrameMouseUp(TShape* Frame);
+    void ImageFrameMouseDown(int N, int X, int Y);
+    void ImageFrameMouseMove(int N, int X, int Y);
+    void ImageFrameMouseUp(int N);
+    void HandleMouseDown(TShape* Handle, int X, int Y);
+    void HandleMouseMove(TShape* Handle, int X, int Y);
+    void HandleMouseUp();
+    // The colour picks of the four "x" buttons; PickNone when none is armed.
+    enum TPickMode { PickNone, PickBackground, PickTransparent, PickText, PickBorder };
+    void ArmColorPick(TPickMode Mode);
+    TPickMode PickMode() const { return FPickMode; }
     // TODO: guidance balloons: the timer handlers of Timer1, Timer2,
     // SampleTimer and tim come with the balloons.
     void SampleTimerTimer(TObject* Sender);
 
 private:
     void BuildControls();
+    void BuildCanvas();
     // Each editor group builds its own controls (MainTexts.cpp,
     // MainImages.cpp, MainAnimation.cpp, MainBackground.cpp).
     void BuildTextsPage();
@@ -347,6 +368,13 @@ private:
     // The picture of the selected image slot as it was chosen: what `scal`
     // scales.
     TBitmap32 FScaleSource;
+    // Canvas drags: the image frame being dragged (-1 none) or the handle.
+    TPickMode FPickMode = PickNone;
+    int FDragImage = -1;
+    TPoint FDragStart, FDragImageStart;
+    bool FSizing = false;
+    TPoint FSizeStart;
+    int FSizeW0 = 0, FSizeH0 = 0;
     int FItemsHeight = 0;
 };
 

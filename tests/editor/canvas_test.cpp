@@ -1,0 +1,106 @@
+// The canvas under the mouse, the preview and the guidance balloons, on the
+// running program.
+#include "editor/Program.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "banner/DocumentFile.h"
+#include "editor/UMain.h"
+#include "platform/forms/Application.h"
+#include "platform/forms/Dialogs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+LPARAM At(int X, int Y) {
+    return PointToLParam(TPoint{X, Y});
+}
+
+class Canvas : public ::testing::Test {
+protected:
+    void Run(TBannerDocument& Doc, const std::function<void(TMainform&)>& Steps) {
+        Doc.FileName = File.string();
+        SaveBannerDocument(Doc, File.string());
+        TProgramOptions Options;
+        Options.Args = {File.string()};
+        Options.OnRunning = [&](TMainform& Main) {
+            ASSERT_TRUE(Main.DesignPageVisible());
+            Steps(Main);
+            Dialogs.Answers.push_back(mrNo); // closing: no save
+        };
+        ASSERT_EQ(ProgramMain(Options), 0);
+    }
+
+    fs::path File = fs::path(::testing::TempDir()) / "qm_canvas.qmkf";
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope{&Dialogs};
+};
+
+TEST_F(Canvas, FramesHandlesAndColourPicks) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{"c", 1, 468, 60, 0}); // composition 3
+    Run(Doc, [](TMainform& M) {
+        TImage32* C = M.img32;
+        const THitRect R = M.Doc.HitRectText1; // the first text
+        ASSERT_GT(R.Width, 2);
+        C->Perform(WM_MOUSEMOVE, 0, At(R.Left, R.Top + 1)); // on the edge
+        EXPECT_FALSE(M.cadre->Visible());
+        C->Perform(WM_MOUSEMOVE, 0, At(R.Left + 1, R.Top + 1));
+        EXPECT_TRUE(M.cadre->Visible());
+        EXPECT_EQ(M.cadre->Left(), R.Left);
+        EXPECT_EQ(C->Cursor(), crHandPoint);
+        EXPECT_FALSE(M.Shape2->Visible());
+
+        // A click on the main text's frame edits it, caret at the end.
+        const THitRect V = M.Doc.HitRectValue1;
+        C->Perform(WM_MOUSEMOVE, 0, At(V.Left + 1, V.Top + 1));
+        ASSERT_TRUE(M.cadre2->Visible());
+        M.Pages->SetActivePage(M.tsAnim);
+        M.cadre2->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(1, 1));
+        M.cadre2->Perform(WM_LBUTTONUP, 0, At(1, 1));
+        EXPECT_EQ(M.Pages->ActivePage(), M.tsTexts);
+        EXPECT_EQ(M.Texts->ItemIndex(), 1);
+        EXPECT_EQ(M.Txt->SelStart(), M.Txt->TextLength());
+        EXPECT_FALSE(M.Tbsave->Enabled());
+
+        // The right handle, 30 pixels to the right.
+        C->Perform(WM_MOUSEMOVE, 0, At(C->Width() - 2, 30));
+        ASSERT_TRUE(M.Shape2->Visible());
+        EXPECT_EQ(M.Shape2->Left(), C->Left() + C->Width() + 2 - 4);
+        M.Shape2->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(4, 4));
+        M.Shape2->Perform(WM_MOUSEMOVE, MK_LBUTTON, At(34, 4));
+        M.Shape2->Perform(WM_LBUTTONUP, 0, At(34, 4));
+        EXPECT_EQ(M.Doc.BannerWidth, 498);
+        EXPECT_EQ(C->Width(), 498);
+        EXPECT_TRUE(M.Tbsave->Enabled());
+        // The left handle dragged far right keeps one pixel.
+        M.Shape1->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(4, 4));
+        M.Shape1->Perform(WM_MOUSEMOVE, MK_LBUTTON, At(900, 4));
+        M.Shape1->Perform(WM_LBUTTONUP, 0, At(900, 4));
+        EXPECT_EQ(M.Doc.BannerWidth, 1);
+        M.Shape1->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(4, 4));
+        M.Shape1->Perform(WM_MOUSEMOVE, MK_LBUTTON, At(-465, 4));
+        M.Shape1->Perform(WM_LBUTTONUP, 0, At(-465, 4));
+        EXPECT_EQ(M.Doc.BannerWidth, 470);
+        EXPECT_EQ(C->Left(), std::max(0, (M.box->ClientWidth() - 470) / 2));
+
+        // The border pick: a click off the banner keeps it armed.
+        M.rbColor->SetChecked(true);
+        M.Cl->SetSelectionColor(clLime);
+        M.Button2->Click();
+        EXPECT_EQ(C->Cursor(), crCross);
+        C->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(10, 10));
+        C->Perform(WM_LBUTTONUP, 0, At(-3, 10));
+        EXPECT_EQ(M.PickMode(), TMainform::PickBorder);
+        C->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(10, 10));
+        C->Perform(WM_LBUTTONUP, 0, At(10, 10));
+        EXPECT_EQ(M.PickMode(), TMainform::PickNone);
+        EXPECT_EQ(M.clbord->SelectionColor(), clLime);
+        EXPECT_EQ(M.Doc.clbord, clLime);
+    });
+}
+
+} // namespace
