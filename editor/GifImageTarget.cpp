@@ -30,3 +30,23 @@ TRect TGIFImageTarget::Prepare(const TGIFImage& Gif) {
     FImage->Changed();
     return Bitmap->BoundsRect();
 }
+
+void TGIFPlayer::Play(TGIFImage& Gif, TImage32* Image) {
+    Stop();
+    FGif = &Gif;
+    FTarget = std::make_shared<TGIFImageTarget>(Image);
+    const TRect Rect = FTarget->Prepare(Gif);
+    TGIFPainter* Painter = TGIFPainter::InternalPaint(
+        &Gif, &FPainter, FTarget,
+        Gif.PaintFlags() | gpfThreaded | gpfStepFrames | gpfValidateTarget, Rect);
+    if (Painter) Painter->Start();
+}
+
+void TGIFPlayer::Stop() {
+    // A painter clears FPainter when it ends: once it is null, FGif may
+    // already be gone.
+    if (FPainter != nullptr && FGif != nullptr) FGif->StopPainters();
+    if (FTarget) FTarget->Detach();
+    FTarget.reset();
+    FGif = nullptr;
+}

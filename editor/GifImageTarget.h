@@ -4,6 +4,8 @@
 // changed. The target does not own the control; whoever owns it stops the
 // painters (TGIFImage::StopPainters) before freeing it, or calls Detach so
 // that a painter started with gpfValidateTarget ends instead of drawing.
+#include <memory>
+
 #include "gif/GifPainter.h"
 
 class TImage32;
@@ -27,4 +29,26 @@ public:
 
 private:
     TImage32* FImage;
+};
+
+// Plays a GIF in an image control on a painter thread of its own. Stop (or
+// the GIF's StopPainters) ends it; stopping a player stops every painter of
+// its GIF, so a GIF about to be rebuilt or freed is stopped first.
+class TGIFPlayer {
+public:
+    TGIFPlayer() = default;
+    TGIFPlayer(const TGIFPlayer&) = delete;
+    TGIFPlayer& operator=(const TGIFPlayer&) = delete;
+    ~TGIFPlayer() { Stop(); }
+
+    // Shows frame 0 at once; an animation then plays until stopped.
+    void Play(TGIFImage& Gif, TImage32* Image);
+    void Stop();
+    // The running painter, or null (stopped, or a one-frame GIF).
+    TGIFPainter* Painter() const { return FPainter; }
+
+private:
+    TGIFImage* FGif = nullptr;
+    std::shared_ptr<TGIFImageTarget> FTarget;
+    TGIFPainter* FPainter = nullptr;
 };

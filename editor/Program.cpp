@@ -8,6 +8,7 @@
 #include "editor/ULoadImage.h"
 #include "editor/UMain.h"
 #include "editor/UNewBanner.h"
+#include "editor/UPreview.h"
 #include "editor/UResize.h"
 #include "editor/UTexform.h"
 #include "editor/USplash.h"
@@ -20,6 +21,7 @@ void starting(bool Flag) {
 
 Tresizeform* resizeform = nullptr;
 TTexform* Texform = nullptr;
+TPreview* Preview = nullptr;
 TAboutBox* AboutBox = nullptr;
 TLoadform* Loadform = nullptr;
 Tbbform* bbform = nullptr;
@@ -33,6 +35,8 @@ namespace {
 void ConnectDialogs(TMainform& Main) {
     Main.OnAskNewBanner = [&Main](TNewBannerOptions& Options) {
         NewForm->PrepareMainWindow = [&Main] { Main.FocusBackgroundKind(); };
+        Main.FormatHintAnchor = NewForm->formatcombo;
+        Main.ArmFormatHint();
         if (NewForm->ShowModal() != mrOk) return false;
         Options = NewForm->Options();
         return true;
@@ -44,11 +48,14 @@ void ConnectDialogs(TMainform& Main) {
         Main.UpdateStatusBar();
     };
     Main.OnNewFromExample = [&Main] {
+        Examplesform->OnHideBalloon = [&Main] { Main.HideBalloon(); };
         if (Examplesform->Execute(Main.Doc, Main.Commands) != mrOk) return;
         Main.ShowDesignPage();
         Main.RedrawBanner(true);
+        Main.StartEditingHints();
     };
     Main.OnAbout = [] { AboutBox->ShowModal(); };
+    Main.Preview = Preview;
     // The document loads its templates through the template window's model,
     // so the window always shows the open banner's template.
     Main.Doc.TemplateLoader = MakeTemplateLoader(Texform->Model);
@@ -86,10 +93,9 @@ int ProgramMain(const TProgramOptions& Options) {
     Mainform->Update();
     Splash->Update();
 
-    // TODO: Preview (hidden animation window) takes its place after Texform
-    // once it exists; the main window keeps the animation itself meanwhile.
     Application->CreateForm(resizeform);
     Application->CreateForm(Texform);
+    Application->CreateForm(Preview);
     Application->CreateForm(AboutBox);
     Application->CreateForm(Loadform);
     Application->CreateForm(bbform);
@@ -125,6 +131,7 @@ int ProgramMain(const TProgramOptions& Options) {
     Mainform = nullptr;
     resizeform = nullptr;
     Texform = nullptr;
+    Preview = nullptr;
     AboutBox = nullptr;
     Loadform = nullptr;
     bbform = nullptr;

@@ -10,6 +10,7 @@
 class TMainform;
 class Tresizeform;
 class TTexform;
+class TPreview;
 class TAboutBox;
 class TLoadform;
 class Tbbform;
@@ -19,6 +20,7 @@ class TNewForm;
 // The windows made once at start-up, owned by the application object.
 extern Tresizeform* resizeform;
 extern TTexform* Texform;
+extern TPreview* Preview;
 extern TAboutBox* AboutBox;
 extern TLoadform* Loadform;
 extern Tbbform* bbform;

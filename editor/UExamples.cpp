@@ -314,11 +314,8 @@ TExampleChoice TExamplesform::Choice() const {
 }
 
 void TExamplesform::ClearPreview() {
-    if (FGif) FGif->StopPainters();
-    if (FTarget) FTarget->Detach();
-    FTarget.reset();
+    FPlayer.Stop();
     FGif.reset();
-    FPainter = nullptr;
 }
 
 void TExamplesform::ExlistClick(TObject*) {
@@ -334,12 +331,7 @@ void TExamplesform::ExlistClick(TObject*) {
         }
         if (Gif && !Gif->Empty()) {
             FGif = std::move(Gif);
-            FTarget = std::make_shared<TGIFImageTarget>(image);
-            const TRect Rect = FTarget->Prepare(*FGif);
-            TGIFPainter* Painter = TGIFPainter::InternalPaint(
-                FGif.get(), &FPainter, FTarget,
-                FGif->PaintFlags() | gpfThreaded | gpfStepFrames | gpfValidateTarget, Rect);
-            if (Painter) Painter->Start();
+            FPlayer.Play(*FGif, image);
             return;
         }
     }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "editor/GifImageTarget.h"
 #include "platform/base/Types.h"
 #include "platform/forms/Forms.h"
 
@@ -23,7 +24,6 @@ class TCtlSpinEdit;
 class TDocumentCommands;
 class TEdit;
 class TGIFImage;
-class TGIFImageTarget;
 class TGIFPainter;
 class TImage32;
 class TLabel;
@@ -139,7 +139,7 @@ public:
 
     // The preview playing (nullptr when none) and its painter while it runs.
     TGIFImage* PreviewGIF() const { return FGif.get(); }
-    TGIFPainter* PreviewPainter() const { return FPainter; }
+    TGIFPainter* PreviewPainter() const { return FPlayer.Painter(); }
 
     // The main window's part of showing: focus its checked background kind,
     // hide its balloon.
@@ -151,6 +151,5 @@ private:
 
     std::string FExamplesFolder;
     std::unique_ptr<TGIFImage> FGif;
-    std::shared_ptr<TGIFImageTarget> FTarget;
-    TGIFPainter* FPainter = nullptr;
+    TGIFPlayer FPlayer; // after FGif: stopped before the GIF goes
 };

@@ -1,6 +1,7 @@
 #include "editor/UMain.h"
 
 #include "editor/MainBuild.h"
+#include "editor/UPreview.h"
 
 #include <algorithm>
 
@@ -35,7 +36,6 @@ TMainform::TMainform(TComponent* AOwner) : TForm(AOwner) {
     // A change event is news, not an edit: the views follow the document and
     // its modified flag stays as the document holds it.
     Doc.OnChange = [this](TObject*) { DocumentChanged(); };
-    Commands.OnSaveHint = [this](const std::string& Text) { ExportBtn->SetHint(Text); };
 }
 
 TMainform::~TMainform() {
@@ -150,7 +150,7 @@ void TMainform::BuildControls() {
     prvpan = Make<TPanel>(this, Previewpanel, "prvpan");
     prvpan->SetCaption("");
     prvpan->SetBounds(10, 50, 900, 500);
-    prv = Make<TImage>(this, prvpan, "prv");
+    prv = Make<TImage32>(this, prvpan, "prv");
 
     // Design page.
     mainpanel = MakePanel(this, this, "mainpanel", alClient);
@@ -204,7 +204,8 @@ void TMainform::BuildControls() {
     pc->SetAlign(alClient);
     tsDesign = Page(pc, "tsDesign", "Conception");
     tsPreview = Page(pc, "tsPreview", "Aperçu");
-    anim = Make<TImage>(this, tsPreview, "anim");
+    anim = Make<TImage32>(this, tsPreview, "anim");
+    anim->SetBounds(8, 8, 760, 250);
     pc->OnChange = [this](TObject* S) { PcChange(S); };
     box = Make<TScrollBox>(this, tsDesign, "box");
     box->SetAlign(alClient);
@@ -295,8 +296,8 @@ void TMainform::BuildControls() {
     Timer1 = MakeTimer("Timer1");
     Timer2 = MakeTimer("Timer2");
     SampleTimer = MakeTimer("SampleTimer");
-    SampleTimer->OnTimer = [this](TObject* S) { SampleTimerTimer(S); };
     tim = MakeTimer("tim");
+    BuildBalloons();
 
     // Inactive and ini-based until the creation handler switches them.
     fs = Make<TFormStorage>(this, nullptr, "fs");
@@ -650,7 +651,7 @@ void TMainform::DocumentChanged() {
 void TMainform::NewCmd(TObject*) {
     FocusBackgroundKind();
     bool Abort = false;
-    Commands.AskSaveChanges(Abort);
+    CountingSaves([&] { Commands.AskSaveChanges(Abort); });
     if (Abort) return;
     TNewBannerOptions Options;
     if (OnAskNewBanner && !OnAskNewBanner(Options)) return;
@@ -658,20 +659,22 @@ void TMainform::NewCmd(TObject*) {
     SampleTimer->SetEnabled(false);
     ShowDesignPage();
     RedrawBanner(true);
+    StartEditingHints();
 }
 
 void TMainform::OpenCmd(TObject* Sender) {
     FocusBackgroundKind();
     TOpenResult R;
     if (Sender == this) {
-        R = Commands.OpenCommandLine(CommandLineFile);
+        R = CountingSaves([&] { return Commands.OpenCommandLine(CommandLineFile); });
     } else {
         od->FileName.clear();
-        R = Commands.OpenWithDialog();
+        R = CountingSaves([&] { return Commands.OpenWithDialog(); });
     }
     if (R == TOpenResult::Opened) {
         ShowDesignPage();
         RedrawBanner(true);
+        StartEditingHints();
     }
     FillRecentFiles();
 }
@@ -679,70 +682,90 @@ void TMainform::OpenCmd(TObject* Sender) {
 void TMainform::OpenRecentCmd(TObject* Sender) {
     const auto* C = dynamic_cast<const TComponent*>(Sender);
     if (C == nullptr) return;
-    if (Commands.OpenRecent(int(C->Tag())) == TOpenResult::Opened) {
+    if (CountingSaves([&] { return Commands.OpenRecent(int(C->Tag())); }) == TOpenResult::Opened) {
         ShowDesignPage();
         RedrawBanner(true);
+        StartEditingHints();
     }
     FillRecentFiles();
 }
 
 void TMainform::SaveCmd(TObject*) {
     FocusBackgroundKind();
-    if (Commands.Save()) UpdateCommands();
+    if (CountingSaves([&] { return Commands.Save(); })) UpdateCommands();
     FillRecentFiles();
 }
 
 void TMainform::SaveAsCmd(TObject*) {
     FocusBackgroundKind();
-    if (Commands.SaveAs()) UpdateCommands();
+    if (CountingSaves([&] { return Commands.SaveAs(); })) UpdateCommands();
     FillRecentFiles();
 }
 
 void TMainform::CloseCmd(TObject*) {
-    if (!Commands.Close(true)) return;
+    if (!CountingSaves([&] { return Commands.Close(true); })) return;
     ShowStartPage();
+}
+
+TPreview& TMainform::PreviewWindow() {
+    if (Preview == nullptr) Preview = new TPreview(this);
+    if (!Preview->OnStatus)
+        Preview->OnStatus = [this](const std::string& Text) {
+            Statusbar->Panels()->Items(0)->SetText(Text);
+            Statusbar->Update();
+        };
+    return *Preview;
 }
 
 void TMainform::ExportCmd(TObject*) {
     if (Doc.Composition == ckNone) return;
     FocusBackgroundKind();
-    Animation.BuildAnimation(Doc);
-    Animation.OptimizeAnimation();
+    ExportBtn->Repaint();
+    PreviewWindow().BuildAnimation(Doc);
+    ExportBtn->Repaint();
+    PreviewWindow().OptimizeAnimation();
     spd->FileName = TAnimationPreview::ExportFileName(Doc);
     if (!spd->Execute()) return;
-    Animation.ExportAnimation(spd->FileName);
+    PreviewWindow().Animation.ExportAnimation(spd->FileName);
 }
 
 void TMainform::PreviewCmd(TObject*) {
     if (Doc.Composition == ckNone || PreviewPageVisible()) return;
-    Animation.BuildAnimation(Doc);
-    Animation.OptimizeAnimation();
-    // TODO: prv plays the animation once the GIF painter control is wired;
-    // until then it shows the banner as drawn on the canvas.
-    img32->Bitmap()->AssignTo(prv->Picture());
-    prv->SetBounds(0, 0, img32->Bitmap()->Width(), img32->Bitmap()->Height());
-    mainpanel->SetVisible(false);
+    FPrvPlayer.Stop();
+    prv->Bitmap()->Delete();
     Previewpanel->SetVisible(true);
+    welcomepanel->SetVisible(false);
+    TPreview& P = PreviewWindow();
+    P.BuildAnimation(Doc);
+    P.OptimizeAnimation();
+    const TGIFImage& Gif = P.GifImage();
+    prv->SetBounds(0, 0, Gif.Width(), Gif.Height());
+    FPrvPlayer.Play(P.GifImage(), prv);
     FormResize(this);
+    ClosePreviewHint();
+    mainpanel->SetVisible(false);
     Timer1->SetEnabled(false);
     Timer2->SetEnabled(false);
     UpdateStatusBar();
 }
 
 void TMainform::CloseprvbtnClick(TObject*) {
+    FPrvPlayer.Stop();
     Previewpanel->SetVisible(false);
     mainpanel->SetVisible(true);
-    // TODO: hide the balloon shown on the design page (guidance balloons).
-    Timer1->SetEnabled(true);
-    Timer2->SetEnabled(true);
+    StartEditingHints();
     UpdateStatusBar();
 }
 
 void TMainform::PcChange(TObject*) {
     refreshbtn->SetEnabled(false);
-    if (pc->ActivePage() != tsPreview) return;
-    Animation.BuildAnimation(Doc);
-    img32->Bitmap()->AssignTo(anim->Picture());
+    FAnimPlayer.Stop();
+    if (pc->ActivePage() != tsPreview || Doc.Composition == ckNone) return;
+    TPreview& P = PreviewWindow();
+    P.BuildAnimation(Doc);
+    P.OptimizeAnimation();
+    anim->SetBounds(anim->Left(), anim->Top(), P.GifImage().Width(), P.GifImage().Height());
+    FAnimPlayer.Play(P.GifImage(), anim);
 }
 
 void TMainform::ShellOpen(const std::string& Target) {
@@ -767,7 +790,7 @@ void TMainform::QuitCmd(TObject*) {
 
 void TMainform::FormCloseQuery(TObject*, bool& CanClose) {
     bool Abort = false;
-    Commands.AskSaveChanges(Abort);
+    CountingSaves([&] { Commands.AskSaveChanges(Abort); });
     CanClose = !Abort;
 }
 
@@ -857,7 +880,7 @@ void TMainform::ItemsPanelArrowClick(TObject*) {
     panelitems->SetVisible(!Hide);
     Image3->SetVisible(!Hide);
     Image5->SetVisible(Hide);
-    if (Hide) Image3->SetTag(Image3->Tag() + 1);
+    if (Hide) ItemsPanelHint();
 }
 
 // ---------------------------------------------------------------- editors

@@ -21,6 +21,7 @@
 #include "controls/FontComboBox.h"
 #include "controls/FormStorage.h"
 #include "controls/SpinEdit.h"
+#include "menus/BalloonHint.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/ExtCtrls.h"
@@ -28,7 +29,10 @@
 #include "platform/forms/Menus.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/Timer.h"
+#include "editor/GifImageTarget.h"
 #include "raster/RasterImage.h"
+
+class TPreview;
 
 constexpr const char* MainHelpStatus = "Pour obtenir de l'aide, appuyez sur 'F1'.";
 constexpr const char* HelpFileName = "Quillomark.chm";
@@ -56,9 +60,10 @@ public:
     TBannerDocument Doc;
     TDocumentCommands Commands{Doc};
     TBannerRenderer Renderer{Doc};
-    // Stands in for the hidden preview window until it exists: the last
-    // built animation.
-    TAnimationPreview Animation;
+    // The hidden window that holds the last built animation (made at
+    // start-up; made here on first use when the window runs alone).
+    TPreview* Preview = nullptr;
+    TPreview& PreviewWindow();
 
     // ---- Tool bars and menus.
     TPanel* CoolBar = nullptr;
@@ -98,7 +103,7 @@ public:
     TPanel* Previewpanel = nullptr;
     TButton *prvexportbtn = nullptr, *closeprvbtn = nullptr;
     TPanel* prvpan = nullptr;
-    TImage* prv = nullptr;
+    TImage32* prv = nullptr;
 
     // ---- Design page.
     TPanel* mainpanel = nullptr;
@@ -107,7 +112,7 @@ public:
     TImage *Image3 = nullptr, *Image5 = nullptr;
     TPageControl* pc = nullptr;
     TTabSheet *tsDesign = nullptr, *tsPreview = nullptr;
-    TImage* anim = nullptr;
+    TImage32* anim = nullptr;
     TScrollBox* box = nullptr;
     TImage32* img32 = nullptr;
     // Hover frames (on the canvas) and the size frame with its handles (in
@@ -339,13 +344,27 @@ public:
     enum TPickMode { PickNone, PickBackground, PickTransparent, PickText, PickBorder };
     void ArmColorPick(TPickMode Mode);
     TPickMode PickMode() const { return FPickMode; }
-    // TODO: guidance balloons: the timer handlers of Timer1, Timer2,
-    // SampleTimer and tim come with the balloons.
+    // ---- Guidance balloons (MainBalloons.cpp).
+    TUiBalloonHint* bh = nullptr;
+    // The new-banner dialog's format box, where the format hint points.
+    TControl* FormatHintAnchor = nullptr;
     void SampleTimerTimer(TObject* Sender);
+    // Adds one to Counter's Tag; true while it is within Limit.
+    static bool CountOccasion(TComponent* Counter, int Limit);
+    void Guide(TControl* Anchor, const std::string& Text, int VisibleTime);
+    void HideBalloon();
+    // A banner was made, opened or the preview closed: hide any balloon and
+    // start the text and export hint timers.
+    void StartEditingHints();
+    // The new-banner dialog is about to show.
+    void ArmFormatHint();
+    void ClosePreviewHint();
+    void ItemsPanelHint();
 
 private:
     void BuildControls();
     void BuildCanvas();
+    void BuildBalloons();
     // Each editor group builds its own controls (MainTexts.cpp,
     // MainImages.cpp, MainAnimation.cpp, MainBackground.cpp).
     void BuildTextsPage();
@@ -359,6 +378,15 @@ private:
     TLabel* AddLink(const std::string& Caption, int Top, TNotifyEvent OnClick);
     void CenterInner(TControl* Outer, TControl* Inner);
     void ShellOpen(const std::string& Target);
+    // Runs a command that may save: the save hint counts in Timer2's Tag.
+    template <class F> auto CountingSaves(F&& Run) {
+        Commands.SaveHintCount = int(Timer2->Tag());
+        struct TBack {
+            TMainform* M;
+            ~TBack() { M->Timer2->SetTag(M->Commands.SaveHintCount); }
+        } Back{this};
+        return Run();
+    }
     TColorPickerButton* MakeColorButton(TWinControl* Parent, const std::string& Name, int Left,
                                         int Top, TColor Color, TNotifyEvent OnChange);
     // Whether the controls are being loaded from the document.
@@ -368,6 +396,8 @@ private:
     // The picture of the selected image slot as it was chosen: what `scal`
     // scales.
     TBitmap32 FScaleSource;
+    // The preview page's and the preview tab's players.
+    TGIFPlayer FPrvPlayer, FAnimPlayer;
     // Canvas drags: the image frame being dragged (-1 none) or the handle.
     TPickMode FPickMode = PickNone;
     int FDragImage = -1;

@@ -7,9 +7,14 @@
 #include <filesystem>
 
 #include "banner/DocumentFile.h"
+#include "banner/DocumentCommands.h"
 #include "editor/UMain.h"
+#include "editor/UPreview.h"
+#include "gif/GifImage.h"
+#include "gif/GifPainter.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Dialogs.h"
+#include "platform/system/Clock.h"
 
 namespace fs = std::filesystem;
 
@@ -17,6 +22,23 @@ namespace {
 
 LPARAM At(int X, int Y) {
     return PointToLParam(TPoint{X, Y});
+}
+
+// Runs the message loop until Done holds or Ms pass.
+bool WaitFor(const std::function<bool()>& Done, int Ms) {
+    for (int I = 0; I < Ms / 10 && !Done(); ++I) {
+        Application->ProcessMessages();
+        Sleep(10);
+    }
+    return Done();
+}
+
+int FirstPainterFrame(TGIFImage& Gif) {
+    TList* List = Gif.PainterList().LockList();
+    const int Frame =
+        List->Count() > 0 ? static_cast<TGIFPainter*>(List->Items(0))->ShownFrame() : -1;
+    Gif.PainterList().UnlockList();
+    return Frame;
 }
 
 class Canvas : public ::testing::Test {
@@ -101,6 +123,80 @@ TEST_F(Canvas, FramesHandlesAndColourPicks) {
         EXPECT_EQ(M.clbord->SelectionColor(), clLime);
         EXPECT_EQ(M.Doc.clbord, clLime);
     });
+}
+
+TEST_F(Canvas, PreviewPlaysTheBuiltAnimation) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{"p", 1, 468, 60, 0});
+    Doc.Slider = TBannerDocument::SliderMax; // no pause: frames follow quickly
+    Run(Doc, [](TMainform& M) {
+        ASSERT_NE(M.Preview, nullptr);
+        M.PreviewCmd(nullptr);
+        ASSERT_TRUE(M.PreviewPageVisible());
+        TGIFImage& Gif = M.Preview->GifImage();
+        EXPECT_EQ(Gif.Images().ItemCount(), 3); // three values, no effects
+        EXPECT_EQ(M.prv->Bitmap()->Width(), 468);
+        // The painter walks the frames on its own thread.
+        const int First = FirstPainterFrame(Gif);
+        EXPECT_TRUE(WaitFor([&] { return FirstPainterFrame(Gif) != First; }, 3000));
+        EXPECT_TRUE(M.bh->Shown());
+        EXPECT_EQ(M.bh->BalloonData().Text,
+                  "Pour revenir à la conception, cliquez sur le bouton Fermer.");
+
+        M.closeprvbtn->Click();
+        EXPECT_TRUE(M.DesignPageVisible());
+        EXPECT_FALSE(M.bh->Shown());
+        EXPECT_EQ(FirstPainterFrame(Gif), -1);
+        EXPECT_TRUE(M.Timer1->Enabled() && M.Timer2->Enabled());
+
+        // The preview tab plays it too; the preview window's player shows
+        // the frame number as it goes.
+        M.pc->SetActivePage(M.tsPreview);
+        M.PcChange(M.pc);
+        EXPECT_EQ(M.anim->Bitmap()->Width(), 468);
+        M.Preview->Play();
+        EXPECT_TRUE(WaitFor([&] { return M.Preview->FrameNo->Caption() == "3"; }, 3000));
+        M.Preview->Stop();
+        EXPECT_TRUE(M.Preview->Image->Visible() && M.Preview->playbtn->Enabled());
+        EXPECT_EQ(M.Preview->FrameNo->Caption(), "1");
+    });
+}
+
+TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
+    // The start hint: about a second after a start without a document; its
+    // counter then silences it.
+    TProgramOptions Options;
+    Options.QuitAfterMs = 1600;
+    Options.OnRunning = [](TMainform& M) {
+        EXPECT_TRUE(M.bh->Shown());
+        EXPECT_EQ(M.bh->BalloonData().Text, "Pour un bon début, créez une bannière à partir "
+                                            "d'un exemple\ren cliquant sur cette commande.");
+        EXPECT_EQ(M.SampleTimer->Tag(), 1);
+        M.HideBalloon();
+        M.SampleTimerTimer(M.SampleTimer);
+        EXPECT_FALSE(M.bh->Shown());
+    };
+    ASSERT_EQ(ProgramMain(Options), 0);
+
+    // Four saves show the export hint three times.
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    int Hints = 0;
+    Run(Doc, [&](TMainform& M) {
+        EXPECT_TRUE(M.Timer1->Enabled() && M.Timer2->Enabled()); // armed by the open
+        for (int I = 0; I < 4; ++I) {
+            M.BrTop->SetChecked(!M.BrTop->Checked());
+            M.SaveCmd(nullptr);
+            if (M.bh->Shown() && M.bh->BalloonData().Text == SaveHintText) ++Hints;
+            M.HideBalloon();
+        }
+        EXPECT_EQ(M.Timer2->Tag(), 4);
+        // Hiding the element panel counts too.
+        M.Image3->Click();
+        EXPECT_EQ(M.bh->BalloonData().Text,
+                  "Pour réafficher le panneau des éléments, cliquez sur cette flèche.");
+    });
+    EXPECT_EQ(Hints, 3);
 }
 
 } // namespace
