@@ -64,9 +64,16 @@ TPalette TCUTGraphic::ParsePaletteFile(const std::vector<Byte>& Data) {
 
 void TCUTGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
-    if (!ReadHeader(Stream)) return;
+    // A header that cannot be read is refused, so that whoever asked for the
+    // picture keeps what it had.
+    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
     const TImageProperties& p = FImageProperties;
     CheckImageSize(p.Width, p.Height, 8, Label);
+    TCUTRLEDecoder decoder;
+    // Every row takes at least its two-byte count.
+    CheckDataHolds(Remaining(Stream), decoder.MaxExpansion(), std::int64_t(p.Width) * p.Height,
+                   Label);
+    CheckDataHolds(Remaining(Stream), 1, 2 * std::int64_t(p.Height), Label);
 
     TPalette palette;
     if (!FPaletteFile.empty() && FileExists(FPaletteFile)) {
@@ -84,12 +91,13 @@ void TCUTGraphic::LoadFromStream(TStream& Stream) {
     SetSize(p.Width, p.Height);
     std::vector<Byte> data = ReadUpTo(Stream, Remaining(Stream));
     ProgressStart(STransfering);
-    TCUTRLEDecoder decoder;
     std::size_t at = 0;
-    for (int y = 0; y < p.Height && at + 2 <= data.size(); ++y) {
+    for (int y = 0; y < p.Height; ++y) {
         // Each row opens with its byte count, which also finds the next row
-        // whatever the runs inside say.
-        const std::size_t rowEnd = std::min(data.size(), at + 2 + LE16(data.data() + at));
+        // whatever the runs inside say. A file cut short is refused.
+        if (at + 2 > data.size() || at + 2 + LE16(data.data() + at) > data.size())
+            GraphicExError(SStreamReadError, {Label});
+        const std::size_t rowEnd = at + 2 + LE16(data.data() + at);
         const Byte* src = data.data() + at;
         Byte* dst = ScanLine(y);
         decoder.Decode(src, dst, static_cast<std::int64_t>(rowEnd - at), p.Width);

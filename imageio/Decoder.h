@@ -33,6 +33,10 @@ public:
     virtual void Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
                         std::int64_t UnpackedSize) = 0;
     virtual void DecodeEnd() {}
+    // The most output bytes one byte of coded data can stand for. Readers use
+    // it to check, before allocating, that a file can hold the picture it
+    // announces.
+    virtual std::int64_t MaxExpansion() const = 0;
     virtual void DecodeInit() {}
     // Only the Targa decoder encodes; the others store nothing.
     virtual void Encode(const Byte* Source, Byte* Dest, std::int64_t Count,

@@ -23,6 +23,8 @@ public:
     // inflateInit / inflateEnd; a failure raises SLZ77DecompressionError.
     void DecodeInit() override;
     void DecodeEnd() override;
+    // Deflate's longest match (258 bytes) costs at least two bits.
+    std::int64_t MaxExpansion() const override { return 1032; }
 
     int ZLibResult() const { return FZLibResult; }
     bool StreamEnded() const;

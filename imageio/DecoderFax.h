@@ -20,6 +20,10 @@ public:
     QM_CLASSNAME(TCCITTDecoder)
     TCCITTDecoder(std::uint32_t Options, int Width, bool WordAligned, bool ReversedBitOrder);
 
+    // A row of one colour is a make-up code of 2560 pixels per 12 bits or a
+    // terminating code of a whole row (at least 9 bits for the usual widths).
+    std::int64_t MaxExpansion() const override { return 512; }
+
     static constexpr int RunEOL = -1;
     static constexpr int RunInvalid = -2;
 

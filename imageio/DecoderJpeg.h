@@ -35,6 +35,10 @@ public:
     void Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
                 std::int64_t UnpackedSize) override;
     void DecodeEnd() override;
+    // A block of 8 x 8 samples with no detail costs about two bits; with
+    // 4 x 4 chroma subsampling three colour samples per pixel come from
+    // less than a bit.
+    std::int64_t MaxExpansion() const override { return 4096; }
 
     // Receives the library's warnings (caption SJPEGWarningCaption, text).
     std::function<void(const std::string& Caption, const std::string& Text)> OnWarning;

@@ -23,6 +23,8 @@ public:
     // table entry longer than 16 bits (the base image then stays as it is).
     void Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
                 std::int64_t UnpackedSize) override;
+    // Residuals only refine planes that are already allocated.
+    std::int64_t MaxExpansion() const override { return 64; }
     std::int64_t PlanesSize() const;
 
 private:

@@ -55,6 +55,9 @@ public:
     void Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
                 std::int64_t UnpackedSize) override;
     TRunLengthVariant Variant() const { return FVariant; }
+    // Every variant stores a run of at most 128 units in at least one header
+    // byte and one unit.
+    std::int64_t MaxExpansion() const override { return 128; }
 
 private:
     TRunLengthVariant FVariant;

@@ -11,6 +11,8 @@ public:
     // Decodes rows until the input or the output runs out.
     void Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
                 std::int64_t UnpackedSize) override;
+    // One run byte repeats the last pixel up to 63 times (4 bits each).
+    std::int64_t MaxExpansion() const override { return 32; }
 
 private:
     int FWidth;

@@ -85,7 +85,6 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
         GraphicExError(SInvalidImage, {HeaderLabel});
     const std::int64_t rowBytes = planes * bytesPerLine;
     const std::int64_t imageBytes = rowBytes * p.Height;
-    if (imageBytes > MaxReaderBytes) GraphicExError(SInvalidImage, {HeaderLabel});
 
     // Palette.
     TPalette palette;
@@ -121,8 +120,9 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
         Stream.SetPosition(here);
     }
 
-    if (p.Compression != ctRLE && imageBytes > Remaining(Stream))
-        GraphicExError(SStreamReadError, {Label});
+    TPCXRLEDecoder decoder;
+    CheckDataHolds(dataEnd - Stream.Position(), p.Compression == ctRLE ? decoder.MaxExpansion() : 1,
+                   imageBytes, Label);
     SetPixelFormat(format);
     if (!palette.Empty()) SetPalette(palette);
     SetSize(p.Width, p.Height);
@@ -131,10 +131,11 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
     if (p.Compression == ctRLE) {
         std::vector<Byte> packed = ReadUpTo(Stream, dataEnd - Stream.Position());
         data.assign(static_cast<std::size_t>(imageBytes), 0);
-        TPCXRLEDecoder decoder;
         const Byte* src = packed.data();
         Byte* dst = data.data();
         decoder.Decode(src, dst, static_cast<std::int64_t>(packed.size()), imageBytes);
+        // A file cut short is refused rather than shown in part.
+        if (dst - data.data() < imageBytes) GraphicExError(SStreamReadError, {Label});
     } else {
         data.resize(static_cast<std::size_t>(imageBytes));
         ReadExact(Stream, data.data(), imageBytes, Label);

@@ -81,7 +81,9 @@ void TPCDGraphic::UpsamplePlane(Byte* Plane, int Width, int Height) {
 void TPCDGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
     FResolution = 2;
-    if (!ReadHeader(Stream)) return;
+    // A header that cannot be read is refused, so that whoever asked for the
+    // picture keeps what it had.
+    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
     const TImageProperties& p = FImageProperties;
     const int d = FScale;
     const int sector = p.Overview ? 5 : d == 0 ? 4 : d == 1 ? 23 : 96;

@@ -464,6 +464,17 @@ void TColorManager::RowConvertCMYK2BGR(std::span<const Byte* const> Sources, Byt
     ConvertCMYK(Sources, Target, Count, Mask, true);
 }
 
+namespace {
+// The sRGB transfer curve: linear light 0..1 to a level 0..255.
+double EncodeSRGB(double Linear) {
+    if (Linear <= 0.0) return 0.0;
+    if (Linear >= 1.0) return 255.0;
+    const double v =
+        Linear <= 0.0031308 ? 12.92 * Linear : 1.055 * std::pow(Linear, 1.0 / 2.4) - 0.055;
+    return v * 255.0;
+}
+} // namespace
+
 // 16-bit samples are first brought to 8 bits, then read as the 8-bit layout.
 void TColorManager::ConvertCIELab(std::span<const Byte* const> Sources, Byte* Target, int Count,
                                   Byte Mask, bool BGR) {
@@ -490,9 +501,11 @@ void TColorManager::ConvertCIELab(std::span<const Byte* const> Sources, Byte* Ta
                              X = fx * fx * fx;
                              Z = fz * fz * fz;
                          }
-                         rgba[0] = ClampRound8((2.998 * X - 1.458 * Y - 0.541 * Z) * 255.0);
-                         rgba[1] = ClampRound8((-0.952 * X + 1.893 * Y + 0.059 * Z) * 255.0);
-                         rgba[2] = ClampRound8((0.099 * X - 0.198 * Y + 1.099 * Z) * 255.0);
+                         // The matrix gives linear light; the bitmap holds
+                         // sRGB-encoded levels.
+                         rgba[0] = ClampRound8(EncodeSRGB(2.998 * X - 1.458 * Y - 0.541 * Z));
+                         rgba[1] = ClampRound8(EncodeSRGB(-0.952 * X + 1.893 * Y + 0.059 * Z));
+                         rgba[2] = ClampRound8(EncodeSRGB(0.099 * X - 0.198 * Y + 1.099 * Z));
                      });
 }
 

@@ -93,10 +93,15 @@ void TReaderGraphic::BeginLoad(TStream& Stream) {
 
 void TReaderGraphic::CheckImageSize(std::int64_t Width, std::int64_t Height, int BitsPerPixel,
                                     const std::string& Label) const {
-    const bool sane = Width > 0 && Height > 0 && Width <= MaxReaderSide &&
-                      Height <= MaxReaderSide && BitsPerPixel > 0 && BitsPerPixel <= 128 &&
-                      BytesPerScanline(Width, BitsPerPixel) * Height <= MaxReaderBytes;
-    if (!sane) GraphicExError(SInvalidImage, {Label});
+    if (Width <= 0 || Height <= 0 || BitsPerPixel <= 0 || BitsPerPixel > 128)
+        GraphicExError(SInvalidImage, {Label});
+    CheckPictureSize(Width, Height);
+}
+
+void TReaderGraphic::CheckDataHolds(std::int64_t CodedBytes, std::int64_t MaxExpansion,
+                                    std::int64_t DecodedBytes, const std::string& Label) {
+    if (CodedBytes < 0 || (DecodedBytes > 0 && CodedBytes * MaxExpansion < DecodedBytes))
+        GraphicExError(SStreamReadError, {Label});
 }
 
 // The frame may report before the bitmap has its size: the header's then.

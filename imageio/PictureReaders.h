@@ -121,10 +121,6 @@ inline constexpr const char* SLoadingData = "Chargement des données...";
 inline constexpr const char* SUpsampling = "Upsampling...";
 inline constexpr const char* STransfering = "Transfert...";
 
-// The largest picture a reader accepts: each side at most MaxBitmapSide,
-// the decoded pixels at most MaxBitmapBytes.
-constexpr std::int64_t MaxReaderSide = MaxBitmapSide;
-constexpr std::int64_t MaxReaderBytes = MaxBitmapBytes;
 
 // Base of the picture readers: a bitmap that loads itself from another file
 // format. It owns one colour manager for its whole life and the image
@@ -174,10 +170,16 @@ protected:
     // The load frame the readers share. BeginLoad empties the bitmap and
     // remembers the stream and its position.
     void BeginLoad(TStream& Stream);
-    // Raises SInvalidImage with Label unless Width x Height at BitsPerPixel
-    // (and each side) stays within the reader limits; both sides must be > 0.
+    // Raises SInvalidImage with Label unless both sides are > 0 and
+    // BitsPerPixel is sane, and SPictureTooLarge beyond the picture-size
+    // limit every reader shares (PixelFormat.h).
     void CheckImageSize(std::int64_t Width, std::int64_t Height, int BitsPerPixel,
                         const std::string& Label) const;
+    // Before a picture is allocated: raises SStreamReadError with Label when
+    // CodedBytes of data, each standing for at most MaxExpansion bytes
+    // (1 when stored), cannot hold the DecodedBytes the header announces.
+    static void CheckDataHolds(std::int64_t CodedBytes, std::int64_t MaxExpansion,
+                               std::int64_t DecodedBytes, const std::string& Label);
     // ProgressRect = (0, 0, Width, 1) (the header's width while the bitmap is
     // still empty); stage starting, 0 %, with Message.
     void ProgressStart(const std::string& Message);

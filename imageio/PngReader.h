@@ -1,6 +1,7 @@
 #pragma once
 // TPNGGraphic: reads Portable Network Graphics files into a 1-, 4-, 8-, 24-
-// or 32-bit bitmap. Every chunk it uses is checked against its CRC-32; image
+// or 32-bit bitmap. Every chunk it uses is checked against its CRC-32 (not in
+// fuzzing builds, which define QM_SKIP_CHECKSUMS); image
 // data is inflated, unfiltered, de-interlaced (Adam7) and converted through
 // the colour manager. It does not write PNG.
 #include <cstdint>
@@ -56,8 +57,14 @@ private:
     bool FHavePending = false; // FHeader follows the image data, unread
     bool FSetupDone = false;
     int FSourceBPP = 1; // filter distance
+    int FColorType = 0; // IHDR colour type
     TPalette FPalette;
     TColor FBackgroundColor = 0xFFFFFF;
     TColor FTransparentColor = NoTransparentColor;
+    // A 16-bit grey or RGB transparent colour is matched at full depth, so
+    // such pictures get an alpha channel (pf32bit) instead of a colour key.
+    bool FKeyAlpha = false;
+    std::uint16_t FKey16[3] = {};
+    std::vector<Byte> FKeyRow; // the colour manager's output before the alpha
     std::vector<Byte> FPassRow; // a converted interlace pass row
 };

@@ -164,6 +164,17 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
         SetPixelFormat(pf24bit);
         break;
     }
+    // The file must hold the samples before the picture is made: their bytes
+    // in the binary kinds, at least a digit each in the text kinds.
+    {
+        const std::int64_t pixels = std::int64_t(width) * height;
+        const std::int64_t samples = kind == 3 || kind == 6 ? 3 * pixels : pixels;
+        const std::int64_t needed = kind == 4   ? (std::int64_t(width) + 7) / 8 * height
+                                    : kind >= 5 ? samples * (wide ? 2 : 1)
+                                                : samples;
+        CheckDataHolds(readerbytes::Remaining(Stream) + std::int64_t(FBufferCount - FBufferPos), 1,
+                       needed, ReadLabel);
+    }
     SetSize(width, height);
     ProgressStart(STransfering);
     for (int y = 0; y < height; ++y) {

@@ -56,7 +56,7 @@ bool TPSDGraphic::ReadHeader(TStream& Stream) {
     const std::uint32_t width = BE32(h + 18);
     const Word depth = BE16(h + 22);
     p.PSDMode = static_cast<Byte>(BE16(h + 24));
-    if (width == 0 || height == 0 || width > MaxReaderSide || height > MaxReaderSide) return false;
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
     if (FFileChannels < 1 || FFileChannels > 56) return false;
     if (depth != 1 && depth != 8 && depth != 16) return false;
     p.Width = static_cast<std::int32_t>(width);
@@ -154,8 +154,6 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     const TPixelFormat format = cm.TargetPixelFormat();
     const std::int64_t rowBytes = (static_cast<std::int64_t>(width) * p.BitsPerSample + 7) / 8;
     CheckImageSize(width, height, BitsPerPixel(format), Label);
-    if (!single && rowBytes * height * samples > MaxReaderBytes)
-        GraphicExError(SInvalidImage, {Label});
 
     // Colour-mode data: the indexed palette as three planes.
     SeekTo(Stream, FBasePosition + HeaderSize, Label);
@@ -180,12 +178,6 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     SkipSection(Stream);                          // layer and mask information
     SeekTo(Stream, Stream.Position() + 2, Label); // compression, read by the header
 
-    if (p.Compression == ctNone && rowBytes * height * samples > Remaining(Stream))
-        GraphicExError(SStreamReadError, {Label});
-    SetPixelFormat(format);
-    if (!palette.Empty()) SetPalette(palette);
-    SetSize(width, height);
-
     // PackBits: one byte count per row of every stored channel.
     const std::int64_t tableRows = static_cast<std::int64_t>(height) * FFileChannels;
     std::vector<Word> counts;
@@ -198,6 +190,12 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
             counts[i] = BE16(t.data() + i * 2);
     }
     TPackbitsRLEDecoder decoder;
+    CheckDataHolds(Remaining(Stream), p.Compression == ctPackedBits ? decoder.MaxExpansion() : 1,
+                   rowBytes * height * (single ? 1 : samples), Label);
+    SetPixelFormat(format);
+    if (!palette.Empty()) SetPalette(palette);
+    SetSize(width, height);
+
     // Reads the next Rows rows of a channel into Out (rowBytes each).
     std::int64_t nextCount = 0;
     auto readRows = [&](Byte* out, int rows) {

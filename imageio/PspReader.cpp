@@ -188,8 +188,19 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
             slot = 3;
         }
         if (slot < 0) return;
+        // A channel cut short by its block or by the end of the file is
+        // refused rather than shown in part.
         const std::int64_t available = std::max<std::int64_t>(0, block.End - Stream.Position());
-        std::vector<Byte> packed = ReadUpTo(Stream, std::min(packedSize, available));
+        if (packedSize > std::min(available, Remaining(Stream)))
+            GraphicExError(SStreamReadError, {Label});
+        TPSPRLEDecoder rle;
+        TLZ77Decoder deflate(4, false); // Z_FINISH: the channel is one stream
+        CheckDataHolds(packedSize,
+                       p.Compression == ctRLE    ? rle.MaxExpansion()
+                       : p.Compression == ctLZ77 ? deflate.MaxExpansion()
+                                                 : 1,
+                       planeBytes, Label);
+        std::vector<Byte> packed = ReadUpTo(Stream, packedSize);
         std::vector<Byte>& out = channels[slot];
         out.assign(static_cast<std::size_t>(planeBytes), slot == 3 ? 255 : 0);
         const Byte* src = packed.data();
@@ -197,17 +208,18 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
         const auto n = static_cast<std::int64_t>(packed.size());
         switch (p.Compression) {
         case ctRLE: {
-            TPSPRLEDecoder decoder;
-            decoder.Decode(src, dst, n, planeBytes);
+            rle.Decode(src, dst, n, planeBytes);
+            if (dst - out.data() < planeBytes) GraphicExError(SStreamReadError, {Label});
             break;
         }
         case ctLZ77: {
-            TLZ77Decoder decoder(4, false); // Z_FINISH: the channel is one stream
+            TLZ77Decoder& decoder = deflate;
             decoder.DecodeInit();
             decoder.Decode(src, dst, n, planeBytes);
             decoder.DecodeEnd();
             if (decoder.ZLibResult() < 0 && decoder.ZLibResult() != -5)
                 GraphicExError(SCompressionError, {Label});
+            if (dst - out.data() < planeBytes) GraphicExError(SStreamReadError, {Label});
             break;
         }
         default:
@@ -274,12 +286,13 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
     SetPixelFormat(cm.TargetPixelFormat());
     if (p.ColorScheme == csG) palette = cm.CreateGrayscalePalette(false);
     if (!palette.Empty()) SetPalette(palette);
+    // A file cut before its image channels has no picture to show.
+    const int samples = haveAlpha ? 4 : (channels.size() == 4 ? 3 : 1);
+    for (int k = 0; k < samples; ++k)
+        if (channels[k].empty()) GraphicExError(SStreamReadError, {Label});
     SetSize(width, height);
-    for (auto& c : channels)
-        if (c.empty()) c.assign(static_cast<std::size_t>(planeBytes), 0);
 
     ProgressStart(STransfering);
-    const int samples = haveAlpha ? 4 : (channels.size() == 4 ? 3 : 1);
     std::vector<const Byte*> sources(samples);
     for (int y = 0; y < height; ++y) {
         for (int k = 0; k < samples; ++k)

@@ -107,7 +107,9 @@ bool TRLAGraphic::ReadHeader(TStream& Stream) {
 
 void TRLAGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
-    if (!ReadHeader(Stream)) return;
+    // A header that cannot be read is refused, so that whoever asked for the
+    // picture keeps what it had.
+    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
     TImageProperties& p = FImageProperties;
     // Each channel is coded in bytes: three (or four) 8-bit channels only.
     if (FChannels != 3 || p.BitsPerSample != 8 || (FMattes > 0 && FMatteBits != 8))
@@ -128,13 +130,17 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
         cm.SetTargetOptions(static_cast<TConvertOptions>(cm.TargetOptions() | coApplyGamma));
         p.Options |= ioUseGamma;
     }
+    const int width = p.Width;
+    const int height = p.Height;
+    // The row table, then for every row and channel a length word and runs.
+    TRLADecoder decoder;
+    const std::int64_t tableBytes = static_cast<std::int64_t>(height) * 4;
+    CheckDataHolds(Remaining(Stream), 1, tableBytes * (1 + samples / 2), Label);
+    CheckDataHolds(Remaining(Stream), decoder.MaxExpansion(),
+                   std::int64_t(width) * height * samples, Label);
     SetPixelFormat(cm.TargetPixelFormat());
     SetSize(p.Width, p.Height);
 
-    const int width = p.Width;
-    const int height = p.Height;
-    const std::int64_t tableBytes = static_cast<std::int64_t>(height) * 4;
-    if (tableBytes > Remaining(Stream)) GraphicExError(SStreamReadError, {Label});
     std::vector<Byte> table(static_cast<std::size_t>(tableBytes));
     ReadExact(Stream, table.data(), tableBytes, Label);
 
@@ -142,7 +148,6 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
     std::vector<const Byte*> sources(samples);
     for (int k = 0; k < samples; ++k)
         sources[k] = planes[k].data();
-    TRLADecoder decoder;
     ProgressStart(STransfering);
     for (int i = 0; i < height; ++i) {
         SeekTo(Stream, FBasePosition + BE32(table.data() + i * 4), Label);

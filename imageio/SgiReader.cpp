@@ -84,6 +84,9 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
         static_cast<std::int64_t>(width) * height * fileChannels * sampleBytes;
     if (p.Compression != ctRLE && HeaderSize + rawBytes > Stream.Size() - FBasePosition)
         GraphicExError(SStreamReadError, {Label});
+    // Run-length files hold two tables of one entry per row and channel.
+    if (p.Compression == ctRLE)
+        CheckDataHolds(Remaining(Stream), 1, std::int64_t(height) * fileChannels * 8, Label);
     SetPixelFormat(cm.TargetPixelFormat());
     if (!colour) SetPalette(cm.CreateGrayscalePalette(false));
     SetSize(width, height);

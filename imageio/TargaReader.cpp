@@ -98,7 +98,9 @@ bool TTargaGraphic::ReadHeader(TStream& Stream) {
 
 void TTargaGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
-    if (!ReadHeader(Stream)) return;
+    // A header that cannot be read is refused, so that whoever asked for the
+    // picture keeps what it had.
+    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {TargaLabel});
     const TImageProperties& p = FImageProperties;
     const int pixelBytes = (FHeader.PixelSize + 7) / 8; // 15-bit pixels take two bytes
     CheckImageSize(p.Width, p.Height, pixelBytes * 8, TargaLabel);
@@ -148,8 +150,9 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
 
     const std::int64_t rowBytes = static_cast<std::int64_t>(p.Width) * pixelBytes;
     // Raw pixels must all be there before the bitmap is made.
-    if (p.Compression != ctRLE && rowBytes * p.Height > Remaining(Stream))
-        GraphicExError(SStreamReadError, {TargaLabel});
+    TTargaRLEDecoder decoder(FHeader.PixelSize);
+    CheckDataHolds(Remaining(Stream), p.Compression == ctRLE ? decoder.MaxExpansion() : 1,
+                   rowBytes * p.Height, TargaLabel);
     SetPixelFormat(format);
     if (!palette.Empty()) SetPalette(palette);
     SetSize(p.Width, p.Height);
@@ -165,10 +168,10 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
         const std::int64_t dataStart = Stream.Position();
         std::vector<Byte> packed = ReadUpTo(Stream, 2 * imageBytes);
         std::vector<Byte> pixels(static_cast<std::size_t>(imageBytes));
-        TTargaRLEDecoder decoder(FHeader.PixelSize);
         const Byte* src = packed.data();
         Byte* dst = pixels.data();
         decoder.Decode(src, dst, static_cast<std::int64_t>(packed.size()), imageBytes);
+        if (dst - pixels.data() < imageBytes) GraphicExError(SStreamReadError, {TargaLabel});
         Stream.SetPosition(dataStart + (src - packed.data()));
         for (int row = 0; row < p.Height; ++row) {
             std::memcpy(ScanLine(scanLineOf(row)), pixels.data() + row * rowBytes,

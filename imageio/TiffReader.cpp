@@ -1,6 +1,7 @@
 #include "imageio/TiffReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <zlib.h>
 
@@ -9,7 +10,9 @@
 #include "imageio/DecoderJpeg.h"
 #include "imageio/DecoderRle.h"
 #include "imageio/DecoderThunder.h"
+#include "imageio/ReaderBytes.h"
 #include "imageio/ReaderFactories.h"
+#include "platform/forms/Dialogs.h"
 
 namespace {
 
@@ -40,6 +43,36 @@ enum : Word {
     tagYCbCrSubSampling = 530,
     tagYCbCrPositioning = 531,
 };
+
+// Tiled pictures are recognised but not read.
+inline constexpr const char* STilesFeature = "Le stockage en tuiles n'est";
+
+// Bit order reversed within every byte (FillOrder 2).
+void ReverseBits(Byte* P, std::size_t Count) {
+    static const auto table = [] {
+        std::array<Byte, 256> t{};
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int b = 0; b < 8; ++b)
+                r |= ((i >> b) & 1) << (7 - b);
+            t[std::size_t(i)] = Byte(r);
+        }
+        return t;
+    }();
+    for (std::size_t i = 0; i < Count; ++i)
+        P[i] = table[P[i]];
+}
+
+// Associated (premultiplied) alpha made straight again, in place over Count
+// B, G, R, A pixels.
+void UnpremultiplyRow(Byte* P, int Count) {
+    for (int i = 0; i < Count; ++i, P += 4) {
+        const unsigned a = P[3];
+        if (a == 0 || a == 255) continue;
+        for (int c = 0; c < 3; ++c)
+            P[c] = Byte(std::min(255u, (P[c] * 255u + a / 2) / a));
+    }
+}
 
 // Sizes of the data types BYTE .. SLONG; types 10-12 are not handled.
 constexpr int TypeSize[10] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4};
@@ -309,7 +342,7 @@ bool TTIFFGraphic::ReadHeader(TStream& Stream, int ImageIndex) {
     }
 
     const std::uint32_t width = GetValue(tagImageWidth, 0), height = GetValue(tagImageLength, 0);
-    if (width == 0 || height == 0 || width > MaxReaderSide || height > MaxReaderSide) return false;
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
     p.Width = std::int32_t(width);
     p.Height = std::int32_t(height);
     GetValueList(tagRowsPerStrip, p.RowsPerStrip);
@@ -330,6 +363,7 @@ bool TTIFFGraphic::ReadHeader(TStream& Stream, int ImageIndex) {
         p.HasAlpha =
             GetValueList(tagExtraSamples, extra) &&
             std::all_of(extra.begin(), extra.end(), [](std::uint32_t v) { return v <= 2; });
+        FAssociatedAlpha = p.HasAlpha && !extra.empty() && extra[0] == 1;
     }
     p.BitsPerPixel = Byte(p.BitsPerSample * p.SamplesPerPixel);
     p.Compression = CompressionOf(GetValue(tagCompression, 1));
@@ -463,6 +497,16 @@ void TTIFFGraphic::ReadPalette() {
 }
 
 void TTIFFGraphic::LoadFromStream(TStream& Stream) {
+    // Sample layouts the colour manager cannot convert are the file's fault:
+    // the user reads the reader's message, not the converter's.
+    try {
+        LoadStrips(Stream);
+    } catch (const EColorConversionError&) {
+        GraphicExError(SInvalidColorFormat, {ErrorLabel()});
+    }
+}
+
+void TTIFFGraphic::LoadStrips(TStream& Stream) {
     BeginLoad(Stream);
     const char* label = ErrorLabel();
     std::unique_ptr<TDecoder> decoder;
@@ -483,10 +527,8 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     if (!ReadHeader(Stream, 0)) GraphicExError(SInvalidImage, {label});
     const TImageProperties& p = FImageProperties;
     ProgressStart(SPreparing);
-    if (p.Options & ioTiled) {
-        ProgressEnd();
-        return;
-    }
+    // Tiled pictures are refused rather than shown empty.
+    if (p.Options & ioTiled) GraphicExError(SUnsupportedFeature, {STilesFeature, label});
     std::vector<std::uint32_t> offsets, byteCounts;
     if (!GetValueList(tagStripOffsets, offsets) || offsets.empty())
         GraphicExError(SInvalidImage, {label});
@@ -497,9 +539,6 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     const bool planar =
         p.PlanarConfig == 2 && p.SamplesPerPixel > 1 && FColorManager.SourceColorScheme() != csGA;
     CheckImageSize(p.Width, p.Height, ::BitsPerPixel(format), label);
-    SetPixelFormat(format);
-    SetSize(p.Width, p.Height);
-    ReadPalette();
     if (p.ColorScheme == csYCbCr) {
         std::vector<float> coefficients;
         GetFloatList(tagYCbCrCoefficients, coefficients);
@@ -552,7 +591,16 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
         if (planar) GraphicExError(SUnsupportedFeature, {SCompressionFeature, label});
         std::vector<Byte> tables;
         if (const TIFDEntry* e = FindTag(tagJPEGTables); e && e->DataType != 0) ReadRaw(*e, tables);
-        decoder = std::make_unique<TTIFFJPEGDecoder>(p, std::move(tables));
+        auto jpeg = std::make_unique<TTIFFJPEGDecoder>(p, std::move(tables));
+        // The decoder's warnings go to the user once per picture; decoding
+        // goes on.
+        jpeg->OnWarning = [warned = false](const std::string& Caption,
+                                           const std::string& Text) mutable {
+            if (warned) return;
+            warned = true;
+            DialogService()->MessageBox(Text, Caption, MB_OK | MB_ICONWARNING);
+        };
+        decoder = std::move(jpeg);
         break;
     }
     default:
@@ -578,10 +626,58 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
         }
     };
 
-    ProgressStart(STransfering);
     const std::int64_t rowsPerStrip0 = p.RowsPerStrip.empty() ? p.Height : p.RowsPerStrip[0];
     const std::int64_t stripsPerPlane =
         rowsPerStrip0 > 0 ? (std::int64_t(p.Height) + rowsPerStrip0 - 1) / rowsPerStrip0 : 1;
+    // Rows of strip Strip (the last entry of tag 278 stands for the rest).
+    auto rowsOf = [&](std::int64_t Strip, std::int64_t FirstRow) {
+        const std::int64_t entry =
+            std::min<std::int64_t>(Strip, std::int64_t(p.RowsPerStrip.size()) - 1);
+        return std::clamp<std::int64_t>(
+            p.RowsPerStrip.empty() ? p.Height : p.RowsPerStrip[std::size_t(entry)], 1,
+            p.Height - FirstRow);
+    };
+    // The coded bytes of strip Index: its byte count, or the rest of the file.
+    auto codedBytesOf = [&](std::int64_t Index) -> std::int64_t {
+        const std::int64_t at = FBasePosition + std::int64_t(offsets[std::size_t(Index)]);
+        const std::int64_t available = Stream.Size() - at;
+        if (!decoder) return available;
+        return Index < std::int64_t(byteCounts.size())
+                   ? std::int64_t(byteCounts[std::size_t(Index)])
+                   : available;
+    };
+    {
+        // Before the picture is allocated, every strip the rows need must be
+        // listed and lie in the file, able to hold its rows.
+        std::int64_t coded = 0, unpackedTotal = 0;
+        std::int64_t first = 0;
+        for (std::int64_t strip = 0; first < p.Height; ++strip) {
+            const std::int64_t rows = rowsOf(strip, first);
+            for (int plane = 0; plane < planes; ++plane) {
+                const std::int64_t index = planar ? plane * stripsPerPlane + strip : strip;
+                if (index >= std::int64_t(offsets.size()))
+                    GraphicExError(SStreamReadError, {label});
+                const std::int64_t at = FBasePosition + std::int64_t(offsets[std::size_t(index)]);
+                const std::int64_t bytes = codedBytesOf(index);
+                if (at >= Stream.Size() || bytes > Stream.Size() - at)
+                    GraphicExError(SStreamReadError, {label});
+                if (!decoder) CheckDataHolds(bytes, 1, rows * bytesPerLine, label);
+                coded += bytes;
+                unpackedTotal += rows * bytesPerLine;
+            }
+            first += rows;
+        }
+        if (decoder) CheckDataHolds(coded, decoder->MaxExpansion(), unpackedTotal, label);
+    }
+    SetPixelFormat(format);
+    SetSize(p.Width, p.Height);
+    ReadPalette();
+    // Fax decoders read the bit order themselves; other data is turned
+    // around before it is decoded.
+    const bool reverseBits = reversed && !faxCoding && p.Compression != ctJPEG;
+    const bool unpremultiply = FAssociatedAlpha && PixelFormat() == pf32bit;
+
+    ProgressStart(STransfering);
     std::vector<std::vector<Byte>> buffers(static_cast<std::size_t>(planes));
     std::vector<Byte> packed;
     std::vector<Byte> widened(FWidenIndices ? std::size_t(p.Width) : 0);
@@ -589,34 +685,25 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     for (std::int64_t strip = 0; row < p.Height; ++strip) {
         // Every plane's part of this strip; a strip the file does not list
         // or hold stays blank.
-        if (strip >= std::int64_t(offsets.size())) break;
-        const std::int64_t entry =
-            std::min<std::int64_t>(strip, std::int64_t(p.RowsPerStrip.size()) - 1);
-        const std::int64_t stripRows = std::clamp<std::int64_t>(
-            p.RowsPerStrip.empty() ? p.Height : p.RowsPerStrip[std::size_t(entry)], 1,
-            p.Height - row);
+        const std::int64_t stripRows = rowsOf(strip, row);
         const std::int64_t unpacked = stripRows * bytesPerLine;
         for (int plane = 0; plane < planes; ++plane) {
             std::vector<Byte>& buffer = buffers[std::size_t(plane)];
             buffer.assign(std::size_t(unpacked), 0);
             const std::int64_t index = planar ? plane * stripsPerPlane + strip : strip;
-            if (index >= std::int64_t(offsets.size())) continue;
             const std::int64_t at = FBasePosition + std::int64_t(offsets[std::size_t(index)]);
-            if (at >= Stream.Size()) continue;
-            const std::int64_t available = Stream.Size() - at;
             Stream.SetPosition(at);
             if (decoder) {
-                std::int64_t count = index < std::int64_t(byteCounts.size())
-                                         ? std::int64_t(byteCounts[std::size_t(index)])
-                                         : available;
-                count = std::min(count, available);
+                const std::int64_t count = codedBytesOf(index);
                 packed.resize(std::size_t(count));
-                count = Stream.Read(packed.data(), count);
+                readerbytes::ReadExact(Stream, packed.data(), count, label);
+                if (reverseBits) ReverseBits(packed.data(), packed.size());
                 const Byte* src = packed.data();
                 Byte* dst = buffer.data();
                 decoder->Decode(src, dst, count, unpacked);
             } else {
-                Stream.Read(buffer.data(), std::min(unpacked, available));
+                readerbytes::ReadExact(Stream, buffer.data(), unpacked, label);
+                if (reverseBits) ReverseBits(buffer.data(), buffer.size());
             }
         }
         for (std::int64_t r = 0; r < stripRows && row < p.Height; ++r, ++row) {
@@ -642,6 +729,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
             }
             FColorManager.ConvertPixels(std::span<const Byte* const>(sources, std::size_t(planes)),
                                         ScanLine(row), p.Width, 0xFF);
+            if (unpremultiply) UnpremultiplyRow(ScanLine(row), p.Width);
             ProgressRow(row);
         }
     }

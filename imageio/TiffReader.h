@@ -47,11 +47,13 @@ private:
     std::uint32_t U32(const Byte* P) const;
     bool ReadAt(std::uint64_t Offset, void* Buffer, std::int64_t Count) const;
 
+    void LoadStrips(TStream& Stream);
     void SetupColorManager(TPixelFormat& Format);
     void ReadPalette();
 
     std::vector<TIFDEntry> FEntries; // sorted by tag
     bool FBigEndian = false;
+    bool FAssociatedAlpha = false; // extra sample 1: colours premultiplied
     bool FWidenIndices = false; // indices of 2-7 or 9-16 bits read as bytes
     TStream* FHeaderStream = nullptr;
     std::int64_t FHeaderBase = 0;

@@ -6,15 +6,18 @@
 
 #include "platform/classes/Stream.h"
 
+#include "platform/base/Format.h"
+
+void CheckPictureSize(std::int64_t Width, std::int64_t Height) {
+    if (PictureSizeAllowed(Width, Height)) return;
+    throw EInvalidGraphic(Format(SPictureTooLarge, {Width, Height, MaxBitmapSide,
+                                                    MaxBitmapBytes / 4 / 1000000}));
+}
+
 namespace {
 
 constexpr const char* SScanLine = "Scan line index out of range";
 
-void CheckSize(std::int64_t w, std::int64_t h, TPixelFormat f) {
-    if (w > MaxBitmapSide || h > MaxBitmapSide ||
-        BytesPerScanline(w, std::max(BitsPerPixel(f), 32)) * h > MaxBitmapBytes)
-        throw EInvalidGraphic(SInvalidBitmap);
-}
 
 int IndexAt(const Byte* row, int x, int bits) {
     switch (bits) {
@@ -249,7 +252,7 @@ void TBitmap::SetSize(int AWidth, int AHeight) {
     AWidth = std::max(AWidth, 0);
     AHeight = std::max(AHeight, 0);
     if (AWidth == FImage.Width && AHeight == FImage.Height) return;
-    CheckSize(AWidth, AHeight, FImage.PixelFormat);
+    CheckPictureSize(AWidth, AHeight);
     TDibImage img;
     img.Width = AWidth;
     img.Height = AHeight;
@@ -281,7 +284,7 @@ void TBitmap::SetPixelFormat(TPixelFormat Value) {
         FImage.Bits.assign(static_cast<size_t>(FImage.Stride()) * FImage.Height, 0);
         return;
     }
-    CheckSize(FImage.Width, FImage.Height, Value);
+    CheckPictureSize(FImage.Width, FImage.Height);
     FImage = ConvertDibImage(FImage, Value);
     Changed(this);
 }

@@ -101,8 +101,7 @@ THeader ReadInfoHeader(const TReader& r, size_t pos) {
 }
 
 void ValidateHeader(const THeader& h, bool allowTopDown) {
-    if (h.Width <= 0 || h.Width > MaxBitmapSide) Invalid();
-    if (h.Height == 0 || h.Height > MaxBitmapSide || h.Height < -MaxBitmapSide) Invalid();
+    if (h.Width <= 0 || h.Height == 0) Invalid();
     if (h.Height < 0 && !allowTopDown) Invalid();
     switch (h.BitCount) {
     case 1:
@@ -131,9 +130,7 @@ void ValidateHeader(const THeader& h, bool allowTopDown) {
     default:
         Invalid();
     }
-    const std::int64_t rows = h.Height < 0 ? -h.Height : h.Height;
-    // Room for the picture as 32-bit pixels, which drawing needs.
-    if (BytesPerScanline(h.Width, 32) * rows > MaxBitmapBytes) Invalid();
+    CheckPictureSize(h.Width, h.Height < 0 ? -std::int64_t{h.Height} : h.Height);
 }
 
 // A channel mask: a run of contiguous bits within the pixel.
@@ -353,15 +350,24 @@ size_t DecodeDib(const TReader& r, size_t headerPos, std::optional<size_t> pixel
     }
     if (dataPos >= r.Size()) Invalid();
     const std::int64_t stride = img.Stride();
+    const std::int64_t srcStride = BytesPerScanline(h.Width, h.BitCount);
+    const bool rle = h.Compression == BI_RLE8 || h.Compression == BI_RLE4;
+    size_t avail = r.Size() - dataPos;
+    if (rle && h.SizeImage != 0 && h.SizeImage < avail) avail = h.SizeImage;
+    // The data must be able to hold the picture before it is allocated: every
+    // byte of it when stored, and for run-length data at most 255 pixels per
+    // two-byte run.
+    const std::int64_t holds = rle ? std::int64_t(avail) * 255 / 2 : std::int64_t(avail);
+    const std::int64_t needs =
+        rle ? std::int64_t(img.Width) * img.Height
+            : srcStride * (img.Height - 1) + (std::int64_t(h.Width) * h.BitCount + 7) / 8;
+    if (holds < needs) Invalid();
     img.Bits.assign(static_cast<size_t>(stride * img.Height), 0);
-    if (h.Compression == BI_RLE8 || h.Compression == BI_RLE4) {
-        size_t avail = r.Size() - dataPos;
-        if (h.SizeImage != 0 && h.SizeImage < avail) avail = h.SizeImage;
+    if (rle) {
         DecodeRle(r.At(dataPos, avail), avail, h.Compression == BI_RLE4, img);
         return dataPos + avail;
     }
     DecodeUncompressed(r, dataPos, h, img);
-    const std::int64_t srcStride = BytesPerScanline(h.Width, h.BitCount);
     return static_cast<size_t>(std::min<std::int64_t>(dataPos + srcStride * img.Height,
                                                       static_cast<std::int64_t>(r.Size())));
 }

@@ -21,6 +21,8 @@ struct TErrorManager {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
     char Message[JMSG_LENGTH_MAX];
+    // The header's size when it passes the picture-size limit (0 otherwise).
+    std::int64_t TooLargeWidth = 0, TooLargeHeight = 0;
 };
 
 extern "C" void OnJpegError(j_common_ptr cinfo) {
@@ -68,11 +70,14 @@ bool DecodeCore(TDecodeState& st, TErrorManager& err, jpeg_decompress_struct& ci
     cinfo.mem->max_memory_to_use = 512L * 1024 * 1024;
     jpeg_mem_src(&cinfo, st.Data, static_cast<unsigned long>(st.Size));
     jpeg_read_header(&cinfo, TRUE);
-    if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > MaxBitmapSide ||
-        cinfo.image_height > MaxBitmapSide ||
-        BytesPerScanline(cinfo.image_width, 32) * cinfo.image_height > MaxBitmapBytes) {
-        std::snprintf(err.Message, sizeof err.Message, "picture too large (%ux%u)",
-                      cinfo.image_width, cinfo.image_height);
+    if (cinfo.image_width == 0 || cinfo.image_height == 0) {
+        std::snprintf(err.Message, sizeof err.Message, "empty picture");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    if (!PictureSizeAllowed(cinfo.image_width, cinfo.image_height)) {
+        err.TooLargeWidth = cinfo.image_width;
+        err.TooLargeHeight = cinfo.image_height;
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -150,8 +155,10 @@ TDibImage DecodeJpeg(const Byte* data, size_t size, const TJpegDecodeOptions& op
     TErrorManager err;
     jpeg_decompress_struct cinfo;
     std::vector<Byte> line;
-    if (!DecodeCore(st, err, cinfo, line))
+    if (!DecodeCore(st, err, cinfo, line)) {
+        if (err.TooLargeWidth > 0) CheckPictureSize(err.TooLargeWidth, err.TooLargeHeight);
         throw EInvalidGraphic(std::string(SInvalidJpeg) + ": " + err.Message);
+    }
     EnsureRows(out, out.Height);
     return out;
 }

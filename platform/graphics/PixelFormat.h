@@ -47,7 +47,31 @@ inline std::int64_t BytesPerScanline(std::int64_t width, int bits) {
     return ((width * bits + 31) / 32) * 4;
 }
 
-// The largest bitmap the program accepts from anywhere: each side at most
-// 32768 pixels and at most 1 GiB of pixel rows.
+// The one picture-size limit of the program, shared by every picture reader,
+// TBitmap and the 32-bit bitmap: each side at most MaxBitmapSide pixels and
+// the pixels, counted at 32 bits each (every picture ends up in a 32-bit
+// bitmap), at most MaxBitmapBytes. Fuzzing builds define
+// QM_SMALL_PICTURE_LIMIT so that no input spends its time filling a huge
+// picture.
+#ifdef QM_SMALL_PICTURE_LIMIT
+constexpr std::int64_t MaxBitmapSide = 4096;
+constexpr std::int64_t MaxBitmapBytes = std::int64_t{1} << 20;
+#else
 constexpr std::int64_t MaxBitmapSide = 32768;
 constexpr std::int64_t MaxBitmapBytes = std::int64_t{1} << 30;
+#endif
+
+// The refusal of a picture beyond the limit: the picture's size, then the
+// largest side and the largest count of pixels (in millions).
+inline constexpr const char* SPictureTooLarge =
+    "Image trop grande (%d x %d pixels). La taille maximale acceptée est de %d pixels de côté "
+    "et de %d millions de pixels.";
+
+// True when a Width x Height picture stays within the limit (sides >= 0).
+inline bool PictureSizeAllowed(std::int64_t Width, std::int64_t Height) {
+    return Width >= 0 && Height >= 0 && Width <= MaxBitmapSide && Height <= MaxBitmapSide &&
+           Width * Height * 4 <= MaxBitmapBytes;
+}
+
+// Raises EInvalidGraphic SPictureTooLarge unless PictureSizeAllowed.
+void CheckPictureSize(std::int64_t Width, std::int64_t Height);

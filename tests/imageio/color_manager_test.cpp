@@ -327,18 +327,19 @@ TEST(ColorManagerCMYK, EightAndSixteenBits) {
 TEST(ColorManagerLab, KnownColours) {
     TColorManager cm;
     Configure(cm, csCIELab, csRGB, 8, 3, 8, 3);
-    // L raw 0..100, a and b signed bytes.
+    // L raw 0..100, a and b signed bytes; the results are sRGB levels (L 50
+    // is the grey 119 of every colour table, not the linear 47).
     EXPECT_EQ(Convert(cm, {100, 0, 0}, 1, 3), (Bytes{255, 255, 255}));
-    EXPECT_EQ(Convert(cm, {50, 0, 0}, 1, 3), (Bytes{47, 47, 47}));
-    EXPECT_EQ(Convert(cm, {5, 0, 0}, 1, 3), (Bytes{1, 1, 1})); // the linear branch
-    EXPECT_EQ(Convert(cm, {60, 40, Byte(-30)}, 1, 3), (Bytes{127, 47, 142}));
-    EXPECT_EQ(Convert(cm, {50, Byte(-20), 20}, 1, 3), (Bytes{30, 55, 23}));
+    EXPECT_EQ(Convert(cm, {50, 0, 0}, 1, 3), (Bytes{119, 119, 119}));
+    EXPECT_EQ(Convert(cm, {5, 0, 0}, 1, 3), (Bytes{17, 17, 17})); // the linear branch
+    EXPECT_EQ(Convert(cm, {60, 40, Byte(-30)}, 1, 3), (Bytes{187, 119, 197}));
+    EXPECT_EQ(Convert(cm, {50, Byte(-20), 20}, 1, 3), (Bytes{97, 127, 85}));
     EXPECT_EQ(Convert(cm, {0, 0, 0}, 1, 3), (Bytes{0, 0, 0}));
     // L stored 0..255 (divided by 2.55), a and b offset by 128; BGR target.
     Configure(cm, csCIELab, csBGR, 8, 3, 8, 3);
     cm.SetSourceOptions(coLabByteRange | coLabChromaOffset);
-    EXPECT_EQ(Convert(cm, {200, 128, 128}, 1, 3), (Bytes{138, 138, 137}));
-    EXPECT_EQ(Convert(cm, {153, 168, 98}, 1, 3), (Bytes{142, 47, 127}));
+    EXPECT_EQ(Convert(cm, {200, 128, 128}, 1, 3), (Bytes{194, 194, 194}));
+    EXPECT_EQ(Convert(cm, {153, 168, 98}, 1, 3), (Bytes{197, 119, 187}));
 }
 
 TEST(ColorManagerYCbCr, TablesAndConversion) {

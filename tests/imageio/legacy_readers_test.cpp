@@ -203,13 +203,11 @@ TEST(CutReader, PaletteFileBesideThePictureIsUsedAcrossBlocks) {
     EXPECT_EQ(g.PixelColor(2, 1), TColor(77 | 154 << 8 | 178 << 16));
 }
 
-TEST(CutReader, ShortHeaderGivesAnEmptyPicture) {
+TEST(CutReader, ShortHeaderIsRefused) {
     TCUTGraphic g;
-    g.SetSize(4, 4);
-    EXPECT_EQ(LoadMessage(g, {3, 0, 2}), "");
-    EXPECT_TRUE(g.Empty());
-    EXPECT_EQ(LoadMessage(g, {0, 0, 2, 0, 0, 0}), ""); // no width
-    EXPECT_TRUE(g.Empty());
+    const std::string bad = "Ne peux pas charger l'image. Format de fichier CUT invalide ou inattendue.";
+    EXPECT_EQ(LoadMessage(g, {3, 0, 2}), bad);
+    EXPECT_EQ(LoadMessage(g, {0, 0, 2, 0, 0, 0}), bad); // no width
 }
 
 TEST(CutReader, PaletteParserFollowsTheBlockRule) {
@@ -257,12 +255,12 @@ TEST(RlaReader, GammaTextAppliesTheGammaTable) {
     EXPECT_FLOAT_EQ(plain.ImageProperties().FileGamma, 1.0f);
 }
 
-TEST(RlaReader, BadFilesAreEmptyOrRefused) {
+TEST(RlaReader, BadFilesAreRefused) {
     TRLAGraphic g;
     auto shortFile = RlaFile();
     shortFile.resize(500);
-    EXPECT_EQ(LoadMessage(g, shortFile), "");
-    EXPECT_TRUE(g.Empty());
+    EXPECT_EQ(LoadMessage(g, shortFile),
+              "Ne peux pas charger l'image. Format de fichier RLA invalide ou inattendue.");
     EXPECT_EQ(LoadMessage(g, RlaFile(0, "", 16)),
               "Format de couleur invalide dans le fichier RLA.");
     auto cut = RlaFile();
@@ -277,7 +275,8 @@ TEST(RlaReader, BadFilesAreEmptyOrRefused) {
 
 // Through the picture registry, as the editor loads files: the class comes
 // from the extension, a CUT finds its palette, a Targa with a bad header
-// gives an empty picture and a bad Autodesk file its message.
+// is refused and leaves the picture as it was, a bad Autodesk file gets its
+// message.
 TEST(ReaderDispatch, PicturesLoadByExtension) {
     InitPictureReaders();
     TTempDir dir;
@@ -294,10 +293,9 @@ TEST(ReaderDispatch, PicturesLoadByExtension) {
     EXPECT_STREQ(picture.Graphic()->ClassName(), "TCUTGraphic");
     EXPECT_EQ(picture.Bitmap()->PixelColor(0, 0), TColor(9 | 18 << 8 | 246 << 16));
 
-    picture.LoadFromFile(tga);
-    ASSERT_NE(picture.Graphic(), nullptr);
-    EXPECT_STREQ(picture.Graphic()->ClassName(), "TTargaGraphic");
-    EXPECT_TRUE(picture.Graphic()->Empty());
+    // A refused file leaves the picture as it was.
+    EXPECT_THROW(picture.LoadFromFile(tga), EInvalidGraphic);
+    EXPECT_STREQ(picture.Graphic()->ClassName(), "TCUTGraphic");
 
     try {
         picture.LoadFromFile(cel);

@@ -82,15 +82,13 @@ TEST(PhotoCDReader, OverviewPackGivesTheSmallPicture) {
     EXPECT_EQ(Grey(g, 191, 127), 30);
 }
 
-TEST(PhotoCDReader, BadHeadersGiveAnEmptyPictureAndShortDataTheStreamMessage) {
+TEST(PhotoCDReader, BadHeadersAndShortDataAreRefused) {
     TPCDGraphic g;
     auto noMagic = PhotoCD(false, 0);
     noMagic[Sector] = 'X';
-    g.SetSize(3, 3);
-    EXPECT_EQ(LoadMessage(g, noMagic), "");
-    EXPECT_TRUE(g.Empty());
-    EXPECT_EQ(LoadMessage(g, std::vector<Byte>(3000, 0)), "");
-    EXPECT_TRUE(g.Empty());
+    const std::string bad = "Ne peux pas charger l'image. Format de fichier PCD invalide ou inattendue.";
+    EXPECT_EQ(LoadMessage(g, noMagic), bad);
+    EXPECT_EQ(LoadMessage(g, std::vector<Byte>(3000, 0)), bad);
     auto cut = PhotoCD(false, 0);
     cut.resize(cut.size() - 100);
     EXPECT_EQ(LoadMessage(g, cut), "Erreur de lecture de flux dans le fichier PCD.");

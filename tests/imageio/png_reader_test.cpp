@@ -242,7 +242,7 @@ TEST(PngReader, MalformedFilesFailWithTheReadersMessages) {
 
     auto huge = chunks;
     huge[0].Data[0] = 0x7F; // width beyond what a bitmap may hold
-    EXPECT_EQ(LoadMessage(g, JoinChunks(huge)), Msg(SInvalidImage));
+    EXPECT_EQ(LoadMessage(g, JoinChunks(huge)).rfind("Image trop grande (", 0), 0u);
 
     auto pal = SplitChunks(Fixture("pal4.png"));
     pal[IndexOf(pal, "PLTE")].Data.pop_back();

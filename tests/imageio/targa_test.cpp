@@ -111,7 +111,7 @@ TEST(TargaReader, RunsMayCrossRowEnds) {
     EXPECT_EQ(g.Palette().Count(), 256);
 }
 
-TEST(TargaReader, UnreadableHeadersLeaveAnEmptyPictureWithoutAMessage) {
+TEST(TargaReader, UnreadableHeadersAreRefusedWithTheFormatMessage) {
     const std::vector<std::vector<Byte>> files = {
         {0, 0, 2, 0, 0},                     // cut short
         Header(0, 7, 0, 0, 0, 2, 2, 24, 0),  // unknown image type
@@ -119,9 +119,8 @@ TEST(TargaReader, UnreadableHeadersLeaveAnEmptyPictureWithoutAMessage) {
         Header(0, 2, 0, 0, 0, 0, 2, 24, 0)}; // no width
     for (const auto& file : files) {
         TTargaGraphic g;
-        g.SetSize(5, 5);
-        EXPECT_EQ(LoadMessage(g, file), "");
-        EXPECT_TRUE(g.Empty());
+        EXPECT_EQ(LoadMessage(g, file),
+                  "Ne peux pas charger l'image. Format de fichier Targa invalide ou inattendue.");
     }
 }
 
