@@ -18,6 +18,9 @@
 #include "banner/Templates.h"
 #include "controls/SpinEdit.h"
 #include "editor/GifImageTarget.h"
+#include "editor/Program.h"
+#include "editor/UMain.h"
+#include "editor/UTexform.h"
 #include "gif/GifImage.h"
 #include "gif/GifPainter.h"
 #include "platform/base/Exception.h"
@@ -337,52 +340,62 @@ TRect TextPlace(const TBannerDocument& D, const TTextElement& Element, int Line,
 
 } // namespace
 
-TEST_F(Examples, EveryShippedExampleStartsABannerWhoseTextsFit) {
+// The running program's command, from the start page's link, on every
+// example the build ships.
+TEST(ShippedExamples, EachStartsABannerWhoseTextsFitThroughTheProgramsCommand) {
     TScriptedDialogService Dialogs;
     TDialogServiceScope Scope(&Dialogs);
-    TExamplesform* F = nullptr;
-    Application->CreateForm(F);
-    F->SetExamplesFolder(ShippedExamples);
     std::set<std::string> Texts;
-    ForEachExample([&](int ModelsRow, int FormatRow, int ExampleRow) {
-        F->Models->UserSelect(ModelsRow);
-        F->formatcombo->UserSelect(FormatRow);
-        F->Exlist->UserSelect(ExampleRow);
-        EXPECT_NE(F->PreviewGIF(), nullptr);
+    TProgramOptions Options;
+    Options.OnRunning = [&](TMainform& Main) {
+        Examplesform->SetExamplesFolder(ShippedExamples);
+        Texform->Model->BackFolder = QM_PROGRAM_DIR "Back/";
+        ForEachExample([&](int ModelsRow, int FormatRow, int ExampleRow) {
+            bool Previewed = false;
+            Application->OnIdle = [&](TObject*, bool&) {
+                TExamplesform* F = Examplesform;
+                F->Models->UserSelect(ModelsRow);
+                F->formatcombo->UserSelect(FormatRow);
+                F->Exlist->UserSelect(ExampleRow);
+                Previewed = F->PreviewGIF() != nullptr;
+                F->OKBtn->Click();
+            };
+            Main.lnkexample->Click();
+            Application->OnIdle = nullptr;
+            EXPECT_TRUE(Previewed);
 
-        TBannerDocument D;
-        D.TemplateLoader = ShippedTemplateLoader();
-        ASSERT_TRUE(NewBannerFromExample(D, F->Choice()));
-        const TSize Size = ExampleFormatSize(FormatRow);
-        EXPECT_EQ(D.Composition, ExampleComposition(ModelsRow));
-        EXPECT_EQ(D.BannerFormat, FormatRow);
-        if (D.BackgroundKind == bgTemplate) {
-            EXPECT_FALSE(D.Tex.Empty());
-        }
-        EXPECT_TRUE(Texts.insert(D.MainText()->Caption).second) << "two examples say the same";
+            const TBannerDocument& D = Main.Doc;
+            const TSize Size = ExampleFormatSize(FormatRow);
+            EXPECT_EQ(D.Composition, ExampleComposition(ModelsRow));
+            EXPECT_EQ(D.BannerFormat, FormatRow);
+            if (D.BackgroundKind == bgTemplate) {
+                EXPECT_FALSE(D.Tex.Empty());
+            }
+            EXPECT_TRUE(Texts.insert(D.MainText()->Caption).second) << "two examples say the same";
+            EXPECT_TRUE(Main.DesignPageVisible());
+            EXPECT_EQ(Main.img32->Bitmap()->Width(), Size.cx);
+            EXPECT_EQ(Main.img32->Bitmap()->Height(), Size.cy);
 
-        // Every value, and the first text, lies whole inside the banner.
-        const TRect Banner{0, 0, Size.cx, Size.cy};
-        for (int Line = 0; Line < D.ActiveValueCount(); ++Line) {
-            const TRect Place = TextPlace(D, *D.MainText(), Line, false);
-            EXPECT_TRUE(Place.Left >= 0 && Place.Top >= 0 && Place.Right <= Banner.Right &&
-                        Place.Bottom <= Banner.Bottom)
-                << TBannerDocument::GetValueLine(D.MainText()->Caption, Line);
-        }
-        if (const TTextElement* First = D.FirstText()) {
-            const TRect Place = TextPlace(D, *First, 0, true);
-            EXPECT_TRUE(Place.Left >= 0 && Place.Right <= Banner.Right &&
-                        Place.Bottom <= TextPlace(D, *D.MainText(), 0, false).Top)
-                << First->Caption;
-        }
-
-        TBitmap32 Canvas;
-        ASSERT_TRUE(TBannerRenderer(D).RedrawBanner(Canvas, true));
-        EXPECT_EQ(Canvas.Width(), Size.cx);
-        EXPECT_EQ(Canvas.Height(), Size.cy);
-    });
+            // Every value, and the first text above them, lies whole inside
+            // the banner.
+            const TRect Banner{0, 0, Size.cx, Size.cy};
+            for (int Line = 0; Line < D.ActiveValueCount(); ++Line) {
+                const TRect Place = TextPlace(D, *D.MainText(), Line, false);
+                EXPECT_TRUE(Place.Left >= 0 && Place.Top >= 0 && Place.Right <= Banner.Right &&
+                            Place.Bottom <= Banner.Bottom)
+                    << TBannerDocument::GetValueLine(D.MainText()->Caption, Line);
+            }
+            if (const TTextElement* First = D.FirstText()) {
+                const TRect Place = TextPlace(D, *First, 0, true);
+                EXPECT_TRUE(Place.Left >= 0 && Place.Right <= Banner.Right &&
+                            Place.Bottom <= TextPlace(D, *D.MainText(), 0, false).Top)
+                    << First->Caption;
+            }
+        });
+    };
+    EXPECT_EQ(ProgramMain(Options), 0);
+    EXPECT_EQ(Texts.size(), 32u);
     EXPECT_TRUE(Dialogs.Calls.empty());
-    delete F;
 }
 
 TEST_F(Examples, EveryShippedPreviewIsTheExportOfItsDocument) {
