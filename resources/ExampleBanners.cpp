@@ -291,8 +291,8 @@ void DefineExample(TBannerDocument& D, TCustomIniFile& Ini, const std::string& S
     D.Modified = false;
 }
 
-int WriteAllExamples(const std::string& DefinitionsFile, const std::string& BackFolder,
-                     const std::string& ExamplesFolder) {
+int WriteExamples(const std::string& DefinitionsFile, const std::string& BackFolder,
+                  const std::string& ExamplesFolder, int Part, int Parts) {
     if (!FileExists(DefinitionsFile))
         throw EFOpenError("Cannot open file \"" + DefinitionsFile + "\"");
     TMemIniFile Ini(DefinitionsFile);
@@ -314,7 +314,7 @@ int WriteAllExamples(const std::string& DefinitionsFile, const std::string& Back
     Templates->BackFolder = IncludeTrailingPathDelimiter(BackFolder);
     const std::string Folder = IncludeTrailingPathDelimiter(ExamplesFolder);
     int Written = 0;
-    for (int i = 0; i < Sections.Count(); ++i) {
+    for (int i = Part; i < Sections.Count(); i += Parts) {
         const std::string Section = Sections.Strings(i);
         TExampleName Name;
         ParseExampleName(Section, Name);

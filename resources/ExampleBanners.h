@@ -28,8 +28,10 @@ bool ParseExampleName(const std::string& Section, TExampleName& Name);
 void DefineExample(TBannerDocument& Document, TCustomIniFile& Definitions,
                    const std::string& Section);
 
-// Writes every example of DefinitionsFile into ExamplesFolder, reading the
-// templates from BackFolder. Every example of the dialog's table must be
-// defined, and nothing else. Returns the number of examples written.
-int WriteAllExamples(const std::string& DefinitionsFile, const std::string& BackFolder,
-                     const std::string& ExamplesFolder);
+// Writes the examples of DefinitionsFile into ExamplesFolder, reading the
+// templates from BackFolder: part Part (0-based) of Parts, that is every
+// Parts-th section from section Part, so that the build can share the work
+// between processes. Every example of the dialog's table must be defined,
+// and nothing else. Returns the number of examples written.
+int WriteExamples(const std::string& DefinitionsFile, const std::string& BackFolder,
+                  const std::string& ExamplesFolder, int Part, int Parts);
