@@ -28,6 +28,7 @@
 #include "platform/forms/Application.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/ExtCtrls.h"
+#include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/system/Thread.h"
 #include "raster/RasterImage.h"
@@ -377,8 +378,11 @@ TEST(ShippedExamples, EachStartsABannerWhoseTextsFitThroughTheProgramsCommand) {
             EXPECT_EQ(Main.img32->Bitmap()->Height(), Size.cy);
 
             // Every value, and the first text above them, lies whole inside
-            // the banner.
+            // the banner, in a font that is installed.
             const TRect Banner{0, 0, Size.cx, Size.cy};
+            for (const TTextElement& Text : D.tlv)
+                for (const std::string& Font : TBannerDocument::SplitValueLines(Text.FontName))
+                    EXPECT_GE(Screen->Fonts()->IndexOf(Font), 0) << Font;
             for (int Line = 0; Line < D.ActiveValueCount(); ++Line) {
                 const TRect Place = TextPlace(D, *D.MainText(), Line, false);
                 EXPECT_TRUE(Place.Left >= 0 && Place.Top >= 0 && Place.Right <= Banner.Right &&
