@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 #include "banner/DocumentFile.h"
 #include "banner/DocumentCommands.h"
@@ -56,7 +59,9 @@ protected:
         ASSERT_EQ(ProgramMain(Options), 0);
     }
 
-    fs::path File = fs::path(::testing::TempDir()) / "qm_canvas.qmkf";
+    // Per process: other checkouts may run the same test at the same time.
+    fs::path File =
+        fs::path(::testing::TempDir()) / ("qm_canvas" + std::to_string(getpid()) + ".qmkf");
     TScriptedDialogService Dialogs;
     TDialogServiceScope Scope{&Dialogs};
 };

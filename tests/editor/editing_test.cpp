@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <string>
+
+#include <unistd.h>
 
 #include "banner/DocumentFile.h"
 #include "editor/UClipArt.h"
@@ -42,7 +45,9 @@ protected:
         ASSERT_EQ(LoadBannerDocument(Saved, File.string()), BannerFileVersion);
     }
 
-    fs::path File = fs::path(::testing::TempDir()) / "qm_editing.qmkf";
+    // Per process: other checkouts may run the same test at the same time.
+    fs::path File =
+        fs::path(::testing::TempDir()) / ("qm_editing" + std::to_string(getpid()) + ".qmkf");
     TScriptedDialogService Dialogs;
     TDialogServiceScope Scope{&Dialogs};
     TBannerDocument Saved;
@@ -147,7 +152,8 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
 TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
     TBannerDocument Doc;
     Doc.NewBanner(TNewBannerOptions{});
-    const fs::path NoPicture = fs::path(::testing::TempDir()) / "qm_nopicture.png";
+    const fs::path NoPicture =
+        fs::path(::testing::TempDir()) / ("qm_nopicture" + std::to_string(getpid()) + ".png");
     std::ofstream(NoPicture) << "not a picture";
     Run(Doc, [&](TMainform& M) {
         TBitmap32& Canvas = *M.img32->Bitmap();
