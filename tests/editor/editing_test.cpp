@@ -140,8 +140,20 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
         M.ClipArtBtn->Click();
         EXPECT_EQ(M.Doc.Extimage1.Width(), 48);
         M.ImageEffectCombo->UserSelect(3);
+
+        // Dragging image 1's frame on the canvas moves the image.
+        M.Pages->SetActivePage(M.tsTexts);
+        M.Images->UserSelect(1);
+        M.cadre3->Perform(WM_LBUTTONDOWN, MK_LBUTTON, PointToLParam(TPoint{5, 5}));
+        M.cadre3->Perform(WM_MOUSEMOVE, MK_LBUTTON, PointToLParam(TPoint{15, 9}));
+        M.cadre3->Perform(WM_LBUTTONUP, 0, PointToLParam(TPoint{15, 9}));
+        EXPECT_EQ(M.Pages->ActivePage(), M.tsImages);
+        EXPECT_EQ(M.Images->ItemIndex(), 0);
+        EXPECT_EQ(M.imgx->Text(), "65"); // 55, 7 in a standard banner
     });
     ASSERT_EQ(Saved.ilv.size(), 2u);
+    EXPECT_EQ(Saved.ilv[0].X, "65");
+    EXPECT_EQ(Saved.ilv[0].Y, "11");
     EXPECT_EQ(Saved.ilv[1].Transparent, "0");
     EXPECT_EQ(Saved.ilv[1].X, "200");
     EXPECT_EQ(Saved.ilv[1].Y, "33");
