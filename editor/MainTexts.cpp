@@ -120,7 +120,7 @@ void TMainform::BuildTextsPage() {
         Doc.three = three->Checked();
         if (Doc.three)
             AddThirdValue();
-        else if (Doc.SelectedValue == 2)
+        else
             Doc.SelectedValue = 0;
         LoadTextEditors();
         RedrawBanner(false);

@@ -50,7 +50,10 @@ TPreview::TPreview(TComponent* AOwner) : TForm(AOwner) {
     prog->SetBounds(580, 8, 170, 14);
     prog->SetMax(AnimationProgressMax);
 
-    Animation.OnProgress = [this](int Position) { prog->SetPosition(Position); };
+    Animation.OnProgress = [this](int Position) {
+        prog->SetPosition(Position);
+        if (OnProgress) OnProgress(Position);
+    };
     Animation.OnStatus = [this](const std::string& Text) {
         if (OnStatus) OnStatus(Text);
     };

@@ -37,6 +37,8 @@ public:
     // Status texts of a build ("Préparation...", then the help text) for the
     // main window's status bar.
     std::function<void(const std::string& Text)> OnStatus;
+    // The build's progress (0..AnimationProgressMax) after prog took it.
+    std::function<void(int Position)> OnProgress;
 
     // Stops every player of the GIF, then builds Document's animation.
     // Errors of the renderers and of the GIF reach the caller; the cursor
