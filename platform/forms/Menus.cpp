@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include <QAction>
+#include <QApplication>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
@@ -492,6 +493,64 @@ QPointer<QMenu>& OpenMenu() {
     return *P;
 }
 
+// A pop-up is freed once it is closed, but never while it handles an event:
+// the toolkit hides the pop-up before it runs the chosen command, the
+// command may open a modal window whose loop frees what was marked for
+// deletion, and the pop-up's own mouse or key handler is still on the stack
+// under the command. The count of events in progress and the pending
+// release live on the top-level pop-up (sub-menus are its children and go
+// with it).
+class TNativeMenu : public QMenu {
+public:
+    explicit TNativeMenu(QWidget* Parent = nullptr) : QMenu(Parent) {}
+    void ReleaseWhenIdle() {
+        if (Busy > 0)
+            FReleasePending = true;
+        else
+            deleteLater();
+    }
+    void Leave() {
+        if (--Busy == 0 && FReleasePending) {
+            FReleasePending = false;
+            deleteLater();
+        }
+    }
+    int Busy = 0;
+
+protected:
+    bool event(QEvent* E) override;
+
+private:
+    bool FReleasePending = false;
+};
+
+TNativeMenu* TopMenuOf(QObject* O) {
+    TNativeMenu* Top = nullptr;
+    for (; O != nullptr; O = O->parent())
+        if (auto* M = dynamic_cast<TNativeMenu*>(O)) Top = M;
+    return Top;
+}
+
+class TMenuEventScope {
+public:
+    explicit TMenuEventScope(QObject* Target) : FMenu(TopMenuOf(Target)) {
+        if (FMenu) ++FMenu->Busy;
+    }
+    ~TMenuEventScope() {
+        if (FMenu) FMenu->Leave();
+    }
+    TMenuEventScope(const TMenuEventScope&) = delete;
+    TMenuEventScope& operator=(const TMenuEventScope&) = delete;
+
+private:
+    QPointer<TNativeMenu> FMenu;
+};
+
+bool TNativeMenu::event(QEvent* E) {
+    const TMenuEventScope Scope(this);
+    return QMenu::event(E);
+}
+
 TCanvas* MenuCanvas() {
     static auto* B = new TBitmap(1, 1, pf32bit);
     return B->Canvas();
@@ -562,6 +621,10 @@ public:
     QSize minimumSizeHint() const override { return FSize; }
 
 protected:
+    bool event(QEvent* E) override {
+        const TMenuEventScope Scope(this);
+        return QWidget::event(E);
+    }
     void paintEvent(QPaintEvent*) override {
         TMenuItem* Item = ItemOfCommand(FCommand);
         if (Item == nullptr) return;
@@ -636,7 +699,7 @@ QAction* MakeEntry(QMenu* Menu, TMenuItem* Sub, bool OwnerDraw) {
     A->setVisible(Sub->Visible());
     A->setData(int(Command));
     if (Sub->Count() > 0) {
-        auto* SubMenu = new QMenu(Menu);
+        auto* SubMenu = new TNativeMenu(Menu);
         ConnectHover(SubMenu);
         A->setMenu(SubMenu);
         // Filled now so that the toolkit sees a drop-down with entries; it is
@@ -672,13 +735,12 @@ void FillMenu(QMenu* Menu, TMenuItem* Item) {
 
 // Builds the native menu of Item's sub-items as a pop-up shows it (the
 // drop-down's own refresh included).
-QMenu* BuildPopup(TMenuItem* Item) {
+TNativeMenu* BuildPopup(TMenuItem* Item) {
     const Word Command = Item->Command();
     if (TMenu* M = Item->GetParentMenu()) M->DispatchPopup(Item->Handle());
     Item = ItemOfCommand(Command);
     if (Item == nullptr) return nullptr;
-    auto* Menu = new QMenu;
-    Menu->setAttribute(Qt::WA_DeleteOnClose);
+    auto* Menu = new TNativeMenu;
     ConnectHover(Menu);
     FillMenu(Menu, Item);
     return Menu;
@@ -689,13 +751,14 @@ QMenu* BuildPopup(TMenuItem* Item) {
 void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment) {
     if (Item == nullptr) return;
     CloseAll();
-    QMenu* Menu = BuildPopup(Item);
+    TNativeMenu* Menu = BuildPopup(Item);
     if (Menu == nullptr) return;
     OpenMenu() = Menu;
     const Word Root = Item->Command();
-    QObject::connect(Menu, &QMenu::aboutToHide, Menu, [Root] {
+    QObject::connect(Menu, &QMenu::aboutToHide, Menu, [Menu, Root] {
         if (TWinControl* Host = HostOf(ItemOfCommand(Root)))
             Host->Perform(WM_MENUSELECT, WPARAM(0xFFFF) << 16, 0);
+        Menu->ReleaseWhenIdle();
     });
     const int W = Menu->sizeHint().width();
     if (Alignment == paRight)
@@ -707,6 +770,29 @@ void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment) {
 
 void CloseNativeMenus() {
     CloseAll();
+}
+
+bool ClickOpenMenuEntry(int Index) {
+    QMenu* Menu = OpenMenu().data();
+    if (Menu == nullptr || !Menu->isVisible()) return false;
+    const QList<QAction*> Actions = Menu->actions();
+    if (Index < 0 || Index >= Actions.size()) return false;
+    QWidget* Target = Menu;
+    QPoint At = Menu->actionGeometry(Actions[Index]).center();
+    if (auto* WA = qobject_cast<QWidgetAction*>(Actions[Index])) {
+        Target = WA->defaultWidget();
+        At = Target->rect().center();
+    }
+    const QPointF Global = Target->mapToGlobal(QPointF(At));
+    QMouseEvent Press(QEvent::MouseButtonPress, QPointF(At), Global, Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Target, &Press);
+    // The release may free neither the pop-up nor the entry: both are still
+    // in use when the command it runs returns.
+    QMouseEvent Release(QEvent::MouseButtonRelease, QPointF(At), Global, Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Target, &Release);
+    return true;
 }
 
 std::vector<TNativeMenuEntry> ReadNativeMenu(TMenuItem* Item) {

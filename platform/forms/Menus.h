@@ -250,6 +250,10 @@ private:
 void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment = paLeft);
 // Closes the native pop-up menus that are open.
 void CloseNativeMenus();
+// Clicks entry Index of the open pop-up with the mouse, as a user does
+// (press and release on the entry); false when no pop-up is open or it has
+// no such entry.
+bool ClickOpenMenuEntry(int Index);
 
 // Checks of the native side for tests: builds the native menu of Item's
 // sub-items as a pop-up would and reads back each entry, then chooses entry

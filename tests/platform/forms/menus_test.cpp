@@ -236,6 +236,29 @@ TEST_F(Menus, PopupFiresOnPopupBeforeShowing) {
     EXPECT_EQ(Recent->GetParentMenu(), P);
 }
 
+// A command chosen in an open drop-down may run a modal window, rebuild the
+// menu or close its form: the drop-down is still handling the click then.
+TEST_F(Menus, ACommandChosenWithTheMouseMayRunAModalWindowAndRebuildTheMenu) {
+    auto* Dialog = new TForm(Application);
+    Dialog->OnShow = [Dialog](TObject*) { Dialog->SetModalResult(mrOk); };
+    int Modal = 0;
+    New->OnClick = [&](TObject*) {
+        Modal += Dialog->ShowModal() == mrOk;
+        File->Remove(New); // a rebuilt menu: the chosen item is gone
+    };
+    for (bool OwnerDraw : {false, true}) {
+        Menu->SetOwnerDraw(OwnerDraw);
+        if (New->Parent() == nullptr) File->Insert(0, New);
+        PopupMenuItems(File, 10, 10);
+        ASSERT_TRUE(ClickOpenMenuEntry(0)) << OwnerDraw;
+        EXPECT_EQ(Modal, OwnerDraw ? 2 : 1);
+        EXPECT_EQ(New->Parent(), nullptr);
+        EXPECT_FALSE(ClickOpenMenuEntry(0)); // the drop-down closed
+        for (int I = 0; I < 5; ++I)
+            Application->ProcessMessages();
+    }
+}
+
 TEST_F(Menus, ChangesOwnershipAndDefaults) {
     std::vector<std::pair<TMenuItem*, bool>> Changes;
     Menu->OnChange = [&](TObject*, TMenuItem* Source, bool Rebuild) {
