@@ -1,4 +1,5 @@
 #include "platform/forms/Application.h"
+#include "platform/forms/PublishedProperties.h"
 
 #include "platform/base/FileNames.h"
 #include "platform/forms/Dialogs.h"
@@ -16,6 +17,7 @@ TScreen* Screen = nullptr;
 void InitForms() {
     if (Application != nullptr) return;
     if (MainThreadID() == 0) InitThreads();
+    RegisterFormsProperties();
     EnsureGuiApplication();
     Screen = new TScreen(nullptr);
     Application = new TApplication(nullptr);

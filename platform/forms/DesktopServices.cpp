@@ -13,6 +13,7 @@
 #include <QMimeDatabase>
 #include <QStyle>
 #include <QEvent>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
@@ -21,6 +22,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <QUrl>
 
 namespace {
 
@@ -250,4 +252,35 @@ bool TNativeTrayIcon::ShowBalloon(const std::string& Title, const std::string& T
     if (OnEvent) OnEvent(nteBalloonShown);
     FImpl->BalloonTimer.start(std::max(TimeoutMs, 0));
     return true;
+}
+
+namespace {
+
+class TDesktopShellService : public TShellService {
+public:
+    bool Open(const std::string& Target) override {
+        EnsureGuiApplication();
+        if (Offscreen() || Target.empty()) return false;
+        const QString T = QString::fromStdString(Target);
+        // A path is a local file; anything with a scheme is an address.
+        const QUrl Url = T.startsWith('/') ? QUrl::fromLocalFile(T) : QUrl(T);
+        return Url.isValid() && QDesktopServices::openUrl(Url);
+    }
+};
+
+TShellService* GShellService = nullptr;
+
+} // namespace
+
+TShellService* ShellService() {
+    static TDesktopShellService Desktop;
+    return GShellService != nullptr ? GShellService : &Desktop;
+}
+
+void SetShellService(TShellService* Service) {
+    GShellService = Service;
+}
+
+bool ShellOpen(const std::string& Target) {
+    return ShellService()->Open(Target);
 }

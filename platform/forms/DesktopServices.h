@@ -1,6 +1,7 @@
 #pragma once
-// Desktop services of the system components: the pointer position, one
-// pixel of the screen, and an icon in the desktop's notification area.
+// Desktop services: the pointer position, one pixel of the screen, an icon
+// in the desktop's notification area, and opening a document or an address
+// with the application the desktop chooses for it.
 //
 // Each reports honestly when the desktop cannot give it: without a
 // notification area (the offscreen platform, or no tray host running)
@@ -71,4 +72,47 @@ public:
 private:
     struct TImpl;
     std::unique_ptr<TImpl> FImpl;
+};
+
+// Opens files and addresses (help pages, web pages, mail links) with the
+// desktop's own application. The editor reaches it through ShellOpen, so
+// that tests put a recording service in place and nothing starts a browser.
+class TShellService {
+public:
+    virtual ~TShellService() = default;
+    // A local file path or an address with its scheme ("https:", "mailto:").
+    // False when the desktop has no application for it or cannot start one.
+    virtual bool Open(const std::string& Target) = 0;
+};
+
+// The service in force: the desktop's unless one was set. Under the
+// offscreen platform the desktop's service opens nothing and says so.
+TShellService* ShellService();
+// Null puts the desktop's service back.
+void SetShellService(TShellService* Service);
+bool ShellOpen(const std::string& Target);
+
+// Records what would have been opened; answers Result.
+class TRecordingShellService : public TShellService {
+public:
+    bool Open(const std::string& Target) override {
+        Opened.push_back(Target);
+        return Result;
+    }
+    std::vector<std::string> Opened;
+    bool Result = true;
+};
+
+// Puts a service in force for the scope's life.
+class TShellServiceScope {
+public:
+    explicit TShellServiceScope(TShellService* Service) : FPrevious(ShellService()) {
+        SetShellService(Service);
+    }
+    ~TShellServiceScope() { SetShellService(FPrevious); }
+    TShellServiceScope(const TShellServiceScope&) = delete;
+    TShellServiceScope& operator=(const TShellServiceScope&) = delete;
+
+private:
+    TShellService* FPrevious;
 };

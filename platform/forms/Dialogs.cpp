@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -194,8 +195,8 @@ public:
             if (R.FilterIndex >= 1 && R.FilterIndex <= Filters.size())
                 Dialog.selectNameFilter(Filters[R.FilterIndex - 1]);
         }
-        if (R.Save && !R.Options.Contains(ofOverwritePrompt))
-            Dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        // The dialog's owner asks about replacing a file (TOpenDialog::Execute).
+        if (R.Save) Dialog.setOption(QFileDialog::DontConfirmOverwrite);
         TFileDialogAnswer A;
         A.FilterIndex = R.FilterIndex;
         if (Dialog.exec() != QDialog::Accepted) return A;
@@ -353,27 +354,41 @@ bool TScriptedDialogService::FontDialog(TFont& Font) {
 }
 
 bool TOpenDialog::Execute() {
-    TFileDialogRequest R;
-    R.Save = IsSave();
-    R.Title = Title;
-    R.Filter = Filter;
-    R.FilterIndex = FilterIndex;
-    R.FileName = FileName;
-    R.InitialDir = InitialDir;
-    R.DefaultExt = DefaultExt;
-    R.Options = Options;
-    TFileDialogAnswer A = DialogService()->FileDialog(R);
-    if (!A.Accepted || A.Files.empty()) return false;
-    if (!DefaultExt.empty()) {
-        for (std::string& F : A.Files) {
-            std::string Ext = DefaultExt[0] == '.' ? DefaultExt.substr(1) : DefaultExt;
-            if (std::filesystem::path(F).extension().empty()) F += "." + Ext;
+    for (;;) {
+        TFileDialogRequest R;
+        R.Save = IsSave();
+        R.Title = Title;
+        R.Filter = Filter;
+        R.FilterIndex = FilterIndex;
+        R.FileName = FileName;
+        R.InitialDir = InitialDir;
+        R.DefaultExt = DefaultExt;
+        R.Options = Options;
+        TFileDialogAnswer A = DialogService()->FileDialog(R);
+        if (!A.Accepted || A.Files.empty()) return false;
+        if (!DefaultExt.empty()) {
+            for (std::string& F : A.Files) {
+                std::string Ext = DefaultExt[0] == '.' ? DefaultExt.substr(1) : DefaultExt;
+                if (std::filesystem::path(F).extension().empty()) F += "." + Ext;
+            }
         }
+        // Asked here, once the default extension is on the name, so that
+        // "banner" is checked as the "banner.gif" that would be replaced.
+        // "No" goes back to the dialog with the name chosen.
+        std::error_code Ec;
+        if (R.Save && Options.Contains(ofOverwritePrompt) &&
+            std::filesystem::exists(A.Files.front(), Ec) &&
+            MessageDlg(A.Files.front() + " existe déjà.\nVoulez-vous le remplacer ?", mtWarning,
+                       {mbYes, mbNo}, 0) != mrYes) {
+            FileName = A.Files.front();
+            FilterIndex = A.FilterIndex;
+            continue;
+        }
+        Files = A.Files;
+        FileName = Files.front();
+        FilterIndex = A.FilterIndex;
+        return true;
     }
-    Files = A.Files;
-    FileName = Files.front();
-    FilterIndex = A.FilterIndex;
-    return true;
 }
 
 TOpenPictureDialog::TOpenPictureDialog(TComponent* AOwner) : TOpenDialog(AOwner) {

@@ -211,9 +211,16 @@ std::string GraphicFileMask(const std::string& ClassName) {
     return mask;
 }
 
+namespace {
+// Set between InitGraphicsModule and DoneGraphicsModule, so that a program
+// that starts again (the tests start the editor several times) registers
+// its formats again.
+std::atomic<bool> GGraphicsStarted{false};
+} // namespace
+
 void InitGraphicsModule() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    if (GGraphicsStarted.exchange(true)) return;
+    {
         // Component streams write colours by their identifiers ("clBtnFace").
         RegisterColorIdentFunctions(
             [](const std::string& Ident, std::int32_t& Color) {
@@ -226,10 +233,11 @@ void InitGraphicsModule() {
         TPicture::RegisterFileFormat("ico", "Icons", GraphicClassOf<TIcon>());
         TPicture::RegisterFileFormat("emf", "Enhanced Metafiles", GraphicClassOf<TMetafile>());
         TPicture::RegisterFileFormat("wmf", "Metafiles", GraphicClassOf<TMetafile>());
-    });
+    }
 }
 
 void DoneGraphicsModule() {
+    GGraphicsStarted = false;
     TFormatRegistry& r = Registry();
     std::lock_guard<std::mutex> guard(r.Lock);
     r.Formats.clear();

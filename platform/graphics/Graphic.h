@@ -167,8 +167,9 @@ std::string GraphicExtension(const std::string& ClassName);
 std::string GraphicFileMask(const std::string& ClassName);
 
 // Registers the picture classes of the class library (bitmap, icon, JPEG,
-// metafiles). Called once at program start, before any picture is loaded;
-// calling it again does nothing.
+// metafiles). Called at program start, before any picture is loaded;
+// calling it again before DoneGraphicsModule does nothing.
 void InitGraphicsModule();
-// Empties the picture-format registry.
+// Empties the picture-format registry; a later InitGraphicsModule fills it
+// again.
 void DoneGraphicsModule();
