@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "editor/ProgramModules.h"
 #include "editor/UAbout.h"
 #include "editor/UClipArt.h"
 #include "editor/UExamples.h"
@@ -77,6 +78,7 @@ void ConnectDialogs(TMainform& Main) {
 
 int ProgramMain(const TProgramOptions& Options) {
     InitForms();
+    StartProgramModules();
     Application->Initialize();
 
     auto Splash = std::unique_ptr<TSplashForm>(TCustomForm::Create<TSplashForm>(nullptr));
@@ -126,6 +128,10 @@ int ProgramMain(const TProgramOptions& Options) {
     }
 
     Application->Run();
+    // The windows go before the modules they use; the application object
+    // and the screen go last.
+    Application->DestroyComponents();
+    StopProgramModules();
     DoneForms();
     // The application freed the windows.
     Mainform = nullptr;

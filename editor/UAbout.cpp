@@ -69,9 +69,9 @@ TAboutBox::TAboutBox(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TAboutBox::SiteLabelClick(TObject*) {
-    if (OnShellOpen) OnShellOpen(QuillomarkSiteUrl);
+    OpenShellTarget(QuillomarkSiteUrl);
 }
 
 void TAboutBox::MailLabelClick(TObject*) {
-    if (OnShellOpen) OnShellOpen(std::string("mailto:") + QuillomarkMailAddress);
+    OpenShellTarget(std::string("mailto:") + QuillomarkMailAddress);
 }

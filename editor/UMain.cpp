@@ -6,10 +6,12 @@
 #include <algorithm>
 
 #include "banner/RecentFiles.h"
+#include "editor/ShellLinks.h"
 #include "platform/base/Exception.h"
 #include "platform/base/FileNames.h"
 #include "platform/base/Rounding.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/Screen.h"
 #include "platform/graphics/Graphic.h"
 #include "platform/system/Registry.h"
 
@@ -283,6 +285,7 @@ void TMainform::BuildControls() {
     spd->Filter = "Image Gif (*.gif)|*.gif";
     spd->DefaultExt = "gif";
     spd->Title = "Exportation GIF";
+    spd->Options.Include(ofOverwritePrompt);
     obg = Make<TOpenPictureDialog>(this, nullptr, "obg");
     obg->Title = "Charger une image";
     cd = Make<TColorDialog>(this, nullptr, "cd");
@@ -304,6 +307,8 @@ void TMainform::BuildControls() {
     fs->SetIniSection("Software\\Quillomark\\Mainform Settings");
     fs->SetUseRegistry(false);
     fs->SetActive(false);
+    // The placement is fp's: fs keeps only its stored properties.
+    fs->SetOptions({});
     fs->StoredProps()->SetText(
         "Statusbar.Visible\nod.InitialDir\nTimer1.Tag\nTimer2.Tag\nToolBar1.Visible\n"
         "SampleTimer.Tag\ncloseprvbtn.Tag\nImage3.Tag\nO1.Visible\nO2.Visible\nO3.Visible\n"
@@ -709,24 +714,55 @@ void TMainform::CloseCmd(TObject*) {
 
 TPreview& TMainform::PreviewWindow() {
     if (Preview == nullptr) Preview = new TPreview(this);
-    if (!Preview->OnStatus)
+    if (!Preview->OnStatus) {
         Preview->OnStatus = [this](const std::string& Text) {
             Statusbar->Panels()->Items(0)->SetText(Text);
             Statusbar->Update();
         };
+        // The preview window is never shown: its progress bar shows in the
+        // status bar while a build runs, painted at each step.
+        TProgressBar* Bar = Preview->prog;
+        Bar->SetParent(Statusbar);
+        Bar->SetBounds(395, 3, 100, std::max(4, Statusbar->Height() - 5));
+        Bar->SetVisible(false);
+        Preview->Animation.OnProgress = [Bar](int Position) {
+            Bar->SetPosition(Position);
+            Bar->Update();
+        };
+    }
     return *Preview;
+}
+
+void TMainform::BuildAnimation(bool Optimize) {
+    TPreview& P = PreviewWindow();
+    struct THideProgress {
+        TProgressBar* Bar;
+        ~THideProgress() { Bar->SetVisible(false); }
+    } Hide{P.prog};
+    P.prog->SetPosition(0);
+    P.prog->SetVisible(true);
+    P.BuildAnimation(Doc);
+    if (Optimize) P.OptimizeAnimation();
 }
 
 void TMainform::ExportCmd(TObject*) {
     if (Doc.Composition == ckNone) return;
     FocusBackgroundKind();
     ExportBtn->Repaint();
-    PreviewWindow().BuildAnimation(Doc);
+    BuildAnimation(false);
     ExportBtn->Repaint();
     PreviewWindow().OptimizeAnimation();
     spd->FileName = TAnimationPreview::ExportFileName(Doc);
     if (!spd->Execute()) return;
-    PreviewWindow().Animation.ExportAnimation(spd->FileName);
+    try {
+        PreviewWindow().Animation.ExportAnimation(spd->FileName);
+    } catch (const Exception& E) {
+        // The GIF is written beside the target and renamed over it, so a
+        // failed export leaves any earlier file as it was.
+        MessageDlg("L'animation n'a pas pu être exportée vers « " + spd->FileName + " ».\n" +
+                       E.Message(),
+                   mtError, {mbOK}, 0);
+    }
 }
 
 void TMainform::PreviewCmd(TObject*) {
@@ -736,8 +772,7 @@ void TMainform::PreviewCmd(TObject*) {
     Previewpanel->SetVisible(true);
     welcomepanel->SetVisible(false);
     TPreview& P = PreviewWindow();
-    P.BuildAnimation(Doc);
-    P.OptimizeAnimation();
+    BuildAnimation(true);
     const TGIFImage& Gif = P.GifImage();
     prv->SetBounds(0, 0, Gif.Width(), Gif.Height());
     FPrvPlayer.Play(P.GifImage(), prv);
@@ -762,27 +797,22 @@ void TMainform::PcChange(TObject*) {
     FAnimPlayer.Stop();
     if (pc->ActivePage() != tsPreview || Doc.Composition == ckNone) return;
     TPreview& P = PreviewWindow();
-    P.BuildAnimation(Doc);
-    P.OptimizeAnimation();
+    BuildAnimation(true);
     anim->SetBounds(anim->Left(), anim->Top(), P.GifImage().Width(), P.GifImage().Height());
     FAnimPlayer.Play(P.GifImage(), anim);
 }
 
-void TMainform::ShellOpen(const std::string& Target) {
-    if (OnShellOpen) OnShellOpen(Target);
-}
-
 void TMainform::HelpCmd(TObject*) {
-    ShellOpen(ApplicationFolder() + HelpFileName);
+    OpenHelpFile();
 }
 void TMainform::WebCmd(TObject*) {
-    ShellOpen(WebSiteUrl);
+    OpenShellTarget(QuillomarkSiteUrl);
 }
 void TMainform::ContactCmd(TObject*) {
-    ShellOpen(ContactUrl);
+    OpenShellTarget(QuillomarkContactUrl);
 }
 void TMainform::MailCmd(TObject*) {
-    ShellOpen(MailUrl);
+    OpenShellTarget(std::string("mailto:") + QuillomarkMailAddress);
 }
 void TMainform::QuitCmd(TObject*) {
     Close();

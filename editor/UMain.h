@@ -7,8 +7,8 @@
 //
 // The main menu is not the window's menu bar: MenuToolBar's buttons pop its
 // menus up, so the window handles the shortcuts itself in FormKeyDown.
-// Shell actions (help file, web pages, mail) go through OnShellOpen so that
-// tests and desktops without a shell stay quiet.
+// Shell actions (help guide, web pages, mail) go through the platform's
+// shell service (editor/ShellLinks.h).
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,11 +35,6 @@
 class TPreview;
 
 constexpr const char* MainHelpStatus = "Pour obtenir de l'aide, appuyez sur 'F1'.";
-constexpr const char* HelpFileName = "Quillomark.chm";
-// The maker's pages and mail address opened from the help menu.
-constexpr const char* WebSiteUrl = "https://quillomark.example.org/";
-constexpr const char* ContactUrl = "https://quillomark.example.org/contact";
-constexpr const char* MailUrl = "mailto:contact@quillomark.example.org";
 
 // Expanded and collapsed heights of the side panels.
 constexpr int PanelBackExpanded = 227, PanelBackCollapsed = 16;
@@ -221,9 +216,6 @@ public:
     // when Picture received a new picture.
     std::function<bool(int Slot, TBitmap32& Picture)> OnLoadImage;
     std::function<bool(TBitmap32& Picture)> OnClipArt;
-    // Opens a file or URL with the shell's "open" verb. Unset, nothing is
-    // opened (no shell service on this platform yet).
-    std::function<void(const std::string& Target)> OnShellOpen;
 
     // The command-line document, when there is one (start-up passes it).
     std::string CommandLineFile;
@@ -253,6 +245,10 @@ public:
     void MailCmd(TObject* Sender);
     void QuitCmd(TObject* Sender);
     void PcChange(TObject* Sender);
+    // Builds the document's animation in the preview window (and optimises
+    // it when asked) with the preview's progress bar `prog` advancing in
+    // the status bar; the bar is hidden again also when the build fails.
+    void BuildAnimation(bool Optimize);
 
     // Menu refresh before a menu opens.
     void FileMenuPopup();
@@ -377,7 +373,6 @@ private:
                        TShortCut Short = scNone);
     TLabel* AddLink(const std::string& Caption, int Top, TNotifyEvent OnClick);
     void CenterInner(TControl* Outer, TControl* Inner);
-    void ShellOpen(const std::string& Target);
     // Runs a command that may save: the save hint counts in Timer2's Tag.
     template <class F> auto CountingSaves(F&& Run) {
         Commands.SaveHintCount = int(Timer2->Tag());

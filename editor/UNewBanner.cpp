@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "banner/BannerLimits.h"
 #include "platform/base/Text.h"
+#include "platform/forms/Dialogs.h"
 
 namespace {
 
@@ -26,19 +28,26 @@ TLabel* AddLabel(TWinControl* Parent, const std::string& Name, int Left, int Top
 TCtlSpinEdit* AddSizeEdit(TWinControl* Parent, const std::string& Name, int Left, int Top,
                           int Value) {
     TCtlSpinEdit* Edit = Place<TCtlSpinEdit>(Parent, Name, Left, Top, 73, 21);
-    // A side of 0 or less draws nothing and cannot be exported.
-    Edit->SetMinValue(MinBannerSide);
-    Edit->SetMaxValue(MaxBannerSide);
+    Edit->SetMinValue(MinTypedSide);
+    Edit->SetMaxValue(MaxTypedSide);
     Edit->SetValue(Value);
     return Edit;
 }
 
+// The dialog refuses to close on a size outside the bound, so the clamp
+// only keeps a careless caller from handing the renderer a size it
+// cannot draw.
 int SideOf(TCtlSpinEdit* Edit) {
-    const std::int64_t V = Edit->GetIntegerValue();
-    return int(std::clamp<std::int64_t>(V, MinBannerSide, MaxBannerSide));
+    return int(std::clamp<std::int64_t>(Edit->GetIntegerValue(), 1, MaxBannerSide));
 }
 
 } // namespace
+
+bool AcceptBannerSize(std::int64_t Width, std::int64_t Height) {
+    if (IsDrawableBannerSize(Width, Height)) return true;
+    MessageDlg(BannerSizeRefusedText, mtWarning, {mbOK}, 0);
+    return false;
+}
 
 TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     SetName("NewForm");
@@ -91,6 +100,11 @@ TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     Models->OnClick = [this](TObject* Sender) { ModelsClick(Sender); };
     ModelPicture->OnPaint = [this](TObject* Sender) { ModelPicturePaint(Sender); };
     OnShow = [this](TObject* Sender) { FormShow(Sender); };
+    OnCloseQuery = [this](TObject*, bool& CanClose) {
+        if (ModalResult() == mrOk)
+            CanClose =
+                AcceptBannerSize(bannerwidth->GetIntegerValue(), bannerheight->GetIntegerValue());
+    };
 
     Models->SetItemIndex(0);
     formatcombo->SetItemIndex(0);

@@ -3,6 +3,7 @@
 // the format of a banner; the caller reads the answers through Options()
 // after ShowModal returned mrOk. The dialog never touches a document.
 #include <array>
+#include <cstdint>
 #include <functional>
 
 #include "banner/BannerDocument.h"
@@ -27,9 +28,15 @@ inline constexpr std::array<TBannerFormatRow, 5> BannerFormatRows{{
 }};
 inline constexpr int CustomFormatRow = 4;
 
-// Bounds of a banner side typed in a size field.
-inline constexpr int MinBannerSide = 1;
-inline constexpr int MaxBannerSide = 999999999;
+// What a size field takes while the user types; whether the renderer can
+// draw the size (banner/BannerLimits.h) is checked when the dialog is
+// confirmed.
+inline constexpr int MinTypedSide = 1;
+inline constexpr int MaxTypedSide = 999999999;
+
+// True for a size the editor can draw; otherwise tells the user the bounds
+// and returns false (the dialog then stays open).
+bool AcceptBannerSize(std::int64_t Width, std::int64_t Height);
 
 class TNewForm : public TForm {
 public:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "banner/BannerLimits.h"
 #include "editor/UNewBanner.h"
 #include "platform/base/Text.h"
 
@@ -34,9 +35,9 @@ Tresizeform::Tresizeform(TComponent* AOwner) : TForm(AOwner) {
     HeightLabel->SetCaption("Hauteur :");
     bannerheight = Place<TCtlSpinEdit>(this, "bannerheight", 80, 48, 89, 21);
     for (TCtlSpinEdit* Edit : {bannerwidth, bannerheight}) {
-        Edit->SetMinValue(MinBannerSide);
-        Edit->SetMaxValue(MaxBannerSide);
-        Edit->SetValue(MinBannerSide);
+        Edit->SetMinValue(MinTypedSide);
+        Edit->SetMaxValue(MaxTypedSide);
+        Edit->SetValue(MinTypedSide);
     }
     UnitLabel = Place<TLabel>(this, "Label3", 180, 35, 40, 13);
     UnitLabel->SetCaption("(Pixels)");
@@ -60,11 +61,26 @@ Tresizeform::Tresizeform(TComponent* AOwner) : TForm(AOwner) {
     bannerwidth->OnChange = [this](TObject* Sender) { SizeChange(Sender); };
     bannerheight->OnChange = [this](TObject* Sender) { SizeChange(Sender); };
     prevcheck->OnClick = [this](TObject* Sender) { prevcheckClick(Sender); };
+    OnCloseQuery = [this](TObject*, bool& CanClose) {
+        if (ModalResult() == mrOk)
+            CanClose = AcceptBannerSize(FieldValue(bannerwidth), FieldValue(bannerheight));
+    };
 }
 
-int Tresizeform::FieldValue(TCtlSpinEdit* Edit) {
+std::int64_t Tresizeform::FieldValue(TCtlSpinEdit* Edit) {
     if (Trim(Edit->Text()).empty()) return 1;
-    return int(std::clamp<std::int64_t>(Edit->GetIntegerValue(), MinBannerSide, MaxBannerSide));
+    return Edit->GetIntegerValue();
+}
+
+void Tresizeform::SetDocumentSize(std::int64_t Width, std::int64_t Height) {
+    // A size the renderer cannot draw never reaches the document: the
+    // banner keeps the size it had when the dialog opened.
+    if (!IsDrawableBannerSize(Width, Height)) {
+        Width = OrigWidth;
+        Height = OrigHeight;
+    }
+    FDocument->BannerWidth = int(Width);
+    FDocument->BannerHeight = int(Height);
 }
 
 void Tresizeform::Redraw() {
@@ -87,13 +103,10 @@ void Tresizeform::Prepare(TBannerDocument& Document) {
 
 void Tresizeform::Finish(TModalResult Result) {
     if (!FDocument) return;
-    if (Result == mrOk) {
-        FDocument->BannerWidth = FieldValue(bannerwidth);
-        FDocument->BannerHeight = FieldValue(bannerheight);
-    } else {
-        FDocument->BannerWidth = OrigWidth;
-        FDocument->BannerHeight = OrigHeight;
-    }
+    if (Result == mrOk)
+        SetDocumentSize(FieldValue(bannerwidth), FieldValue(bannerheight));
+    else
+        SetDocumentSize(OrigWidth, OrigHeight);
     Redraw();
     FDocument = nullptr;
 }
@@ -116,11 +129,9 @@ void Tresizeform::SizeChange(TObject*) {
     if (!FDocument || !Visible()) return;
     if (prevcheck->Checked()) {
         if (!prevcheck->Enabled()) return;
-        FDocument->BannerWidth = FieldValue(bannerwidth);
-        FDocument->BannerHeight = FieldValue(bannerheight);
+        SetDocumentSize(FieldValue(bannerwidth), FieldValue(bannerheight));
     } else {
-        FDocument->BannerWidth = OrigWidth;
-        FDocument->BannerHeight = OrigHeight;
+        SetDocumentSize(OrigWidth, OrigHeight);
     }
     Redraw();
 }

@@ -2,7 +2,9 @@
 // Tresizeform: the banner-size dialog. Execute changes the open banner's
 // width and height, previewing every typed size on the canvas while
 // "Aperçu" is checked; a cancel puts back the size the banner had when the
-// dialog opened.
+// dialog opened. A size the editor cannot draw is never previewed, and OK
+// on one is refused with the bounds.
+#include <cstdint>
 #include <functional>
 
 #include "banner/BannerDocument.h"
@@ -42,8 +44,9 @@ public:
     void prevcheckClick(TObject* Sender);
 
 private:
-    // The integer in a size field, 1 for a blank one.
-    static int FieldValue(TCtlSpinEdit* Edit);
+    // The integer in a size field as typed, 1 for a blank one.
+    static std::int64_t FieldValue(TCtlSpinEdit* Edit);
+    void SetDocumentSize(std::int64_t Width, std::int64_t Height);
     void Redraw();
 
     TBannerDocument* FDocument = nullptr;

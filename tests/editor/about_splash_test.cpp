@@ -7,6 +7,7 @@
 #include "editor/UAbout.h"
 #include "editor/USplash.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/DesktopServices.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/graphics/Graphic.h"
@@ -31,15 +32,13 @@ TEST_F(AboutSplash, AboutBoxTextsAndLinks) {
     EXPECT_EQ(About->MailCaption->Caption(), "Email :");
     EXPECT_EQ(About->OKButton->Caption(), "&Fermer");
 
-    // Unbound links do nothing.
-    About->SiteLabel->Click();
-
-    std::vector<std::string> Opened;
-    About->OnShellOpen = [&](const std::string& Target) { Opened.push_back(Target); };
+    TRecordingShellService Shell;
+    TShellServiceScope ShellScope(&Shell);
     About->SiteLabel->Click();
     About->MailLabel->Click();
-    EXPECT_EQ(Opened, (std::vector<std::string>{QuillomarkSiteUrl,
-                                                std::string("mailto:") + QuillomarkMailAddress}));
+    EXPECT_EQ(Shell.Opened,
+              (std::vector<std::string>{QuillomarkSiteUrl,
+                                        std::string("mailto:") + QuillomarkMailAddress}));
 
     Application->OnIdle = [About](TObject*, bool&) {
         TButton* B = About->OKButton; // clearing OnIdle destroys this closure

@@ -2,12 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <vector>
 
+#include "banner/BannerLimits.h"
 #include "banner/DocumentFile.h"
+#include "controls/FormStorage.h"
+#include "editor/ShellLinks.h"
+#include "editor/ULoadImage.h"
 #include "editor/UMain.h"
+#include "editor/UNewBanner.h"
+#include "editor/UResize.h"
+#include "platform/base/FileNames.h"
+#include "platform/classes/ClassRegistry.h"
+#include "platform/forms/Application.h"
+#include "platform/forms/DesktopServices.h"
 #include "platform/forms/Dialogs.h"
+#include "platform/graphics/Graphic.h"
 #include "platform/system/Registry.h"
 
 namespace fs = std::filesystem;
@@ -75,6 +88,145 @@ TEST(Startup, FirstRunFlagIsPassedOnceAndTheCommandLineOpens) {
 
     EXPECT_EQ(Flags, (std::vector<bool>{true, false, false}));
     StartingObserver = nullptr;
+}
+
+// Runs Step at the next idle moment of a modal window, once.
+void WhenIdle(std::function<void()> Step) {
+    Application->OnIdle = [Step = std::move(Step)](TObject*, bool&) {
+        const std::function<void()> Run = Step; // clearing OnIdle frees this closure
+        Application->OnIdle = nullptr;
+        Run();
+    };
+}
+
+// What a user depends on, seen through the program's own start-up: the
+// pictures the readers open, the templates, the dialogs' size checks, the
+// help guide and the system components.
+TEST(Startup, TheRunningProgramHasEveryModuleStarted) {
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    TRecordingShellService Shell;
+    TShellServiceScope ShellScope(&Shell);
+    TProgramOptions Options;
+    bool Ran = false;
+    Options.OnRunning = [&](TMainform& Main) {
+        Ran = true;
+        std::set<std::string> Extensions;
+        for (const TFileFormat& F : TPicture::FileFormats())
+            Extensions.insert(F.Extension);
+        for (const char* E : {"png", "gif", "jpg", "jpeg", "bmp", "ico", "tif", "tiff",
+                              "tga", "pcx", "psd", "psp",  "ppm", "pgm", "pbm", "sgi",
+                              "rgb", "pcd", "cut", "rla",  "pic", "eps", "emf", "wmf"}) {
+            EXPECT_TRUE(Extensions.count(E)) << E;
+            EXPECT_NE(Loadform->opd->Filter.find(std::string("*.") + E), std::string::npos) << E;
+        }
+        EXPECT_EQ(Extensions.size(), 40u); // the readers' 39 and GIF
+
+        // A PNG and a GIF load into the picture of an image element.
+        for (const char* File : {"png/rgb8.png", "gif/still.gif"}) {
+            Dialogs.FileAnswers.push_back({true, {std::string(QM_TEST_DATA_DIR "/") + File}, 1});
+            Loadform->Im->Bitmap()->Delete();
+            Loadform->Button1Click(nullptr);
+            EXPECT_FALSE(Loadform->Im->Bitmap()->Empty()) << File;
+        }
+        EXPECT_TRUE(Dialogs.Calls.size() == 2u) << Dialogs.Calls.back().Text;
+
+        // The new-banner dialog refuses a size the renderer cannot draw,
+        // then makes a standard banner on its background template.
+        WhenIdle([&] {
+            NewForm->formatcombo->SetItemIndex(CustomFormatRow);
+            NewForm->formatcomboChange(nullptr);
+            NewForm->bannerwidth->SetValue(99999999);
+            NewForm->Okbtn->Click();
+            WhenIdle([&] {
+                NewForm->formatcombo->SetItemIndex(0);
+                NewForm->formatcomboChange(nullptr);
+                NewForm->Okbtn->Click();
+            });
+        });
+        Main.NewCmd(nullptr);
+        ASSERT_TRUE(Main.DesignPageVisible());
+        EXPECT_EQ(Dialogs.Calls.back().Text, BannerSizeRefusedText);
+        EXPECT_EQ(Main.Doc.BannerWidth, 468);
+        EXPECT_FALSE(Main.Doc.Tex.Empty());
+        const TColor32 Corner = Main.img32->Bitmap()->ReadPixel(2, 2);
+        EXPECT_NE(Corner & 0xFFFFFF, 0xFFFFFFu) << "a white background: no template";
+
+        // The size dialog never previews nor keeps a size it cannot draw.
+        const std::size_t Before = Dialogs.Calls.size();
+        WhenIdle([&] {
+            resizeform->bannerwidth->SetText("-12");
+            resizeform->bannerheight->SetText("0");
+            resizeform->Okbtn->Click();
+            WhenIdle([&] {
+                resizeform->bannerwidth->SetText("99999999");
+                EXPECT_EQ(Main.Doc.BannerWidth, 468);
+                resizeform->Cancelbtn->Click();
+            });
+        });
+        Main.OnResizeBanner();
+        ASSERT_EQ(Dialogs.Calls.size(), Before + 1);
+        EXPECT_EQ(Dialogs.Calls.back().Text, BannerSizeRefusedText);
+        EXPECT_EQ(Main.Doc.BannerWidth, 468);
+        EXPECT_EQ(Main.Doc.BannerHeight, 60);
+        EXPECT_EQ(Main.img32->Bitmap()->Width(), 468);
+
+        // The help guide ships beside the program and opens with the desktop.
+        Word F1 = VK_F1;
+        Main.FormKeyDown(&Main, F1, {});
+        EXPECT_EQ(Shell.Opened, std::vector<std::string>{HelpFilePath()});
+        EXPECT_TRUE(fs::is_regular_file(HelpFilePath()));
+
+        EXPECT_NE(GetClass("TSysColorPicker"), nullptr);
+        Dialogs.Answers.push_back(mrNo); // the resized banner is not kept
+    };
+    EXPECT_EQ(ProgramMain(Options), 0);
+    EXPECT_TRUE(Ran);
+    // Shut down: the readers' registrations are gone with the modules.
+    EXPECT_TRUE(TPicture::FileFormats().empty());
+}
+
+// The settings a user changes come back at the next start, from the
+// stored properties of the main window (not from a second placement).
+TEST(Startup, StoredSettingsComeBackAtTheNextStart) {
+    const fs::path Folder = fs::path(::testing::TempDir()) / "qm_settings_restart";
+    fs::remove_all(Folder);
+    fs::create_directories(Folder);
+    setenv("QUILLOMARK_CONFIG_DIR", Folder.c_str(), 1);
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+
+    TProgramOptions First;
+    First.OnRunning = [](TMainform& Main) {
+        for (TPanel* P : {Main.panelback, Main.pnlbord, Main.Pnlhelp})
+            Main.SetPanelExpanded(P, false);
+        Main.Statusbar->SetVisible(false);
+        Main.Image3->SetTag(2);
+        Main.od->InitialDir = "/srv/bannieres";
+    };
+    EXPECT_EQ(ProgramMain(First), 0);
+
+    TRegIniFile Reg("Software\\" + ChangeFileExt(ExtractFileName(ApplicationExeName()), ""));
+    const std::string Section = "Software\\Quillomark\\Mainform Settings";
+    EXPECT_EQ(Reg.ReadString(Section, "Statusbar_Visible", "?"), "False");
+    EXPECT_EQ(Reg.ReadString(Section, "panelback_Height", "?"), "16");
+    EXPECT_EQ(Reg.ReadString(Section, "NormPos", "none"), "none"); // fp keeps the placement
+
+    TProgramOptions Second;
+    bool Ran = false;
+    Second.OnRunning = [&Ran](TMainform& Main) {
+        Ran = true;
+        EXPECT_EQ(Main.panelback->Height(), PanelBackCollapsed);
+        EXPECT_EQ(Main.pnlbord->Height(), PanelBordCollapsed);
+        EXPECT_EQ(Main.Pnlhelp->Height(), PanelHelpCollapsed);
+        EXPECT_TRUE(Main.O1->Visible() && Main.O2->Visible() && Main.O3->Visible());
+        EXPECT_FALSE(Main.C1->Visible() || Main.C2->Visible() || Main.cC3->Visible());
+        EXPECT_FALSE(Main.Statusbar->Visible());
+        EXPECT_EQ(Main.Image3->Tag(), 2);
+        EXPECT_EQ(Main.od->InitialDir, "/srv/bannieres");
+    };
+    EXPECT_EQ(ProgramMain(Second), 0);
+    EXPECT_TRUE(Ran);
 }
 
 } // namespace
