@@ -11,6 +11,7 @@
 
 #include "banner/DocumentFile.h"
 #include "banner/DocumentCommands.h"
+#include "controls/FormStorage.h"
 #include "editor/UMain.h"
 #include "editor/UPreview.h"
 #include "gif/GifImage.h"
@@ -18,6 +19,7 @@
 #include "platform/forms/Application.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/system/Clock.h"
+#include "platform/system/Registry.h"
 
 namespace fs = std::filesystem;
 
@@ -46,6 +48,9 @@ int FirstPainterFrame(TGIFImage& Gif) {
 
 class Canvas : public ::testing::Test {
 protected:
+    // The balloons count their showings in stored settings: each test
+    // starts as a first run would.
+    void SetUp() override { TRegistry().DeleteKey(DefaultRegistryKey()); }
     void Run(TBannerDocument& Doc, const std::function<void(TMainform&)>& Steps) {
         Doc.FileName = File.string();
         SaveBannerDocument(Doc, File.string());
