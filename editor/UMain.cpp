@@ -725,10 +725,7 @@ TPreview& TMainform::PreviewWindow() {
         Bar->SetParent(Statusbar);
         Bar->SetBounds(395, 3, 100, std::max(4, Statusbar->Height() - 5));
         Bar->SetVisible(false);
-        Preview->Animation.OnProgress = [Bar](int Position) {
-            Bar->SetPosition(Position);
-            Bar->Update();
-        };
+        Preview->OnProgress = [Bar](int) { Bar->Update(); };
     }
     return *Preview;
 }
