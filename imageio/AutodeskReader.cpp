@@ -42,7 +42,7 @@ bool TAutodeskGraphic::ReadHeader(TStream& Stream) {
 
 void TAutodeskGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     const TImageProperties& p = FImageProperties;
     CheckImageSize(p.Width, p.Height, 8, Label);
     Byte map[768];
@@ -55,7 +55,7 @@ void TAutodeskGraphic::LoadFromStream(TStream& Stream) {
         entries[i].peBlue = static_cast<Byte>(map[i * 3 + 2] << 2);
     }
     if (static_cast<std::int64_t>(p.Width) * p.Height > Remaining(Stream))
-        GraphicExError(SStreamReadError, {Label});
+        RaiseReaderError(SStreamReadError, {Label});
     SetPixelFormat(pf8bit);
     SetPalette(TPalette(std::move(entries)));
     SetSize(p.Width, p.Height);

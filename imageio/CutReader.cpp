@@ -66,7 +66,7 @@ void TCUTGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
     // A header that cannot be read is refused, so that whoever asked for the
     // picture keeps what it had.
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     const TImageProperties& p = FImageProperties;
     CheckImageSize(p.Width, p.Height, 8, Label);
     TCUTRLEDecoder decoder;
@@ -96,7 +96,7 @@ void TCUTGraphic::LoadFromStream(TStream& Stream) {
         // Each row opens with its byte count, which also finds the next row
         // whatever the runs inside say. A file cut short is refused.
         if (at + 2 > data.size() || at + 2 + LE16(data.data() + at) > data.size())
-            GraphicExError(SStreamReadError, {Label});
+            RaiseReaderError(SStreamReadError, {Label});
         const std::size_t rowEnd = at + 2 + LE16(data.data() + at);
         const Byte* src = data.data() + at;
         Byte* dst = ScanLine(y);

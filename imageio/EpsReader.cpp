@@ -40,11 +40,11 @@ void TEPSGraphic::LoadFromStream(TStream& Stream) {
     SetSize(0, 0);
     Byte header[HeaderSize];
     if (Stream.Read(header, HeaderSize) != HeaderSize || std::memcmp(header, Magic, 4) != 0)
-        GraphicExError(SInvalidImage, {"EPS"});
+        RaiseReaderError(SInvalidImage, {"EPS"});
     const std::uint32_t offset = LE32(header + 20), length = LE32(header + 24);
     // Without a preview there is nothing this reader can show.
     if (offset < HeaderSize || length == 0 || start + std::int64_t(offset) >= Stream.Size())
-        GraphicExError(SInvalidImage, {"EPS"});
+        RaiseReaderError(SInvalidImage, {"EPS"});
     Stream.SetPosition(start + offset);
     TTIFFGraphic::LoadFromStream(Stream);
 }

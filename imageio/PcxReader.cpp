@@ -59,7 +59,7 @@ bool TPCXGraphic::ReadHeader(TStream& Stream) {
 
 void TPCXGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {HeaderLabel});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {HeaderLabel});
     const TImageProperties& p = FImageProperties;
     const int planes = p.SamplesPerPixel;
     const int bits = p.BitsPerSample;
@@ -67,7 +67,7 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
     const bool onePlane = planes == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8);
     const bool fourPlanes = planes == 4 && bits == 1;
     const bool truecolor = planes == 3 && bits == 8;
-    if (!onePlane && !fourPlanes && !truecolor) GraphicExError(SInvalidColorFormat, {Label});
+    if (!onePlane && !fourPlanes && !truecolor) RaiseReaderError(SInvalidColorFormat, {Label});
 
     TColorManager& cm = FColorManager;
     cm.SetSourceOptions(0);
@@ -82,7 +82,7 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
 
     const std::int64_t bytesPerLine = LE16(FHeader + hBytesPerLine);
     if (bytesPerLine * 8 < static_cast<std::int64_t>(p.Width) * bits)
-        GraphicExError(SInvalidImage, {HeaderLabel});
+        RaiseReaderError(SInvalidImage, {HeaderLabel});
     const std::int64_t rowBytes = planes * bytesPerLine;
     const std::int64_t imageBytes = rowBytes * p.Height;
 
@@ -135,7 +135,7 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
         Byte* dst = data.data();
         decoder.Decode(src, dst, static_cast<std::int64_t>(packed.size()), imageBytes);
         // A file cut short is refused rather than shown in part.
-        if (dst - data.data() < imageBytes) GraphicExError(SStreamReadError, {Label});
+        if (dst - data.data() < imageBytes) RaiseReaderError(SStreamReadError, {Label});
     } else {
         data.resize(static_cast<std::size_t>(imageBytes));
         ReadExact(Stream, data.data(), imageBytes, Label);

@@ -83,7 +83,7 @@ void TPCDGraphic::LoadFromStream(TStream& Stream) {
     FResolution = 2;
     // A header that cannot be read is refused, so that whoever asked for the
     // picture keeps what it had.
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     const TImageProperties& p = FImageProperties;
     const int d = FScale;
     const int sector = p.Overview ? 5 : d == 0 ? 4 : d == 1 ? 23 : 96;
@@ -102,7 +102,7 @@ void TPCDGraphic::LoadFromStream(TStream& Stream) {
     cm.SetYCbCrParameters(coefficients, 2, 2);
     SeekTo(Stream, FBasePosition + static_cast<std::int64_t>(sector) * SectorSize, Label);
     if (static_cast<std::int64_t>(width) * height * 3 / 2 > Remaining(Stream))
-        GraphicExError(SStreamReadError, {Label});
+        RaiseReaderError(SStreamReadError, {Label});
     SetPixelFormat(pf24bit);
     SetSize(p.Width, p.Height);
 

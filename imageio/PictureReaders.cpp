@@ -42,11 +42,11 @@ void TReaderGraphic::Assign(const TPersistent* Source) {
     TBitmap::Assign(Source);
 }
 
-void TReaderGraphic::GraphicExError(const std::string& Message) {
+void TReaderGraphic::RaiseReaderError(const std::string& Message) {
     throw EInvalidGraphic(Message);
 }
 
-void TReaderGraphic::GraphicExError(const std::string& Fmt, std::initializer_list<TVarRec> Args) {
+void TReaderGraphic::RaiseReaderError(const std::string& Fmt, std::initializer_list<TVarRec> Args) {
     throw EInvalidGraphic(Format(Fmt, Args));
 }
 
@@ -94,14 +94,14 @@ void TReaderGraphic::BeginLoad(TStream& Stream) {
 void TReaderGraphic::CheckImageSize(std::int64_t Width, std::int64_t Height, int BitsPerPixel,
                                     const std::string& Label) const {
     if (Width <= 0 || Height <= 0 || BitsPerPixel <= 0 || BitsPerPixel > 128)
-        GraphicExError(SInvalidImage, {Label});
+        RaiseReaderError(SInvalidImage, {Label});
     CheckPictureSize(Width, Height);
 }
 
 void TReaderGraphic::CheckDataHolds(std::int64_t CodedBytes, std::int64_t MaxExpansion,
                                     std::int64_t DecodedBytes, const std::string& Label) {
     if (CodedBytes < 0 || (DecodedBytes > 0 && CodedBytes * MaxExpansion < DecodedBytes))
-        GraphicExError(SStreamReadError, {Label});
+        RaiseReaderError(SStreamReadError, {Label});
 }
 
 // The frame may report before the bitmap has its size: the header's then.
@@ -193,7 +193,7 @@ void TFileFormatList::AddFileFormat(const std::string& Extension,
         ++cls->Count;
         entry->ClassReference = cls;
     } else {
-        if (!Replace) TReaderGraphic::GraphicExError(SRegistration, {Extension});
+        if (!Replace) TReaderGraphic::RaiseReaderError(SRegistration, {Extension});
         entry = FExtensionList[index].get();
         if (entry->ClassReference->GraphicClass.Name != GraphicClass.Name) {
             TClassEntry* old = entry->ClassReference;

@@ -121,7 +121,6 @@ inline constexpr const char* SLoadingData = "Chargement des données...";
 inline constexpr const char* SUpsampling = "Upsampling...";
 inline constexpr const char* STransfering = "Transfert...";
 
-
 // Base of the picture readers: a bitmap that loads itself from another file
 // format. It owns one colour manager for its whole life and the image
 // properties of the last header read.
@@ -149,9 +148,9 @@ public:
     TColorManager& ColorManager() { return FColorManager; }
 
     // Raise EInvalidGraphic with Message, or with Fmt formatted with Args.
-    [[noreturn]] static void GraphicExError(const std::string& Message);
-    [[noreturn]] static void GraphicExError(const std::string& Fmt,
-                                            std::initializer_list<TVarRec> Args);
+    [[noreturn]] static void RaiseReaderError(const std::string& Message);
+    [[noreturn]] static void RaiseReaderError(const std::string& Fmt,
+                                              std::initializer_list<TVarRec> Args);
 
     // Byte order: swap Count 16-bit or 32-bit words in place, or one value.
     static void SwapShort(Word* P, std::size_t Count);

@@ -64,7 +64,7 @@ bool SameCRC(std::uint32_t Computed, std::uint32_t Stored) {
 
 void ReadExact(TStream& Stream, void* Buffer, std::int64_t Count) {
     if (Stream.Read(Buffer, Count) != Count)
-        TReaderGraphic::GraphicExError(SStreamReadError, {Label});
+        TReaderGraphic::RaiseReaderError(SStreamReadError, {Label});
 }
 
 bool SameType(const char* a, const char* b) {
@@ -170,7 +170,7 @@ bool TPNGGraphic::ReadHeader(TStream& Stream) {
     std::memcpy(data, buf + 4, 4);
     if (Stream.Read(data + 4, 13) != 13 || Stream.Read(buf, 4) != 4) return false;
     if (!SameCRC(std::uint32_t(crc32(0, data, 17)), BE32(buf)))
-        GraphicExError(SInvalidCRC, {Label});
+        RaiseReaderError(SInvalidCRC, {Label});
     const Byte* ihdr = data + 4;
     const std::uint32_t width = BE32(ihdr), height = BE32(ihdr + 4);
     if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
@@ -234,19 +234,19 @@ bool TPNGGraphic::TryReadChunkHeader() {
     if (FStream->Read(buf, 8) != 8) return false;
     FHeader.Length = BE32(buf);
     std::memcpy(FHeader.Type, buf + 4, 4);
-    if (FHeader.Length > MaxChunkLength) GraphicExError(SInvalidImage, {Label});
+    if (FHeader.Length > MaxChunkLength) RaiseReaderError(SInvalidImage, {Label});
     FCRC = crc32(0, buf + 4, 4);
     return true;
 }
 
 void TPNGGraphic::ReadChunkHeader() {
-    if (!TryReadChunkHeader()) GraphicExError(SStreamReadError, {Label});
+    if (!TryReadChunkHeader()) RaiseReaderError(SStreamReadError, {Label});
 }
 
 void TPNGGraphic::ReadChunkData() {
     // The announced length must be there before anything is allocated.
     if (FStream->Size() - FStream->Position() < std::int64_t(FHeader.Length) + 4)
-        GraphicExError(SStreamReadError, {Label});
+        RaiseReaderError(SStreamReadError, {Label});
     FRaw.resize(FHeader.Length);
     if (FHeader.Length > 0) ReadExact(*FStream, FRaw.data(), FHeader.Length);
     Byte stored[4];
@@ -260,7 +260,7 @@ void TPNGGraphic::ReadChunkData() {
         p += n;
         left -= n;
     }
-    if (!SameCRC(crc, BE32(stored))) GraphicExError(SInvalidCRC, {Label});
+    if (!SameCRC(crc, BE32(stored))) RaiseReaderError(SInvalidCRC, {Label});
 }
 
 void TPNGGraphic::SkipChunk() {
@@ -275,7 +275,7 @@ int TPNGGraphic::SetupColorManager() {
     const TImageProperties& p = FImageProperties;
     const int depth = p.BitsPerSample;
     TColorManager& cm = FColorManager;
-    auto fail = [] { GraphicExError(SInvalidColorFormat, {Label}); };
+    auto fail = [] { RaiseReaderError(SInvalidColorFormat, {Label}); };
     TPixelFormat format = pfCustom;
     int bytesPerPixel = 1;
     bool greyPalette = false;
@@ -424,10 +424,10 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
         }
     } cleanup{this};
 
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     // Colour type and bit depth are checked before any chunk uses them.
     if (!ValidDepth(FColorType, FImageProperties.BitsPerSample))
-        GraphicExError(SInvalidColorFormat, {Label});
+        RaiseReaderError(SInvalidColorFormat, {Label});
     FKeyAlpha = false;
     ProgressStart(SPreparing);
     Stream.SetPosition(FBasePosition + 8);
@@ -438,7 +438,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     ReadChunkHeader();
     ReadChunkData(); // IHDR, again with its CRC
     if (FImageProperties.Compression != ctLZ77)
-        GraphicExError(SUnsupportedFeature, {SCompressionFeature, Label});
+        RaiseReaderError(SUnsupportedFeature, {SCompressionFeature, Label});
     FDecoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, false);
     FDecoder->DecodeInit();
 
@@ -447,7 +447,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
         if (!TryReadChunkHeader()) {
             // A file cut after its image data still shows that image.
             if (imageDone) break;
-            GraphicExError(SStreamReadError, {Label});
+            RaiseReaderError(SStreamReadError, {Label});
         }
         if (IsChunk("IDAT") && !imageDone) {
             ProgressEnd();
@@ -457,11 +457,11 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
             if (!FHavePending) break;
             // The chunk after the image data is only skipped.
             if (IsChunk("IEND")) break;
-            if (IsCritical()) GraphicExError(SUnknownCriticalChunk);
+            if (IsCritical()) RaiseReaderError(SUnknownCriticalChunk);
             SkipChunk();
         } else if (IsChunk("PLTE")) {
             if (FHeader.Length % 3 != 0 || FHeader.Length > 3 * 256)
-                GraphicExError(SInvalidPalette, {Label});
+                RaiseReaderError(SInvalidPalette, {Label});
             ReadChunkData();
             if (FImageProperties.ColorScheme == csIndexed && !imageDone) {
                 if (!FSetupDone) FSourceBPP = SetupColorManager();
@@ -485,7 +485,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
         } else {
             if (IsChunk("IEND")) break;
             // Image data after the image was read is dropped like ancillary data.
-            if (IsCritical() && !IsChunk("IDAT")) GraphicExError(SUnknownCriticalChunk);
+            if (IsCritical() && !IsChunk("IDAT")) RaiseReaderError(SUnknownCriticalChunk);
             SkipChunk();
         }
     }
@@ -526,11 +526,11 @@ void TPNGGraphic::ReadRow(Byte* Row, std::int64_t Count) {
         missing -= produced;
         const int result = FDecoder->ZLibResult();
         if (result == Z_STREAM_END) {
-            if (missing > 0 || FInputLeft > 0) GraphicExError(SExtraCompressedData, {Label});
+            if (missing > 0 || FInputLeft > 0) RaiseReaderError(SExtraCompressedData, {Label});
             break;
         }
         if ((result < 0 && result != Z_BUF_ERROR) || (consumed == 0 && produced == 0))
-            GraphicExError(SCompressionError, {Label});
+            RaiseReaderError(SCompressionError, {Label});
     }
     // Rows the file does not hold stay blank.
     if (missing > 0) std::memset(out, 0, std::size_t(missing));

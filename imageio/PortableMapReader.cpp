@@ -39,7 +39,7 @@ bool TPPMGraphic::AtEnd() {
 }
 
 Byte TPPMGraphic::NextByte() {
-    if (AtEnd()) GraphicExError(SStreamReadError, {ReadLabel});
+    if (AtEnd()) RaiseReaderError(SStreamReadError, {ReadLabel});
     return FBuffer[FBufferPos++];
 }
 
@@ -118,7 +118,7 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
     } catch (const EInvalidGraphic&) {
         valid = false; // a header cut short is a bad header
     }
-    if (!valid) GraphicExError(SInvalidImage, {HeaderLabel});
+    if (!valid) RaiseReaderError(SInvalidImage, {HeaderLabel});
     const TImageProperties& p = FImageProperties;
     CheckImageSize(p.Width, p.Height, p.BitsPerPixel, HeaderLabel);
 
@@ -131,7 +131,7 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
     std::int64_t maxValue = 1;
     if (kind != 1 && kind != 4) {
         maxValue = ReadNumber();
-        if (maxValue < 1 || maxValue > 65535) GraphicExError(SInvalidImage, {HeaderLabel});
+        if (maxValue < 1 || maxValue > 65535) RaiseReaderError(SInvalidImage, {HeaderLabel});
     }
     const bool wide = maxValue > 255; // two bytes per binary sample
     auto scale = [maxValue](std::int64_t v) -> Byte {

@@ -116,10 +116,10 @@ bool TPSDGraphic::ReadHeader(TStream& Stream) {
 
 void TPSDGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     const TImageProperties& p = FImageProperties;
     if (p.Compression == ctUnknown)
-        GraphicExError(SUnsupportedFeature, {SCompressionFeature, Label});
+        RaiseReaderError(SUnsupportedFeature, {SCompressionFeature, Label});
     const int width = p.Width;
     const int height = p.Height;
     const int samples = p.SamplesPerPixel;
@@ -162,7 +162,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     const std::int64_t modeLength = BE32(lb);
     TPalette palette;
     if (p.ColorScheme == csIndexed) {
-        if (modeLength < 3 || modeLength > 768) GraphicExError(SInvalidPalette, {Label});
+        if (modeLength < 3 || modeLength > 768) RaiseReaderError(SInvalidPalette, {Label});
         std::vector<Byte> table(static_cast<std::size_t>(modeLength));
         ReadExact(Stream, table.data(), modeLength, Label);
         const std::size_t n = static_cast<std::size_t>(modeLength / 3);
@@ -182,7 +182,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
     const std::int64_t tableRows = static_cast<std::int64_t>(height) * FFileChannels;
     std::vector<Word> counts;
     if (p.Compression == ctPackedBits) {
-        if (tableRows * 2 > Remaining(Stream)) GraphicExError(SStreamReadError, {Label});
+        if (tableRows * 2 > Remaining(Stream)) RaiseReaderError(SStreamReadError, {Label});
         std::vector<Byte> t(static_cast<std::size_t>(tableRows * 2));
         ReadExact(Stream, t.data(), tableRows * 2, Label);
         counts.resize(static_cast<std::size_t>(tableRows));
@@ -205,7 +205,7 @@ void TPSDGraphic::LoadFromStream(TStream& Stream) {
         }
         const std::int64_t total = std::accumulate(
             counts.begin() + nextCount, counts.begin() + nextCount + rows, std::int64_t{0});
-        if (total > Remaining(Stream)) GraphicExError(SStreamReadError, {Label});
+        if (total > Remaining(Stream)) RaiseReaderError(SStreamReadError, {Label});
         std::vector<Byte> packed(static_cast<std::size_t>(total));
         ReadExact(Stream, packed.data(), total, Label);
         const Byte* src = packed.data();

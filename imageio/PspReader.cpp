@@ -143,10 +143,10 @@ bool TPSPGraphic::ReadHeader(TStream& Stream) {
 
 void TPSPGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     TImageProperties& p = FImageProperties;
     if (p.Compression != ctNone && p.Compression != ctRLE && p.Compression != ctLZ77)
-        GraphicExError(SUnsupportedFeature, {SCompressionFeature, Label});
+        RaiseReaderError(SUnsupportedFeature, {SCompressionFeature, Label});
     const int width = p.Width;
     const int height = p.Height;
     CheckImageSize(width, height, p.BitsPerPixel == 24 ? 32 : p.BitsPerPixel, Label);
@@ -192,7 +192,7 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
         // refused rather than shown in part.
         const std::int64_t available = std::max<std::int64_t>(0, block.End - Stream.Position());
         if (packedSize > std::min(available, Remaining(Stream)))
-            GraphicExError(SStreamReadError, {Label});
+            RaiseReaderError(SStreamReadError, {Label});
         TPSPRLEDecoder rle;
         TLZ77Decoder deflate(4, false); // Z_FINISH: the channel is one stream
         CheckDataHolds(packedSize,
@@ -209,7 +209,7 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
         switch (p.Compression) {
         case ctRLE: {
             rle.Decode(src, dst, n, planeBytes);
-            if (dst - out.data() < planeBytes) GraphicExError(SStreamReadError, {Label});
+            if (dst - out.data() < planeBytes) RaiseReaderError(SStreamReadError, {Label});
             break;
         }
         case ctLZ77: {
@@ -218,8 +218,8 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
             decoder.Decode(src, dst, n, planeBytes);
             decoder.DecodeEnd();
             if (decoder.ZLibResult() < 0 && decoder.ZLibResult() != -5)
-                GraphicExError(SCompressionError, {Label});
-            if (dst - out.data() < planeBytes) GraphicExError(SStreamReadError, {Label});
+                RaiseReaderError(SCompressionError, {Label});
+            if (dst - out.data() < planeBytes) RaiseReaderError(SStreamReadError, {Label});
             break;
         }
         default:
@@ -289,7 +289,7 @@ void TPSPGraphic::LoadFromStream(TStream& Stream) {
     // A file cut before its image channels has no picture to show.
     const int samples = haveAlpha ? 4 : (channels.size() == 4 ? 3 : 1);
     for (int k = 0; k < samples; ++k)
-        if (channels[k].empty()) GraphicExError(SStreamReadError, {Label});
+        if (channels[k].empty()) RaiseReaderError(SStreamReadError, {Label});
     SetSize(width, height);
 
     ProgressStart(STransfering);

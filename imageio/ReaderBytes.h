@@ -35,7 +35,7 @@ inline std::int64_t Remaining(TStream& Stream) {
 inline void ReadExact(TStream& Stream, void* Buffer, std::int64_t Count, const std::string& Label) {
     if (Count <= 0) return;
     if (Stream.Read(Buffer, Count) != Count)
-        TReaderGraphic::GraphicExError(SStreamReadError, {Label});
+        TReaderGraphic::RaiseReaderError(SStreamReadError, {Label});
 }
 
 // Reads up to Count bytes (fewer at the end of the stream) into a new buffer.
@@ -50,7 +50,7 @@ inline std::vector<Byte> ReadUpTo(TStream& Stream, std::int64_t Count) {
 // start raises SStreamReadError with Label.
 inline void SeekTo(TStream& Stream, std::int64_t Position, const std::string& Label) {
     if (Position < 0 || Position > Stream.Size())
-        TReaderGraphic::GraphicExError(SStreamReadError, {Label});
+        TReaderGraphic::RaiseReaderError(SStreamReadError, {Label});
     Stream.SetPosition(Position);
 }
 

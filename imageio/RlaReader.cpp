@@ -109,11 +109,11 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
     // A header that cannot be read is refused, so that whoever asked for the
     // picture keeps what it had.
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     TImageProperties& p = FImageProperties;
     // Each channel is coded in bytes: three (or four) 8-bit channels only.
     if (FChannels != 3 || p.BitsPerSample != 8 || (FMattes > 0 && FMatteBits != 8))
-        GraphicExError(SInvalidColorFormat, {Label});
+        RaiseReaderError(SInvalidColorFormat, {Label});
     const int samples = p.SamplesPerPixel;
     CheckImageSize(p.Width, p.Height, samples * 8, Label);
 

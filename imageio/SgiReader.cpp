@@ -60,7 +60,7 @@ bool TSGIGraphic::ReadHeader(TStream& Stream) {
 
 void TSGIGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {Label});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     const TImageProperties& p = FImageProperties;
     const int width = p.Width;
     const int height = p.Height;
@@ -83,7 +83,7 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
     const std::int64_t rawBytes =
         static_cast<std::int64_t>(width) * height * fileChannels * sampleBytes;
     if (p.Compression != ctRLE && HeaderSize + rawBytes > Stream.Size() - FBasePosition)
-        GraphicExError(SStreamReadError, {Label});
+        RaiseReaderError(SStreamReadError, {Label});
     // Run-length files hold two tables of one entry per row and channel.
     if (p.Compression == ctRLE)
         CheckDataHolds(Remaining(Stream), 1, std::int64_t(height) * fileChannels * 8, Label);
@@ -96,7 +96,7 @@ void TSGIGraphic::LoadFromStream(TStream& Stream) {
     if (p.Compression == ctRLE) {
         // A table of row starts, then one of row sizes, channel by channel.
         const std::int64_t entries = static_cast<std::int64_t>(height) * fileChannels;
-        if (entries * 8 > Remaining(Stream)) GraphicExError(SStreamReadError, {Label});
+        if (entries * 8 > Remaining(Stream)) RaiseReaderError(SStreamReadError, {Label});
         std::vector<Byte> tables(static_cast<std::size_t>(entries * 8));
         ReadExact(Stream, tables.data(), entries * 8, Label);
         starts.resize(static_cast<std::size_t>(entries));

@@ -100,7 +100,7 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     BeginLoad(Stream);
     // A header that cannot be read is refused, so that whoever asked for the
     // picture keeps what it had.
-    if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {TargaLabel});
+    if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {TargaLabel});
     const TImageProperties& p = FImageProperties;
     const int pixelBytes = (FHeader.PixelSize + 7) / 8; // 15-bit pixels take two bytes
     CheckImageSize(p.Width, p.Height, pixelBytes * 8, TargaLabel);
@@ -123,7 +123,7 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
     TPalette palette;
     if (FHeader.ColorMapType == 1) {
         const int entryBytes = (FHeader.ColorMapEntrySize + 7) / 8;
-        if (entryBytes < 2 || entryBytes > 4) GraphicExError(SInvalidPalette, {TargaLabel});
+        if (entryBytes < 2 || entryBytes > 4) RaiseReaderError(SInvalidPalette, {TargaLabel});
         std::vector<Byte> map(static_cast<std::size_t>(entryBytes) * FHeader.ColorMapLength);
         ReadExact(Stream, map.data(), static_cast<std::int64_t>(map.size()), TargaLabel);
         std::vector<TPaletteEntry> entries;
@@ -171,7 +171,7 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
         const Byte* src = packed.data();
         Byte* dst = pixels.data();
         decoder.Decode(src, dst, static_cast<std::int64_t>(packed.size()), imageBytes);
-        if (dst - pixels.data() < imageBytes) GraphicExError(SStreamReadError, {TargaLabel});
+        if (dst - pixels.data() < imageBytes) RaiseReaderError(SStreamReadError, {TargaLabel});
         Stream.SetPosition(dataStart + (src - packed.data()));
         for (int row = 0; row < p.Height; ++row) {
             std::memcpy(ScanLine(scanLineOf(row)), pixels.data() + row * rowBytes,

@@ -430,20 +430,20 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
             source = csGA;
             targetSamples = 1;
         } else if (p.SamplesPerPixel != 1) {
-            GraphicExError(SInvalidColorFormat, {label});
+            RaiseReaderError(SInvalidColorFormat, {label});
         }
         break;
     case csRGB:
     case csBGR:
         target = csBGR;
-        if (sourceSamples < 3) GraphicExError(SInvalidColorFormat, {label});
+        if (sourceSamples < 3) RaiseReaderError(SInvalidColorFormat, {label});
         targetSamples = 3;
         break;
     case csRGBA:
         target = csBGRA;
         break;
     case csCMYK:
-        if (sourceSamples < 4) GraphicExError(SInvalidColorFormat, {label});
+        if (sourceSamples < 4) RaiseReaderError(SInvalidColorFormat, {label});
         target = csBGR;
         targetSamples = 3;
         break;
@@ -451,10 +451,10 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
     case csCIELab:
     case csYCbCr:
         target = csBGR;
-        if (sourceSamples != 3) GraphicExError(SInvalidColorFormat, {label});
+        if (sourceSamples != 3) RaiseReaderError(SInvalidColorFormat, {label});
         break;
     default:
-        GraphicExError(SInvalidColorFormat, {label});
+        RaiseReaderError(SInvalidColorFormat, {label});
     }
     cm.SetSourceOptions(FBigEndian ? coNeedByteSwap : 0);
     cm.SetTargetOptions(0);
@@ -474,7 +474,7 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
     cm.SetTargetSamplesPerPixel(targetSamples);
     if (source == csCIELab) cm.SetSourceOptions(cm.SourceOptions() | coLabByteRange);
     Format = source == csGA ? pf8bit : cm.TargetPixelFormat();
-    if (Format == pfCustom || Format == pfDevice) GraphicExError(SInvalidColorFormat, {label});
+    if (Format == pfCustom || Format == pfDevice) RaiseReaderError(SInvalidColorFormat, {label});
 }
 
 void TTIFFGraphic::ReadPalette() {
@@ -502,7 +502,7 @@ void TTIFFGraphic::LoadFromStream(TStream& Stream) {
     try {
         LoadStrips(Stream);
     } catch (const EColorConversionError&) {
-        GraphicExError(SInvalidColorFormat, {ErrorLabel()});
+        RaiseReaderError(SInvalidColorFormat, {ErrorLabel()});
     }
 }
 
@@ -524,14 +524,14 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
         }
     } cleanup{this, decoder};
 
-    if (!ReadHeader(Stream, 0)) GraphicExError(SInvalidImage, {label});
+    if (!ReadHeader(Stream, 0)) RaiseReaderError(SInvalidImage, {label});
     const TImageProperties& p = FImageProperties;
     ProgressStart(SPreparing);
     // Tiled pictures are refused rather than shown empty.
-    if (p.Options & ioTiled) GraphicExError(SUnsupportedFeature, {STilesFeature, label});
+    if (p.Options & ioTiled) RaiseReaderError(SUnsupportedFeature, {STilesFeature, label});
     std::vector<std::uint32_t> offsets, byteCounts;
     if (!GetValueList(tagStripOffsets, offsets) || offsets.empty())
-        GraphicExError(SInvalidImage, {label});
+        RaiseReaderError(SInvalidImage, {label});
     GetValueList(tagStripByteCounts, byteCounts);
 
     TPixelFormat format = pfCustom;
@@ -546,7 +546,7 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
         const Byte h = p.YCbCrSubSampling[0], v = p.YCbCrSubSampling[1];
         // Subsampled samples stand in blocks that only the JPEG decoder undoes.
         if (p.Compression != ctJPEG && (h != 1 || v != 1))
-            GraphicExError(SInvalidColorFormat, {label});
+            RaiseReaderError(SInvalidColorFormat, {label});
         FColorManager.SetYCbCrParameters(coefficients, p.Compression == ctJPEG ? 1 : h,
                                          p.Compression == ctJPEG ? 1 : v);
     }
@@ -559,7 +559,7 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
 
     const bool faxCoding =
         p.Compression == ctFax3 || p.Compression == ctFaxRLE || p.Compression == ctFaxRLEW;
-    if (faxCoding && p.BitsPerPixel != 1) GraphicExError(SInvalidColorFormat, {label});
+    if (faxCoding && p.BitsPerPixel != 1) RaiseReaderError(SInvalidColorFormat, {label});
     const std::uint32_t t4Options = GetValue(tagT4Options, 0);
     const bool reversed = (p.Options & ioReversed) != 0;
     switch (p.Compression) {
@@ -569,7 +569,7 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
         // Two-dimensional rows need the reference line coding, which this
         // decoder does not have.
         if (t4Options & T4Option2DCoding)
-            GraphicExError(SUnsupportedFeature, {SCompressionFeature, label});
+            RaiseReaderError(SUnsupportedFeature, {SCompressionFeature, label});
         decoder = std::make_unique<TCCITTFax3Decoder>(t4Options, p.Width, false, reversed);
         break;
     case ctFaxRLE:
@@ -584,11 +584,11 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
         decoder = std::make_unique<TPackbitsRLEDecoder>();
         break;
     case ctThunderscan:
-        if (p.BitsPerPixel != 4) GraphicExError(SInvalidColorFormat, {label});
+        if (p.BitsPerPixel != 4) RaiseReaderError(SInvalidColorFormat, {label});
         decoder = std::make_unique<TThunderDecoder>(p.Width);
         break;
     case ctJPEG: {
-        if (planar) GraphicExError(SUnsupportedFeature, {SCompressionFeature, label});
+        if (planar) RaiseReaderError(SUnsupportedFeature, {SCompressionFeature, label});
         std::vector<Byte> tables;
         if (const TIFDEntry* e = FindTag(tagJPEGTables); e && e->DataType != 0) ReadRaw(*e, tables);
         auto jpeg = std::make_unique<TTIFFJPEGDecoder>(p, std::move(tables));
@@ -604,7 +604,7 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
         break;
     }
     default:
-        GraphicExError(SUnsupportedFeature, {SCompressionFeature, label});
+        RaiseReaderError(SUnsupportedFeature, {SCompressionFeature, label});
     }
     if (decoder) decoder->DecodeInit();
 
@@ -633,9 +633,9 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
     auto rowsOf = [&](std::int64_t Strip, std::int64_t FirstRow) {
         const std::int64_t entry =
             std::min<std::int64_t>(Strip, std::int64_t(p.RowsPerStrip.size()) - 1);
-        return std::clamp<std::int64_t>(
-            p.RowsPerStrip.empty() ? p.Height : p.RowsPerStrip[std::size_t(entry)], 1,
-            p.Height - FirstRow);
+        return std::clamp<std::int64_t>(p.RowsPerStrip.empty() ? p.Height
+                                                               : p.RowsPerStrip[std::size_t(entry)],
+                                        1, p.Height - FirstRow);
     };
     // The coded bytes of strip Index: its byte count, or the rest of the file.
     auto codedBytesOf = [&](std::int64_t Index) -> std::int64_t {
@@ -656,11 +656,11 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
             for (int plane = 0; plane < planes; ++plane) {
                 const std::int64_t index = planar ? plane * stripsPerPlane + strip : strip;
                 if (index >= std::int64_t(offsets.size()))
-                    GraphicExError(SStreamReadError, {label});
+                    RaiseReaderError(SStreamReadError, {label});
                 const std::int64_t at = FBasePosition + std::int64_t(offsets[std::size_t(index)]);
                 const std::int64_t bytes = codedBytesOf(index);
                 if (at >= Stream.Size() || bytes > Stream.Size() - at)
-                    GraphicExError(SStreamReadError, {label});
+                    RaiseReaderError(SStreamReadError, {label});
                 if (!decoder) CheckDataHolds(bytes, 1, rows * bytesPerLine, label);
                 coded += bytes;
                 unpackedTotal += rows * bytesPerLine;

@@ -33,7 +33,7 @@ public:
     }
     void LoadFromStream(TStream& Stream) override {
         BeginLoad(Stream);
-        if (!ReadHeader(Stream)) GraphicExError(SInvalidImage, {"QMRG"});
+        if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {"QMRG"});
         const TImageProperties& p = FImageProperties;
         CheckImageSize(p.Width, p.Height, 8, "QMRG");
         ProgressStart(STransfering);
