@@ -219,6 +219,10 @@ void TMainform::HandleMouseUp() {
 
 void TMainform::ArmColorPick(TPickMode Mode) {
     FPickMode = Mode;
+    // A frame left from an earlier hover would take the pick's click (and
+    // start a drag) instead of the canvas.
+    for (TShape* F : {cadre, cadre2, cadre3, cadre4, cadre5})
+        F->SetVisible(false);
     img32->SetCursor(crCross);
 }
 

@@ -10,6 +10,7 @@
 #include "platform/base/Convert.h"
 #include "platform/base/Exception.h"
 #include "platform/base/Text.h"
+#include "platform/graphics/TextRender.h"
 
 using namespace mainform;
 
@@ -79,11 +80,16 @@ void TMainform::BuildTextsPage() {
     StyleBar->SetAlign(alNone);
     StyleBar->SetBounds(234, 84, 56, 24);
     StyleBar->SetShowCaptions(true);
-    StyleBar->SetFlat(true);
+    // Raised buttons whose letters wear their own style, so that they read
+    // as the bold and italic switches and not as two stray letters.
+    StyleBar->SetButtonWidth(24);
+    StyleBar->SetButtonHeight(22);
     bold = Make<TToolButton>(this, StyleBar, "bold");
     bold->SetCaption("G");
+    bold->Font()->SetStyle(TFontStyles{fsBold});
     italic = Make<TToolButton>(this, StyleBar, "italic");
     italic->SetCaption("I");
+    italic->Font()->SetStyle(TFontStyles{fsItalic});
     for (TToolButton* B : {bold, italic}) {
         B->SetStyle(tbsCheck);
         B->OnClick = [this](TObject*) {
@@ -227,9 +233,11 @@ void TMainform::LoadElementEditors() {
         } catch (const EConvertError&) {
             // A colour text that names nothing: the picker keeps its colour.
         }
-        // A font that is not installed shows the first one; the stored name
-        // stays until the user picks a font.
+        // A font that is not installed shows the installed family its text is
+        // drawn with, or the first font when that is not listed either; the
+        // stored name stays until the user picks a font.
         int Row = fontbox->Items()->IndexOf(V.FontName);
+        if (Row < 0) Row = fontbox->Items()->IndexOf(ResolveFontFamily(V.FontName));
         fontbox->SetItemIndex(Row >= 0 ? Row : (fontbox->Items()->Count() > 0 ? 0 : -1));
         const int Style = std::clamp(StrToIntDef(V.StyleIndex, 0), 0, 3);
         Stylecombo->SetItemIndex(Style);

@@ -15,6 +15,7 @@
 #include "banner/DocumentFile.h"
 #include "editor/UClipArt.h"
 #include "editor/UMain.h"
+#include "platform/graphics/TextRender.h"
 #include "editor/UTexform.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Dialogs.h"
@@ -64,9 +65,9 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
         M.Values->SetSelected(M.Values->Items()->Item(1));
         EXPECT_FALSE(M.Tbsave->Enabled()); // choosing a value is no edit
         EXPECT_EQ(M.Txt->Text(), "Texte 2-2");
-        // "Segoe UI" is not installed: the box shows its first font and the
-        // stored name stays.
-        EXPECT_EQ(M.fontbox->ItemIndex(), 0);
+        // "Segoe UI" is not installed: the box shows the family the text is
+        // drawn with, and the stored name stays.
+        EXPECT_EQ(M.fontbox->FontName(), ResolveFontFamily("Segoe UI"));
 
         M.Txt->SetText("Soldes");
         EXPECT_EQ(M.Values->Selected()->Text(), "Soldes");
