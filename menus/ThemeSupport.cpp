@@ -1,10 +1,40 @@
 #include "menus/ThemeSupport.h"
 
+#include "platform/forms/DesktopServices.h"
+
 namespace {
 
 int GPrintClientInits = 0;
+TWinControlMessageHandler GPreviousPrintClient = nullptr;
+
+// Whatever the handler does to the canvas it is lent, the caller gets it
+// back as it was, also when the handler raises.
+void KeepCanvasPrintClient(TWinControl* Control, TMessage& Message) {
+    auto* Canvas = reinterpret_cast<TCanvas*>(Message.WParam);
+    if (Canvas == nullptr) {
+        GPreviousPrintClient(Control, Message);
+        return;
+    }
+    TCanvasState Saved(Canvas);
+    try {
+        GPreviousPrintClient(Control, Message);
+    } catch (...) {
+        Saved.Restore();
+        throw;
+    }
+    Saved.Restore();
+}
 
 } // namespace
+
+bool TThemeServices::ThemesEnabled() const {
+    return DesktopStyleThemed();
+}
+
+HTHEME TThemeServices::GetTheme(const char* ClassName) const {
+    static char Tag = 0; // one open theme stands for every class
+    return ThemesEnabled() && ClassName != nullptr ? reinterpret_cast<HTHEME>(&Tag) : nullptr;
+}
 
 TThemeServices& ThemeServices() {
     static TThemeServices Services; // stateless: nothing to order at exit
@@ -12,11 +42,15 @@ TThemeServices& ThemeServices() {
 }
 
 void PatchPrintClientHandler() {
-    ++GPrintClientInits;
+    if (GPrintClientInits++ > 0) return;
+    GPreviousPrintClient = PrintClientHandler();
+    SetPrintClientHandler(KeepCanvasPrintClient);
 }
 
 void RestorePrintClientHandler() {
-    if (GPrintClientInits > 0) --GPrintClientInits;
+    if (GPrintClientInits == 0 || --GPrintClientInits > 0) return;
+    SetPrintClientHandler(GPreviousPrintClient);
+    GPreviousPrintClient = nullptr;
 }
 
 bool PrintClientHandlerPatched() {
@@ -40,17 +74,5 @@ void TCanvasState::Restore() {
 
 LRESULT PerformPrintClient(TWinControl* Control, TCanvas* Canvas, LPARAM Flags) {
     if (Control == nullptr) return 0;
-    const WPARAM DC = reinterpret_cast<WPARAM>(Canvas);
-    if (Canvas == nullptr || !PrintClientHandlerPatched())
-        return Control->Perform(WM_PRINTCLIENT, DC, Flags);
-    TCanvasState Saved(Canvas);
-    LRESULT Result = 0;
-    try {
-        Result = Control->Perform(WM_PRINTCLIENT, DC, Flags);
-    } catch (...) {
-        Saved.Restore();
-        throw;
-    }
-    Saved.Restore();
-    return Result;
+    return Control->Perform(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Canvas), Flags);
 }

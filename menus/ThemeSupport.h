@@ -2,16 +2,13 @@
 // The theme services of the control library, and the guard that keeps a
 // control's WM_PRINTCLIENT handling from changing the caller's canvas.
 //
-// There is no visual-theme library on this platform (the raster engine's
-// theme link reports the same), so ThemeServices always answers "not
-// themed" and has no theme handles; callers take their classic drawing.
-//
-// WM_PRINTCLIENT asks a control to paint its client area on the canvas
-// passed in WParam (a TCanvas*). A control's handler may leave that canvas
-// with another pen, brush, font, pen position or copy mode; while the fix
-// is installed (PatchPrintClientHandler .. RestorePrintClientHandler,
-// counted so that nested start-up and shut-down pairs work) PerformPrintClient
-// restores all of them afterwards, also when the handler raises.
+// WM_PRINTCLIENT asks a windowed control to paint its client area on the
+// canvas passed in WParam (a TCanvas*). The windowed controls' handler may
+// leave that canvas with another pen, brush, font, pen position or copy
+// mode; while the fix is installed (PatchPrintClientHandler ..
+// RestorePrintClientHandler, counted so that nested start-up and shut-down
+// pairs work) that handler is wrapped, for every windowed control, in a
+// save and restore of all of them, also when it raises.
 #include <cstdint>
 
 #include "platform/forms/Controls.h"
@@ -22,11 +19,13 @@ using HTHEME = HTHEME__*;
 
 class TThemeServices {
 public:
-    bool ThemesEnabled() const { return false; }
-    bool ThemesAvailable() const { return false; }
+    // Themes are enabled when the desktop's own style draws the controls
+    // (platform/forms/DesktopServices.h), as the raster engine's link says.
+    bool ThemesEnabled() const;
+    bool ThemesAvailable() const { return ThemesEnabled(); }
     // The open theme of a window class ("TOOLTIP", ...); null when themes
-    // are off, which they always are here.
-    HTHEME GetTheme(const char* ClassName) const { return nullptr; }
+    // are off. Its identity is all a caller may use.
+    HTHEME GetTheme(const char* ClassName) const;
 };
 
 // The one theme-services object.

@@ -1,6 +1,10 @@
 #include "raster/RasterSystem.h"
 
+#include "platform/forms/DesktopServices.h"
 #include "platform/system/Cpu.h"
+
+#include <cctype>
+#include <string>
 
 #include <ctime>
 
@@ -75,14 +79,27 @@ Cardinal GetTickCountValue() {
     return static_cast<Cardinal>(static_cast<std::uint64_t>(MonotonicNanoseconds() / 1000000));
 }
 
+namespace {
+// The handles stand for the two classes; their addresses are never read.
+const char ScrollbarThemeTag = 0;
+const char GlobalsThemeTag = 0;
+} // namespace
+
 TThemeLink::TThemeLink() {
     Load();
     FUseXPThemes = CanUseXPThemes();
+    if (FUseXPThemes) OpenThemes();
+    FListener = AddDesktopThemeListener([this] { ThemeChanged(); });
+}
+
+TThemeLink::~TThemeLink() {
+    RemoveDesktopThemeListener(FListener);
+    CloseThemes();
+    Unload();
 }
 
 bool TThemeLink::Load() {
-    // There is no theme library on this platform.
-    FLoaded = false;
+    FLoaded = DesktopStyleThemed();
     return FLoaded;
 }
 
@@ -91,13 +108,35 @@ void TThemeLink::Unload() {
 }
 
 bool TThemeLink::CanUseXPThemes() const {
-    return false;
+    return FLoaded && DesktopStyleThemed();
+}
+
+void TThemeLink::OpenThemes() {
+    FScrollbarTheme = &ScrollbarThemeTag;
+    FGlobalsTheme = &GlobalsThemeTag;
+}
+
+void TThemeLink::CloseThemes() {
+    FScrollbarTheme = nullptr;
+    FGlobalsTheme = nullptr;
+}
+
+const void* TThemeLink::Theme(const char* ClassName) const {
+    if (ClassName == nullptr) return nullptr;
+    std::string name(ClassName);
+    for (char& c : name)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (name == "SCROLLBAR") return FScrollbarTheme;
+    if (name == "GLOBALS") return FGlobalsTheme;
+    return nullptr;
 }
 
 void TThemeLink::ThemeChanged() {
+    CloseThemes();
     Unload();
     Load();
     FUseXPThemes = CanUseXPThemes();
+    if (FUseXPThemes) OpenThemes();
 }
 
 TThemeLink* ThemeLink() {

@@ -35,30 +35,43 @@ extern TPerfTimer GlobalPerfTimer;
 // count does.
 Cardinal GetTickCountValue();
 
-// The link to the system's visual-theme library. This program draws its own
-// controls and has no such library: the link loads nothing and reports that
-// themes are not in use, so callers take their unthemed paths.
+// The link to the desktop's visual themes. Themes are in use when the
+// toolkit's style is one the desktop provides (it then draws the desktop's
+// own theme); with the toolkit's built-in look they are not, and callers
+// take their unthemed paths. While themes are in use the link holds open
+// theme handles for "SCROLLBAR" and "GLOBALS"; a change of the desktop's
+// theme or style reloads it.
 class TThemeLink {
 public:
     TThemeLink();
-    ~TThemeLink() = default;
+    ~TThemeLink();
     TThemeLink(const TThemeLink&) = delete;
     TThemeLink& operator=(const TThemeLink&) = delete;
 
-    // Tries to load the theme library; False when it is not there.
+    // Connects to the desktop's theme; False when there is none to use.
     bool Load();
     void Unload();
     bool Loaded() const { return FLoaded; }
-    // The library is loaded and both the application and the system use themes.
+    // Loaded, and the desktop draws its own theme.
     bool CanUseXPThemes() const;
     // The themes-in-use flag, set at creation and on a theme change.
     bool UseXPThemes() const { return FUseXPThemes; }
-    // The system's theme-changed message: reloads and re-reads the flag.
+    // The open theme of "SCROLLBAR" or "GLOBALS" (any case); null when
+    // themes are not in use or the class is another.
+    const void* Theme(const char* ClassName) const;
+    // The desktop's theme changed: reloads and re-reads the flag.
     void ThemeChanged();
 
 private:
+    void OpenThemes();
+    void CloseThemes();
+
     bool FLoaded = false;
     bool FUseXPThemes = false;
+    int FListener = 0;
+    // The two open themes; their identity is all callers use.
+    const void* FScrollbarTheme = nullptr;
+    const void* FGlobalsTheme = nullptr;
 };
 
 // The engine's theme link; nullptr outside InitRasterModules/DoneRasterModules.

@@ -1,5 +1,7 @@
 #include "platform/forms/Controls.h"
 
+#include <atomic>
+
 #include "platform/base/Exception.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Forms.h"
@@ -973,6 +975,23 @@ void TWinControl::MouseRouting(TMessage& Message, bool& Routed) {
     Routed = true;
 }
 
+namespace {
+
+void DefaultPrintClient(TWinControl* Control, TMessage& Message) {
+    Control->DefaultHandler(Message);
+}
+
+std::atomic<TWinControlMessageHandler> GPrintClientHandler{DefaultPrintClient};
+} // namespace
+
+TWinControlMessageHandler PrintClientHandler() {
+    return GPrintClientHandler.load();
+}
+
+void SetPrintClientHandler(TWinControlMessageHandler Handler) {
+    GPrintClientHandler.store(Handler ? Handler : DefaultPrintClient);
+}
+
 void TWinControl::Dispatch(TMessage& Message) {
     const UINT Msg = Message.Msg;
     if (Msg >= WM_MOUSEFIRST && Msg <= WM_MOUSELAST) {
@@ -989,6 +1008,9 @@ void TWinControl::Dispatch(TMessage& Message) {
         }
         PaintWindow();
         PaintControls();
+        return;
+    case WM_PRINTCLIENT:
+        PrintClientHandler()(this, Message);
         return;
     case WM_ERASEBKGND:
         EraseBackground();

@@ -369,6 +369,14 @@ private:
 
 // A windowed control frees the controls it holds (whoever owns them) when
 // it is destroyed, so children are always made with new.
+// The handler every windowed control's Dispatch runs for WM_PRINTCLIENT
+// (paint the client area on the canvas passed in WParam); by default the
+// control's DefaultHandler. It is replaceable process-wide, so that a
+// start-up step can wrap it for all windowed controls at once.
+using TWinControlMessageHandler = void (*)(TWinControl* Control, TMessage& Message);
+TWinControlMessageHandler PrintClientHandler();
+void SetPrintClientHandler(TWinControlMessageHandler Handler);
+
 class TWinControl : public TControl {
 public:
     QM_CLASSNAME(TWinControl)

@@ -6,6 +6,7 @@
 #include "platform/system/PeResources.h"
 
 #include <algorithm>
+#include <map>
 
 #include <QApplication>
 #include <QCursor>
@@ -72,7 +73,59 @@ QStyle* DesktopStyle() {
                                                                      : nullptr;
 }
 
+// Tells the listeners of theme changes; installed with the first one.
+class TThemeWatch : public QObject {
+public:
+    std::map<int, std::function<void()>> Listeners;
+    int Next = 1;
+    bool Pending = false;
+    // The change reaches every window: the listeners hear of it once.
+    bool eventFilter(QObject*, QEvent* Event) override {
+        const QEvent::Type t = Event->type();
+        if ((t == QEvent::ThemeChange || t == QEvent::StyleChange ||
+             t == QEvent::ApplicationPaletteChange) &&
+            !Pending) {
+            Pending = true;
+            QTimer::singleShot(0, this, [this] {
+                Pending = false;
+                const auto copy = Listeners;
+                for (const auto& [id, l] : copy)
+                    l();
+            });
+        }
+        return false;
+    }
+};
+
+TThemeWatch& ThemeWatch() {
+    static TThemeWatch* w = new TThemeWatch; // lives as long as the application object
+    return *w;
+}
+
 } // namespace
+
+bool DesktopStyleThemed() {
+    QStyle* style = DesktopStyle();
+    if (style == nullptr) return false;
+    // The toolkit's own looks; every other style comes from the desktop.
+    const QString name = style->name().toLower();
+    return name != "fusion" && name != "windows";
+}
+
+int AddDesktopThemeListener(std::function<void()> Listener) {
+    EnsureGuiApplication();
+    TThemeWatch& w = ThemeWatch();
+    if (w.Listeners.empty()) qApp->installEventFilter(&w);
+    const int id = w.Next++;
+    w.Listeners[id] = std::move(Listener);
+    return id;
+}
+
+void RemoveDesktopThemeListener(int Id) {
+    TThemeWatch& w = ThemeWatch();
+    w.Listeners.erase(Id);
+    if (w.Listeners.empty() && qApp) qApp->removeEventFilter(&w);
+}
 
 bool DesktopIcon(TDesktopIcon Kind, int Size, std::vector<std::uint8_t>& Icon) {
     QStyle* style = DesktopStyle();

@@ -24,6 +24,13 @@ TPoint GetCursorPos();
 // cannot be read there.
 bool GrabScreenPixel(int X, int Y, TColor& Color);
 
+// Whether the toolkit's style draws the desktop's own theme (a style the
+// desktop provides) rather than the toolkit's built-in look.
+bool DesktopStyleThemed();
+// Called on the main thread after the desktop's theme or style changed.
+int AddDesktopThemeListener(std::function<void()> Listener);
+void RemoveDesktopThemeListener(int Id);
+
 // Pictures of the desktop, as icon files (.ico) of one image of Size x
 // Size pixels; false when the desktop has none.
 enum TDesktopIcon {

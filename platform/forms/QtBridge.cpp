@@ -204,6 +204,19 @@ bool TEventFilter::eventFilter(QObject* Watched, QEvent* E) {
         E->ignore();
         Send(WM_CLOSE, 0, 0);
         return true;
+    case QEvent::WindowStateChange: {
+        // The window manager minimises, maximises and restores windows; the
+        // program learns of it as the size message of the new state.
+        if (!Widget->isWindow() || FControl == nullptr) return false;
+        const Qt::WindowStates S = Widget->windowState();
+        const WPARAM Kind = (S & Qt::WindowMinimized)   ? SIZE_MINIMIZED
+                            : (S & Qt::WindowMaximized) ? SIZE_MAXIMIZED
+                                                        : SIZE_RESTORED;
+        if (auto* Form = dynamic_cast<TCustomForm*>(FControl))
+            Form->SetWindowState(TWindowState(Kind)); // the two orders agree
+        Send(WM_SIZE, Kind, MakeLParam(Widget->width(), Widget->height()));
+        return false;
+    }
     case QEvent::WindowActivate:
         Send(WM_NCACTIVATE, 1, 0);
         if (FControl != nullptr) Send(WM_ACTIVATE, WA_ACTIVE, 0);

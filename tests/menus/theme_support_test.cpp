@@ -6,26 +6,19 @@
 
 namespace {
 
-// Paints on the canvas it is given and leaves its drawing state changed.
-class TCareless : public TCustomControl {
-public:
-    using TCustomControl::TCustomControl;
-    bool Raise = false;
-    void Dispatch(TMessage& M) override {
-        if (M.Msg == WM_PRINTCLIENT) {
-            auto* C = reinterpret_cast<TCanvas*>(M.WParam);
-            C->Pen()->SetColor(clRed);
-            C->Brush()->SetColor(clBlue);
-            C->Font()->SetSize(31);
-            C->MoveTo(9, 9);
-            C->SetCopyMode(cmSrcInvert);
-            M.Result = 5;
-            if (Raise) throw EInvalidOperation("boom");
-            return;
-        }
-        TCustomControl::Dispatch(M);
-    }
-};
+// A windowed controls' print-client handler that paints on the canvas it
+// is given and leaves its drawing state changed.
+bool GRaise = false;
+void CarelessPrintClient(TWinControl*, TMessage& M) {
+    auto* C = reinterpret_cast<TCanvas*>(M.WParam);
+    C->Pen()->SetColor(clRed);
+    C->Brush()->SetColor(clBlue);
+    C->Font()->SetSize(31);
+    C->MoveTo(9, 9);
+    C->SetCopyMode(cmSrcInvert);
+    M.Result = 5;
+    if (GRaise) throw EInvalidOperation("boom");
+}
 
 TEST(ThemeSupport, NeverThemed) {
     EXPECT_FALSE(ThemeServices().ThemesEnabled());
@@ -34,7 +27,9 @@ TEST(ThemeSupport, NeverThemed) {
 
 TEST(ThemeSupport, PrintClientLeavesTheCallersCanvasAsItWasWhilePatched) {
     InitForms();
-    TCareless Control(nullptr);
+    const TWinControlMessageHandler Original = PrintClientHandler();
+    SetPrintClientHandler(CarelessPrintClient);
+    TCustomControl Control(nullptr);
     TBitmap Bitmap(4, 4);
     TCanvas* C = Bitmap.Canvas();
     C->Pen()->SetColor(clLime);
@@ -52,15 +47,17 @@ TEST(ThemeSupport, PrintClientLeavesTheCallersCanvasAsItWasWhilePatched) {
     ASSERT_TRUE(PrintClientHandlerPatched());
     EXPECT_EQ(PerformPrintClient(&Control, C, 0), 5);
     EXPECT_TRUE(Unchanged());
-    Control.Raise = true;
+    GRaise = true;
     EXPECT_THROW(PerformPrintClient(&Control, C, 0), EInvalidOperation);
     EXPECT_TRUE(Unchanged());
 
     RestorePrintClientHandler();
     ASSERT_FALSE(PrintClientHandlerPatched());
-    Control.Raise = false;
+    GRaise = false;
+    EXPECT_EQ(PrintClientHandler(), CarelessPrintClient); // the previous handler is back
     PerformPrintClient(&Control, C, 0);
     EXPECT_FALSE(Unchanged());
+    SetPrintClientHandler(Original);
 }
 
 } // namespace
