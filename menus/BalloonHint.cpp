@@ -5,7 +5,10 @@
 
 #include "menus/MenuGraphics.h"
 #include "menus/SysUnicode.h"
+#include "platform/classes/Stream.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/DesktopServices.h"
+#include "platform/graphics/Icon.h"
 #include "platform/forms/Screen.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Sound.h"
@@ -147,6 +150,7 @@ TUiBalloonWindow::TUiBalloonWindow(TComponent* AOwner) : THintWindow(AOwner) {
 void TUiBalloonWindow::CreateParams(TCreateParams& Params) {
     THintWindow::CreateParams(Params);
     Params.Style &= ~WS_BORDER;
+    Params.ClassStyle |= CS_DROPSHADOW;
 }
 
 void TUiBalloonWindow::MessageFont(TFont& F) const {
@@ -524,10 +528,33 @@ void TUiBalloonWindowEx::ShowBalloonAt(TRect Rect) {
         TCustomForm* Form = FBalloonHint->FData.AnchorForm;
         if (Form != nullptr && (!Form->Showing() || Form->WindowState() == wsMinimized)) return;
     }
-    // No window animation on this platform: the balloon simply appears.
+    if (FHasAnchor)
+        UpdateZOrder();
+    else
+        SetWindowTopmost(this, true);
+    // Where windows animate, every style but none blends in.
     SetVisible(true);
-    BringToFront();
+    if (FAnimationStyle != atNone) FadeInWindow(this, int(FAnimationTime));
     Invalidate();
+}
+
+void TUiBalloonWindowEx::PlaceBelowActive() {
+    // Just below the window that now lies above the form; when that one is
+    // kept above all others (or belongs to another program), the balloon
+    // only stops being kept above.
+    if (!PlaceBelowActiveWindow(this)) SetWindowTopmost(this, false);
+}
+
+void TUiBalloonWindowEx::UpdateZOrder() {
+    TCustomForm* Form = FBalloonHint->FData.AnchorForm;
+    TWinControl* Focused = Screen != nullptr ? Screen->ActiveControl() : nullptr;
+    if (Focused == nullptr && Screen != nullptr) Focused = Screen->ActiveForm();
+    for (TWinControl* C = Focused; C != nullptr; C = C->Parent())
+        if (C == Form) {
+            SetWindowTopmost(this, true);
+            return;
+        }
+    PlaceBelowActive();
 }
 
 void TUiBalloonWindowEx::SetCloseState(unsigned Value) {
@@ -607,7 +634,7 @@ void TUiBalloonWindowEx::Dispatch(TMessage& Message) {
     }
     case WM_ACTIVATEAPP:
         TUiBalloonWindow::Dispatch(Message);
-        if (Message.WParam != 0 && Visible()) BringToFront();
+        if (Message.WParam != 0 && Visible() && FHasAnchor) UpdateZOrder();
         return;
     default:
         TUiBalloonWindow::Dispatch(Message);
@@ -788,10 +815,14 @@ bool TUiBalloonHint::FormHook(TMessage& Message) {
         HideBalloon();
         break;
     case WM_ACTIVATE:
+        if (Message.WParam == 0)
+            FWindow->PlaceBelowActive();
+        else
+            SetWindowTopmost(FWindow, true);
+        break;
     case WM_NCACTIVATE:
     case WM_EXITSIZEMOVE:
-        if (FWindow->Visible() && (Message.Msg != WM_ACTIVATE || Message.WParam != 0))
-            FWindow->BringToFront();
+        SetWindowTopmost(FWindow, true);
         break;
     case WM_WINDOWPOSCHANGED:
         FWindow->SetVisible(Form->WindowState() != wsMinimized);
@@ -871,54 +902,25 @@ void TGlobalCtrl::DrawIcon(TCanvas* Canvas, int X, int Y, TColor, int ImageIndex
         }
         Kind = ikInformation;
     }
-    // Our own 16 x 16 pictures of the five system icons.
-    Canvas->Pen()->SetWidth(1);
-    Canvas->Brush()->SetStyle(bsSolid);
-    auto Disc = [&](TColor Fill) {
-        Canvas->Pen()->SetColor(clBlack);
-        Canvas->Brush()->SetColor(Fill);
-        Canvas->Ellipse(X, Y, X + 16, Y + 16);
-    };
-    auto Block = [&](int L, int T, int R, int B, TColor Col) {
-        Canvas->Brush()->SetColor(Col);
-        Canvas->FillRect({X + L, Y + T, X + R, Y + B});
-    };
-    switch (Kind) {
-    case ikInformation:
-        Disc(TColor(0xCC6600));
-        Block(7, 3, 9, 5, clWhite);
-        Block(7, 6, 9, 13, clWhite);
-        break;
-    case ikError:
-        Disc(TColor(0x2020E0));
-        for (int I = 0; I < 8; ++I) {
-            Block(4 + I, 4 + I, 5 + I, 5 + I, clWhite);
-            Block(11 - I, 4 + I, 12 - I, 5 + I, clWhite);
+    // The desktop's own pictures of the five system icons, read once.
+    static const TDesktopIcon Kinds[] = {diApplication, diError, diInformation, diQuestion,
+                                         diWarning};
+    const int Slot = Kind == ikApplication ? 0
+                     : Kind == ikError     ? 1
+                     : Kind == ikQuestion  ? 3
+                     : Kind == ikWarning   ? 4
+                                           : 2;
+    if (!FIcons[Slot]) {
+        FIcons[Slot] = std::make_unique<TIcon>();
+        std::vector<std::uint8_t> Bytes;
+        if (DesktopIcon(Kinds[Slot], SmallIconSize, Bytes)) {
+            TMemoryStream M;
+            M.WriteBuffer(Bytes.data(), std::int64_t(Bytes.size()));
+            M.SetPosition(0);
+            FIcons[Slot]->LoadFromStream(M);
         }
-        break;
-    case ikQuestion:
-        Disc(TColor(0xCC6600));
-        Block(5, 3, 11, 5, clWhite);
-        Block(9, 5, 11, 8, clWhite);
-        Block(7, 7, 9, 10, clWhite);
-        Block(7, 11, 9, 13, clWhite);
-        break;
-    case ikWarning: {
-        const TPoint T[3] = {{X + 8, Y}, {X + 15, Y + 15}, {X, Y + 15}};
-        Canvas->Pen()->SetColor(clBlack);
-        Canvas->Brush()->SetColor(TColor(0x00D7FF));
-        Canvas->Polygon(T);
-        Block(7, 5, 9, 11, clBlack);
-        Block(7, 12, 9, 14, clBlack);
-        break;
     }
-    default: // the application icon: a small window
-        Canvas->Pen()->SetColor(clBlack);
-        Canvas->Brush()->SetColor(clWhite);
-        Canvas->Rectangle(X + 1, Y + 2, X + 15, Y + 14);
-        Block(2, 3, 14, 6, TColor(0x800000));
-        break;
-    }
+    if (!FIcons[Slot]->Empty()) Canvas->Draw(X, Y, FIcons[Slot].get());
 }
 
 void TGlobalCtrl::PlaySound(TUiIconKind Kind) {

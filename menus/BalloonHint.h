@@ -11,22 +11,24 @@
 // it through a window timer (measured on platform/system/Clock.h).
 //
 // TGlobalCtrl is the one controller of the process: registration list,
-// the icons (our own 16 x 16 pictures) and the sound file names of the
+// the icons (the desktop's 16 x 16 pictures) and the sound file names of the
 // user's sound scheme. PlaySound hands the file name to the desktop's sound
 // player (platform/system/Sound.h); tests put a recorder in its place with
 // SetBalloonSoundPlayer (null puts the desktop's back).
 //
-// Layout follows the classic unthemed metrics (there are no visual
-// themes here); there is no window animation either, so the animation
-// settings are kept but the window simply appears.
+// Layout follows the classic unthemed metrics. The window casts a drop
+// shadow and fades in over the animation time (every style but atNone
+// blends, as on the systems whose metrics these are).
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "menus/WndProcHooks.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/Forms.h"
+#include "platform/graphics/Icon.h"
 
 enum TUiBalloonPosition { bpAuto, bpLeftDown, bpRightDown, bpLeftUp, bpRightUp };
 enum TUiIconKind { ikCustom, ikNone, ikApplication, ikError, ikInformation, ikQuestion, ikWarning };
@@ -197,6 +199,10 @@ public:
     // inside the virtual screen, shaped, shown unless the anchor form is
     // hidden or minimised.
     void ShowBalloonAt(TRect Rect);
+    // Kept above all windows while its form holds the focus; else just
+    // below the window over the form.
+    void UpdateZOrder();
+    void PlaceBelowActive();
     unsigned CloseBtnState() const { return FCloseBtnState; }
     TUiIconKind IconKind() const { return FIconKind; }
     int ImageIndex() const { return FImageIndex; }
@@ -335,6 +341,9 @@ private:
     std::vector<TUiBalloonHint*> FList;
     TUiBalloonHint* FDefault = nullptr;
     std::string FSounds[7];
+    // The desktop's pictures of the application, error, information,
+    // question and warning icons, read on first use.
+    std::unique_ptr<TIcon> FIcons[5];
     bool FApplicationHint = false;
     bool FDesigning = false;
 };

@@ -178,7 +178,12 @@ struct TCreateParams {
     int Width = 0;
     int Height = 0;
     TWinControl* WndParent = nullptr; // the parent control (null: top level)
+    std::uint32_t ClassStyle = 0;     // CS_DROPSHADOW
 };
+
+// A top-level window of this class style casts a shadow on what lies
+// below its right and bottom edges, following its shape.
+constexpr std::uint32_t CS_DROPSHADOW = 0x00020000;
 
 using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;

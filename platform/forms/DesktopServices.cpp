@@ -1,6 +1,7 @@
 #include "platform/forms/DesktopServices.h"
 
 #include "platform/classes/Stream.h"
+#include "platform/forms/Controls.h"
 #include "platform/graphics/Icon.h"
 #include "platform/graphics/QtSupport.h"
 #include "platform/system/PeResources.h"
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QVariantAnimation>
 #include <QWidget>
 #include <QUrl>
 
@@ -103,6 +105,51 @@ TThemeWatch& ThemeWatch() {
 }
 
 } // namespace
+
+void FadeInWindow(TWinControl* Window, int Milliseconds) {
+    QWidget* w = Window != nullptr ? Window->NativeWidget() : nullptr;
+    if (w == nullptr || !w->isWindow()) return;
+    auto* fade = w->findChild<QVariantAnimation*>("qm-fade", Qt::FindDirectChildrenOnly);
+    if (fade == nullptr) {
+        fade = new QVariantAnimation(w);
+        fade->setObjectName("qm-fade");
+        QObject::connect(fade, &QVariantAnimation::valueChanged,
+                         [w](const QVariant& v) { w->setWindowOpacity(v.toDouble()); });
+    }
+    fade->stop();
+    if (Milliseconds <= 0) {
+        w->setWindowOpacity(1.0);
+        return;
+    }
+    fade->setDuration(Milliseconds);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    w->setWindowOpacity(0.0);
+    fade->start();
+}
+
+void SetWindowTopmost(TWinControl* Window, bool Topmost) {
+    QWidget* w = Window != nullptr ? Window->NativeWidget() : nullptr;
+    if (w == nullptr || !w->isWindow()) return;
+    if (bool(w->windowFlags() & Qt::WindowStaysOnTopHint) == Topmost) return;
+    // A changed flag hides the window: it comes back without activation.
+    const bool visible = w->isVisible();
+    w->setAttribute(Qt::WA_ShowWithoutActivating);
+    w->setWindowFlag(Qt::WindowStaysOnTopHint, Topmost);
+    if (visible) w->show();
+}
+
+bool PlaceBelowActiveWindow(TWinControl* Window) {
+    QWidget* w = Window != nullptr ? Window->NativeWidget() : nullptr;
+    QWidget* active = QApplication::activeWindow();
+    if (w == nullptr || active == nullptr || active == w ||
+        (active->windowFlags() & Qt::WindowStaysOnTopHint))
+        return false;
+    SetWindowTopmost(Window, false);
+    w->raise();
+    active->raise();
+    return true;
+}
 
 bool DesktopStyleThemed() {
     QStyle* style = DesktopStyle();

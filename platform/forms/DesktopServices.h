@@ -17,6 +17,18 @@
 #include "platform/graphics/Colors.h"
 
 class TIcon;
+class TWinControl;
+
+// Top-level windows of the program. The window appears over Milliseconds,
+// its opacity rising from clear to full (at once where the desktop cannot
+// blend windows); a later call restarts it.
+void FadeInWindow(TWinControl* Window, int Milliseconds);
+// Keeps the window above every other window, or no longer, without
+// activating it.
+void SetWindowTopmost(TWinControl* Window, bool Topmost);
+// Puts the window just below the active window when that is another window
+// of this program not kept above all others (true); false otherwise.
+bool PlaceBelowActiveWindow(TWinControl* Window);
 
 // The pointer's position in screen coordinates ({0, 0} without a screen).
 TPoint GetCursorPos();

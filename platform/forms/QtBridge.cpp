@@ -230,6 +230,62 @@ bool TEventFilter::eventFilter(QObject* Watched, QEvent* E) {
     }
 }
 
+// The shadow of a window whose class casts one: a window of the same shape
+// below it, moved down and right, half transparent where the desktop
+// blends windows and plain grey where it does not.
+class TDropShadow : public QObject {
+public:
+    static constexpr int Offset = 3;
+    explicit TDropShadow(QWidget* Owner) : QObject(Owner), FOwner(Owner) {
+        FShadow =
+            new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                     Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+        FShadow->setAttribute(Qt::WA_ShowWithoutActivating);
+        FShadow->setAutoFillBackground(true);
+        QPalette P = FShadow->palette();
+        P.setColor(QPalette::Window, QColor(96, 96, 96));
+        FShadow->setPalette(P);
+        FShadow->setWindowOpacity(0.45);
+        Owner->installEventFilter(this);
+    }
+    ~TDropShadow() override { delete FShadow; }
+    void SetMask(const QRegion& Region) {
+        if (Region.isEmpty())
+            FShadow->clearMask();
+        else
+            FShadow->setMask(Region);
+    }
+    bool eventFilter(QObject*, QEvent* E) override {
+        switch (E->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+            FShadow->setGeometry(FOwner->geometry().translated(Offset, Offset));
+            break;
+        case QEvent::Show:
+            FShadow->setGeometry(FOwner->geometry().translated(Offset, Offset));
+            FShadow->show();
+            FOwner->raise();
+            break;
+        case QEvent::Hide:
+            FShadow->hide();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QWidget* FOwner;
+    QWidget* FShadow;
+};
+
+TDropShadow* ShadowOf(QWidget* W) {
+    for (QObject* O : W->children())
+        if (auto* S = dynamic_cast<TDropShadow*>(O)) return S;
+    return nullptr;
+}
+
 TEventFilter* FilterOf(QWidget* W) {
     for (QObject* O : W->children())
         if (auto* F = dynamic_cast<TEventFilter*>(O)) return F;
@@ -311,6 +367,7 @@ void BridgeAttach(QWidget* W, TWinControl* Control, const TCreateParams& P) {
         }
         W->setWindowFlags(Flags);
         W->setWindowTitle(QString::fromStdString(P.Caption));
+        if ((P.ClassStyle & CS_DROPSHADOW) && ShadowOf(W) == nullptr) new TDropShadow(W);
     }
     W->setMouseTracking(true);
     W->setFocusPolicy((P.Style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
@@ -610,8 +667,10 @@ bool SetWindowMask(TWinControl* Control, int Width, int Height,
                    const std::vector<std::uint8_t>& Inside) {
     QWidget* W = Control != nullptr ? Control->NativeWidget() : nullptr;
     if (W == nullptr) return false;
+    TDropShadow* Shadow = ShadowOf(W);
     if (Inside.empty()) {
         W->clearMask();
+        if (Shadow) Shadow->SetMask({});
         return true;
     }
     if (Width <= 0 || Height <= 0 || std::int64_t(Width) * Height != std::int64_t(Inside.size()))
@@ -633,5 +692,6 @@ bool SetWindowMask(TWinControl* Control, int Width, int Height,
         }
     }
     W->setMask(Region);
+    if (Shadow) Shadow->SetMask(Region);
     return true;
 }

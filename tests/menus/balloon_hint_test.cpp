@@ -199,6 +199,13 @@ TEST_F(BalloonHint, PaintsBodyAndStemWithABlackFrame) {
     EXPECT_EQ(Px(St.Left + 3, B.Top), Back);
     // The balloon hangs from the middle of the button's bottom edge.
     EXPECT_EQ(Hint->BalloonData().StemPoint, Button->ClientToParent({40, 24}, Form));
+    // The desktop's information icon sits at the icon origin.
+    const TPoint I = W->IconOrigin();
+    int Drawn = 0;
+    for (int Y = I.Y; Y < I.Y + 16; ++Y)
+        for (int X = I.X; X < I.X + 16; ++X)
+            Drawn += Px(X, Y) != Back;
+    EXPECT_GT(Drawn, 40);
 }
 
 TEST_F(BalloonHint, FormHookMovesAndHides) {
@@ -208,6 +215,12 @@ TEST_F(BalloonHint, FormHookMovesAndHides) {
     Form->SetBounds(Form->Left() + 30, Form->Top() + 10, Form->Width(), Form->Height());
     Form->Perform(WM_MOVE, 0, 0);
     EXPECT_EQ(Window()->BoundsRect().TopLeft(), (TPoint{Before.X + 30, Before.Y + 10}));
+    // Minimising the form hides the window, restoring brings it back.
+    Form->SetWindowState(wsMinimized);
+    EXPECT_FALSE(Window()->Visible());
+    EXPECT_TRUE(Hint->Shown());
+    Form->SetWindowState(wsNormal);
+    EXPECT_TRUE(Window()->Visible());
     // Growing keeps it; shrinking past the stem point hides it.
     Form->SetBounds(Form->Left(), Form->Top(), 600, 500);
     EXPECT_TRUE(Hint->Shown());
