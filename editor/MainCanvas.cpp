@@ -34,6 +34,20 @@ void ShowFrameOn(TShape* Frame, const THitRect& R) {
     Frame->SetVisible(true);
 }
 
+// The outline around the canvas and the four handles in the middle of its
+// sides.
+void PlaceSizeHandles(const TControl* Canvas, TShape* Outline, TShape* Left, TShape* Right,
+                      TShape* Top, TShape* Bottom) {
+    Outline->SetBounds(Canvas->Left() - 2, Canvas->Top() - 2, Canvas->Width() + 4,
+                       Canvas->Height() + 4);
+    const int MidY = Outline->Top() + Outline->Height() / 2 - 4;
+    const int MidX = Outline->Left() + Outline->Width() / 2 - 4;
+    Left->SetBounds(Outline->Left() - 4, MidY, 8, 8);
+    Right->SetBounds(Outline->Left() + Outline->Width() - 4, MidY, 8, 8);
+    Top->SetBounds(MidX, Outline->Top() - 4, 8, 8);
+    Bottom->SetBounds(MidX, Outline->Top() + Outline->Height() - 4, 8, 8);
+}
+
 } // namespace
 
 void TMainform::BuildCanvas() {
@@ -130,13 +144,7 @@ void TMainform::img32MouseMove(TObject*, TShiftState, int X, int Y) {
     for (TShape* S : {shap, Shape1, Shape2, Shape3, Shape4})
         S->SetVisible(Edge);
     if (!Edge) return;
-    shap->SetBounds(img32->Left() - 2, img32->Top() - 2, img32->Width() + 4, img32->Height() + 4);
-    const int MidY = shap->Top() + shap->Height() / 2 - 4;
-    const int MidX = shap->Left() + shap->Width() / 2 - 4;
-    Shape1->SetBounds(shap->Left() - 4, MidY, 8, 8);
-    Shape2->SetBounds(shap->Left() + shap->Width() - 4, MidY, 8, 8);
-    Shape3->SetBounds(MidX, shap->Top() - 4, 8, 8);
-    Shape4->SetBounds(MidX, shap->Top() + shap->Height() - 4, 8, 8);
+    PlaceSizeHandles(img32, shap, Shape1, Shape2, Shape3, Shape4);
 }
 
 void TMainform::boxMouseMove(TObject*, TShiftState, int X, int Y) {
@@ -214,6 +222,10 @@ void TMainform::HandleMouseMove(TShape* Handle, int X, int Y) {
 }
 
 void TMainform::HandleMouseUp() {
+    // The handle stays put while it is dragged (the sizes are measured from
+    // it); released, the outline and the handles move to the new edges
+    // instead of staying behind, half covered by the canvas.
+    if (FSizing) PlaceSizeHandles(img32, shap, Shape1, Shape2, Shape3, Shape4);
     FSizing = false;
 }
 
