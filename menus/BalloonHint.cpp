@@ -150,7 +150,9 @@ TUiBalloonWindow::TUiBalloonWindow(TComponent* AOwner) : THintWindow(AOwner) {
 void TUiBalloonWindow::CreateParams(TCreateParams& Params) {
     THintWindow::CreateParams(Params);
     Params.Style &= ~WS_BORDER;
-    Params.ClassStyle |= CS_DROPSHADOW;
+    // TODO: CS_DROPSHADOW once the forms layer's shadow window follows the
+    // window's shape under every desktop (on a plain X server it shows as
+    // an unshaped black block).
 }
 
 void TUiBalloonWindow::MessageFont(TFont& F) const {
