@@ -7,6 +7,7 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -188,7 +189,6 @@ public:
         else
             Dialog.setFileMode(QFileDialog::AnyFile);
         if (!R.InitialDir.empty()) Dialog.setDirectory(QString::fromStdString(R.InitialDir));
-        if (!R.FileName.empty()) Dialog.selectFile(QString::fromStdString(R.FileName));
         const QStringList Filters = NameFilters(R.Filter);
         if (!Filters.isEmpty()) {
             Dialog.setNameFilters(Filters);
@@ -197,6 +197,12 @@ public:
         }
         // The dialog's owner asks about replacing a file (TOpenDialog::Execute).
         if (R.Save) Dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        // Last: choosing a filter or an option empties the name field.
+        if (!R.FileName.empty()) {
+            const QFileInfo Info(QString::fromStdString(R.FileName));
+            if (Info.isAbsolute()) Dialog.setDirectory(Info.absolutePath());
+            Dialog.selectFile(Info.fileName());
+        }
         TFileDialogAnswer A;
         A.FilterIndex = R.FilterIndex;
         if (Dialog.exec() != QDialog::Accepted) return A;
