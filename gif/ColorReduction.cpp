@@ -1,6 +1,8 @@
 #include "gif/ColorReduction.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <utility>
 
 #include "gif/Dither.h"
@@ -48,6 +50,21 @@ void TDIBWriter::Finish() {
 
 // ---------------------------------------------------------- colour lookups
 
+void TColorLookup::LookupRow(const Byte* Pixels, int Step, int Width, Byte* Indices) {
+    std::uint32_t last = 0xFFFFFFFF;
+    Byte index = 0;
+    for (int x = 0; x < Width; ++x, Pixels += Step) {
+        const std::uint32_t rgb = std::uint32_t(Pixels[0]) | (std::uint32_t(Pixels[1]) << 8) |
+                                  (std::uint32_t(Pixels[2]) << 16);
+        if (rgb != last) {
+            int r, g, b;
+            index = Byte(Lookup(Pixels[2], Pixels[1], Pixels[0], r, g, b));
+            last = rgb;
+        }
+        Indices[x] = index;
+    }
+}
+
 int TMonochromeLookup::Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) {
     if (77 * Red + 150 * Green + 29 * Blue < 32513) {
         R = G = B = 0;
@@ -74,54 +91,78 @@ int TNetscapeColorLookup::Lookup(int Red, int Green, int Blue, int& R, int& G, i
 }
 
 TSlowColorLookup::TSlowColorLookup(const TPalette& Palette)
-    : TColorLookup(Palette.Count()), FPalette(Palette), FKeys(MemoSlots, 0),
-      FIndices(MemoSlots, 0) {
-    for (int i = 0; i < FPalette.Count(); ++i) {
+    : TColorLookup(Palette.Count()), FPalette(Palette), FKeys(MemoSlots, 0), FIndices(MemoSlots, 0),
+      FCellStart(CellCount, -1), FCellCount(CellCount, 0) {}
+
+int TSlowColorLookup::Distance(const TPaletteEntry& E, int Red, int Green, int Blue) {
+    const int dr = E.peRed - Red, dg = E.peGreen - Green, db = E.peBlue - Blue;
+    return dr * dr + dg * dg + db * db;
+}
+
+void TSlowColorLookup::BuildCell(int Cell) {
+    // Cell: 16 levels of each channel. An entry can be nearest to some colour
+    // of the cell only when its least distance to the cell is within the
+    // smallest greatest distance of any entry to it; those entries, in index
+    // order, are the cell's candidates.
+    const int lo[3] = {(Cell >> 8) * 16, ((Cell >> 4) & 15) * 16, (Cell & 15) * 16};
+    const int n = FPalette.Count();
+    int least[MaxPaletteEntries];
+    int bound = INT_MAX;
+    for (int i = 0; i < n; ++i) {
         const TPaletteEntry& e = FPalette.Entry(i);
-        FByRed.push_back({e.peRed, e.peGreen, e.peBlue, i});
+        const int c[3] = {e.peRed, e.peGreen, e.peBlue};
+        int l = 0, m = 0;
+        for (int k = 0; k < 3; ++k) {
+            const int below = lo[k] - c[k], above = c[k] - (lo[k] + 15);
+            const int near = std::max(0, std::max(below, above));
+            const int far = std::max(-below, -above);
+            l += near * near;
+            m += far * far;
+        }
+        least[i] = l;
+        bound = std::min(bound, m);
     }
-    std::sort(FByRed.begin(), FByRed.end(), [](const TSortedEntry& a, const TSortedEntry& b) {
-        return a.R != b.R ? a.R < b.R : a.Index < b.Index;
-    });
+    // Nearest first, so that a search can stop at the first candidate whose
+    // least distance passes the best match found.
+    const std::size_t start = FCandidates.size();
+    for (int i = 0; i < n; ++i)
+        if (least[i] <= bound) {
+            const TPaletteEntry& e = FPalette.Entry(i);
+            FCandidates.push_back({least[i], i, e.peRed, e.peGreen, e.peBlue});
+        }
+    std::sort(FCandidates.begin() + std::ptrdiff_t(start), FCandidates.end(),
+              [](const TCandidate& a, const TCandidate& b) {
+                  return a.Least != b.Least ? a.Least < b.Least : a.Index < b.Index;
+              });
+    FCellStart[Cell] = int(start);
+    FCellCount[Cell] = int(FCandidates.size() - start);
 }
 
 int TSlowColorLookup::Nearest(int Red, int Green, int Blue) const {
     // Squared RGB distance, lowest index on a tie, as the palette's own
-    // search; entries whose red distance alone passes the best are skipped.
+    // search, over the candidates of the colour's cell.
+    if (FPalette.Count() == 0) return -1;
+    if (FPalette.Count() > MaxPaletteEntries) {
+        int best = 0;
+        for (int i = 1; i < FPalette.Count(); ++i)
+            if (Distance(FPalette.Entry(i), Red, Green, Blue) <
+                Distance(FPalette.Entry(best), Red, Green, Blue))
+                best = i;
+        return best;
+    }
+    const int cell = ((Red >> 4) << 8) | ((Green >> 4) << 4) | (Blue >> 4);
+    auto& self = const_cast<TSlowColorLookup&>(*this);
+    if (FCellStart[cell] < 0) self.BuildCell(cell);
+    const TCandidate* c = FCandidates.data() + FCellStart[cell];
+    const TCandidate* end = c + FCellCount[cell];
     int best = -1;
-    int bestDistance = 0;
-    auto consider = [&](const TSortedEntry& e) {
-        const int dg = e.G - Green, db = e.B - Blue, dr = e.R - Red;
+    int bestDistance = INT_MAX;
+    for (; c != end && c->Least <= bestDistance; ++c) {
+        const int dr = c->R - Red, dg = c->G - Green, db = c->B - Blue;
         const int d = dr * dr + dg * dg + db * db;
-        if (best < 0 || d < bestDistance || (d == bestDistance && e.Index < best)) {
-            best = e.Index;
+        if (d < bestDistance || (d == bestDistance && c->Index < best)) {
+            best = c->Index;
             bestDistance = d;
-        }
-    };
-    const auto start = std::lower_bound(FByRed.begin(), FByRed.end(), Red,
-                                        [](const TSortedEntry& e, int r) { return e.R < r; });
-    auto up = start;
-    auto down = start;
-    bool goUp = up != FByRed.end(), goDown = down != FByRed.begin();
-    while (goUp || goDown) {
-        if (goUp) {
-            const int dr = up->R - Red;
-            if (best >= 0 && dr * dr > bestDistance) {
-                goUp = false;
-            } else {
-                consider(*up);
-                goUp = ++up != FByRed.end();
-            }
-        }
-        if (goDown) {
-            const TSortedEntry& e = *(down - 1);
-            const int dr = e.R - Red;
-            if (best >= 0 && dr * dr > bestDistance) {
-                goDown = false;
-            } else {
-                consider(e);
-                goDown = --down != FByRed.begin();
-            }
         }
     }
     return best;
@@ -273,21 +314,23 @@ std::unique_ptr<TBitmap> ReduceBitmapColors(const TBitmap& Bitmap, TGIFReduction
         break;
     }
 
-    std::unique_ptr<TColorLookup> lookup;
+    std::unique_ptr<TColorLookup> owned;
+    TColorLookup* lookup = nullptr;
     switch (Method) {
     case rdmBlackWhite:
-        lookup = std::make_unique<TMonochromeLookup>();
+        owned = std::make_unique<TMonochromeLookup>();
         break;
     case rdmGrayRamp:
-        lookup = std::make_unique<TGrayScaleLookup>();
+        owned = std::make_unique<TGrayScaleLookup>();
         break;
     case rdmWebCube:
-        lookup = std::make_unique<TNetscapeColorLookup>();
+        owned = std::make_unique<TNetscapeColorLookup>();
         break;
     default:
-        lookup = std::make_unique<TSlowColorLookup>(palette);
+        owned = std::make_unique<TSlowColorLookup>(palette);
         break;
     }
+    if (owned) lookup = owned.get();
     if (lookup->Colors() == 0) return result;
 
     const int width = reader.Width();
@@ -297,6 +340,13 @@ std::unique_ptr<TBitmap> ReduceBitmapColors(const TBitmap& Bitmap, TGIFReduction
 
     TDIBWriter writer(*result, pf8bit, width, height, palette);
     const int step = reader.PixelBytes();
+    if (Dither == dkNearestColor) {
+        // Without error diffusion the walking direction changes nothing.
+        for (int y = 0; y < height; ++y)
+            lookup->LookupRow(reader.Row(y), step, width, writer.Row(y));
+        writer.Finish();
+        return result;
+    }
     for (int y = 0; y < height; ++y) {
         const Byte* src = reader.Row(y);
         Byte* dst = writer.Row(y);

@@ -56,6 +56,10 @@ public:
     virtual ~TColorLookup() = default;
     int Colors() const { return FColors; }
     virtual int Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) = 0;
+    // The index of each of Width pixels (blue, green, red at Step bytes
+    // apart) into Indices: what Lookup gives, pixel by pixel. A run of one
+    // colour is looked up once.
+    virtual void LookupRow(const Byte* Pixels, int Step, int Width, Byte* Indices);
 
 protected:
     int FColors;
@@ -89,17 +93,26 @@ public:
     explicit TSlowColorLookup(const TPalette& Palette);
     int Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) override;
 
+    const TPalette& Palette() const { return FPalette; }
     // The search itself, without the memo (same result).
     int Nearest(int Red, int Green, int Blue) const;
 
 private:
     TPalette FPalette;
-    // Entries sorted by red (then index), so that a search can stop once
-    // the red distance alone exceeds the best match.
-    struct TSortedEntry {
-        int R, G, B, Index;
+    static int Distance(const TPaletteEntry& E, int Red, int Green, int Blue);
+    void BuildCell(int Cell);
+    // The colour cube in cells of 16 x 16 x 16; each cell lists, once a
+    // colour of it is searched, the entries that can be nearest to any of
+    // its colours.
+    static constexpr int CellCount = 16 * 16 * 16;
+    std::vector<int> FCellStart; // -1: not listed yet
+    std::vector<int> FCellCount;
+    struct TCandidate {
+        int Least; // least distance to any colour of the cell
+        int Index;
+        int R, G, B;
     };
-    std::vector<TSortedEntry> FByRed;
+    std::vector<TCandidate> FCandidates;
     // Direct-mapped memo: key is the RGB value + 1 (0 = empty).
     static constexpr int MemoSlots = 1 << 14;
     std::vector<std::uint32_t> FKeys;

@@ -20,22 +20,20 @@ void ReadExact(TStream& Stream, void* Buffer, std::int64_t Count) {
     if (Stream.Read(Buffer, Count) != Count) RaiseGIFError(sGIFPrematureEOF);
 }
 
-// Skips data sub-blocks up to and including the 0 block; the end of the
-// stream ends them too.
+} // namespace
+
 void SkipSubBlocks(TStream& Stream) {
+    const std::int64_t End = Stream.Size();
     for (;;) {
         const int Size = PeekReadByte(Stream);
         if (Size <= 0) return;
-        const std::int64_t Left = Stream.Size() - Stream.Position();
-        if (Size > Left) {
+        if (Size > End - Stream.Position()) {
             Stream.Seek(0, soEnd);
             return;
         }
         Stream.Seek(Size, soCurrent);
     }
 }
-
-} // namespace
 
 // ------------------------------------------------------------ text strings
 

@@ -208,6 +208,10 @@ void RegisterExtension(Byte Label, TGIFExtensionFactory Factory);
 void RegisterAppExtension(const std::string& Ident, TGIFExtensionFactory Factory);
 // nullptr-like (empty) factory when none.
 TGIFExtensionFactory FindExtension(Byte Label);
+
+// Skips data sub-blocks up to and including the 0 block; the end of the
+// stream ends them too.
+void SkipSubBlocks(TStream& Stream);
 TGIFExtensionFactory FindAppExtension(const std::string& Ident);
 // Frees both registries (module shutdown); the next use makes them again.
 void FreeExtensionRegistries();

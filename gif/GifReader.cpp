@@ -10,10 +10,6 @@
 
 namespace {
 
-// Every frame's pixel buffer counts against this, so that a small file
-// cannot make the reader allocate without bound.
-constexpr std::int64_t MaxTotalPixels = std::int64_t(1) << 27;
-
 // The next byte without consuming it; -1 at the end of the stream.
 int PeekByte(TStream& Stream) {
     Byte b;
@@ -111,7 +107,6 @@ void TGIFHeader::LoadFromStream(TStream& Stream) {
 // ------------------------------------------------------------------- frames
 
 void TGIFImageList::LoadFromStream(TStream& Stream, TObject* Parent) {
-    std::int64_t TotalPixels = 0;
     const std::int64_t Size = Stream.Size();
     SkipZeros(Stream);
     for (;;) {
@@ -123,8 +118,6 @@ void TGIFImageList::LoadFromStream(TStream& Stream, TObject* Parent) {
         }
         auto Frame = std::make_unique<TGIFSubImage>(FImage);
         Frame->LoadFromStream(Stream);
-        TotalPixels += Frame->DataSize();
-        if (TotalPixels > MaxTotalPixels) RaiseGIFError(sGIFInvalidDimensions);
         AppendItem(std::move(Frame));
         if (FImage && Size > 0)
             FImage->ReportProgress(psRunning, int(Stream.Position() * 100 / Size), sGIFLoading);
@@ -144,8 +137,11 @@ void TGIFExtensionList::LoadFromStream(TStream& Stream, TObject* Parent) {
         ReadExact(Stream, Head, 2);
         TGIFExtensionFactory Factory = FindExtension(Head[1]);
         if (!Factory) {
-            Stream.Seek(-2, soCurrent);
-            RaiseGIFError(sGIFUnknownExtension);
+            // The format lets a reader pass over any extension by its
+            // sub-blocks; the picture does not depend on it.
+            Warning(gsWarning, sGIFUnknownExtension);
+            SkipSubBlocks(Stream);
+            continue;
         }
         // An application extension chooses its class by its identifier.
         std::unique_ptr<TGIFExtension> Probe = Factory(nullptr);

@@ -9,6 +9,7 @@
 #include "platform/base/Exception.h"
 #include "platform/base/Object.h"
 #include "platform/base/Types.h"
+#include "platform/graphics/PixelFormat.h"
 
 // ---------------------------------------------------------------- enumerations
 
@@ -115,8 +116,9 @@ constexpr int GIFMaxCodeBits = 12;
 constexpr int GIFMaxCodes = 1 << GIFMaxCodeBits; // 4096
 
 // A frame larger than this many pixels is refused as corrupt before any
-// buffer is allocated (the format allows 65535 x 65535; 8192 x 8192 fits).
-constexpr std::int64_t GIFMaxFramePixels = std::int64_t(1) << 26;
+// buffer is allocated: every frame must be drawable as a 32-bit picture
+// within the shared picture-size limit (the format allows 65535 x 65535).
+constexpr std::int64_t GIFMaxFramePixels = MaxBitmapBytes / 4;
 
 // ------------------------------------------------------------------ messages
 

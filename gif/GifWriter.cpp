@@ -1,5 +1,7 @@
 #include "gif/GifWriter.h"
 
+#include <algorithm>
+
 #include "gif/GifExtensions.h"
 #include "gif/GifImage.h"
 #include "gif/GifItems.h"
@@ -104,6 +106,17 @@ void TGIFSubImage::SaveToStream(TStream& Stream) {
         bits = global && global->Count() > 0 ? global->BitsPerPixel()
                                              : (FImage ? FImage->BitsPerPixel() : 0);
         colors = 1 << bits;
+    }
+    // A frame read from a file may use indices past its colour table (the
+    // file's code size allowed them): the code size grows to carry them, so
+    // the frame is written back as it was read.
+    if (!FData.empty()) {
+        const int highest = *std::max_element(FData.begin(), FData.end());
+        if (highest >= colors) {
+            colors = 1 << bits; // the table is written padded to 2^bits
+            while (highest >= colors)
+                colors = 1 << ++bits;
+        }
     }
     TGIFWarning warn;
     if (FImage) {

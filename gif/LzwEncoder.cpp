@@ -106,31 +106,57 @@ void TLZWEncoder::ClearTable() {
     // drops right after it, where every decoder drops it.
     FClearFlag = true;
     FHashTable.Clear();
+    for (std::uint32_t i : FUsed)
+        (*FStrings)[i] = 0;
+    FUsed.clear();
     FNextFree = FClearCode + 2;
     SendCode(FClearCode);
 }
 
 void TLZWEncoder::Compress() {
+    // One 2 MB array per thread, left all zero after every frame.
+    thread_local std::vector<std::uint16_t> strings(std::size_t(GIFMaxCodes) * 256);
+    FStrings = &strings;
+    FUsed.reserve(GIFMaxCodes);
+    struct TReset {
+        TLZWEncoder& E;
+        ~TReset() {
+            for (std::uint32_t i : E.FUsed)
+                (*E.FStrings)[i] = 0;
+            E.FUsed.clear();
+        }
+    } reset{*this};
+
     ClearTable();
-    int prefix;
-    if (!NextPixel(prefix)) return;
-    int pixel;
-    while (NextPixel(pixel)) {
-        const std::uint32_t key = (std::uint32_t(prefix) << 8) | std::uint32_t(pixel);
-        int slot;
-        const int code = FHashTable.Lookup(key, slot);
-        if (code >= 0) {
-            prefix = code;
-            continue;
+    const Byte* p;
+    std::int64_t n;
+    if (!NextPixels(p, n)) return;
+    if (*p >= FColorCount) RaiseGIFError(sGIFColorNotFound);
+    int prefix = *p++;
+    --n;
+    std::uint16_t* table = strings.data();
+    do {
+        for (const Byte* end = p + n; p != end; ++p) {
+            const int pixel = *p;
+            if (pixel >= FColorCount) RaiseGIFError(sGIFColorNotFound);
+            const std::uint32_t index = (std::uint32_t(prefix) << 8) | std::uint32_t(pixel);
+            if (const int code = table[index]) {
+                prefix = code;
+                continue;
+            }
+            int slot;
+            FHashTable.Lookup(index, slot);
+            SendCode(prefix);
+            prefix = pixel;
+            if (FNextFree > GIFMaxCodes - 2 || slot < 0) {
+                ClearTable();
+            } else {
+                FHashTable.Insert(slot, index, FNextFree);
+                table[index] = std::uint16_t(FNextFree);
+                FUsed.push_back(index);
+                ++FNextFree;
+            }
         }
-        SendCode(prefix);
-        prefix = pixel;
-        if (FNextFree > GIFMaxCodes - 2 || slot < 0) {
-            ClearTable();
-        } else {
-            FHashTable.Insert(slot, key, FNextFree);
-            ++FNextFree;
-        }
-    }
+    } while (NextPixels(p, n));
     SendCode(prefix);
 }

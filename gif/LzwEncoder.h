@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "gif/GifTypes.h"
 #include "gif/GifWriter.h"
@@ -47,6 +48,16 @@ protected:
         --FPixelsLeft;
         Pixel = *FPixel++;
         if (Pixel >= FColorCount) RaiseGIFError(sGIFColorNotFound);
+        return true;
+    }
+    // The rest of the current row in walk order (at least one pixel), not
+    // yet checked against the colour count; false after the last row.
+    bool NextPixels(const Byte*& First, std::int64_t& Count) {
+        if (FPixelsLeft == 0 && !NextRow()) return false;
+        First = FPixel;
+        Count = FPixelsLeft;
+        FPixel += Count;
+        FPixelsLeft = 0;
         return true;
     }
     static constexpr int MaxCode(int Bits) { return (1 << Bits) - 1; }
@@ -104,6 +115,14 @@ private:
     void SendCode(int Code);
     void ClearTable();
 
+    // The hash table decides where a string goes and when a crowded probe
+    // forces an early clear, so it is kept exactly; FStrings answers the
+    // far more frequent question "is prefix + pixel known?" directly:
+    // entry prefix * 256 + pixel holds the string's code, 0 when unknown
+    // (no string has code 0). FUsed lists the entries set since the last
+    // clear so that clearing costs what was stored, not the whole array.
     THashTable FHashTable;
+    std::vector<std::uint16_t>* FStrings = nullptr;
+    std::vector<std::uint32_t> FUsed;
     int FNextFree = 0;
 };

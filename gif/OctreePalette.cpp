@@ -8,9 +8,21 @@ TColorQuantizer::TColorQuantizer(int MaxColors, int ColorBits)
     : FMaxColors(std::clamp(MaxColors, 1, MaxPaletteEntries)),
       FColorBits(std::clamp(ColorBits, 1, 8)) {
     FNodes.reserve(std::size_t(FMaxColors) * 4 + 64);
+    FMemoColors.assign(MemoSlots, NoKey);
+    FMemoNodes.assign(MemoSlots, -1);
 }
 
-int TColorQuantizer::NewNode(int Level) {
+namespace {
+
+// The top Level bits of each channel of a packed 0x00RRGGBB colour.
+std::uint32_t LevelMask(int Level) {
+    const std::uint32_t m = (0xFF00u >> Level) & 0xFF;
+    return m * 0x010101u;
+}
+
+} // namespace
+
+int TColorQuantizer::NewNode(int Level, std::uint32_t Key) {
     int node;
     if (!FFreeNodes.empty()) {
         node = FFreeNodes.back();
@@ -20,6 +32,8 @@ int TColorQuantizer::NewNode(int Level) {
         node = int(FNodes.size());
         FNodes.emplace_back();
     }
+    FNodes[node].Key = Key;
+    FNodes[node].Level = Level;
     if (Level == FColorBits) {
         FNodes[node].Leaf = true;
         ++FLeafCount;
@@ -31,41 +45,69 @@ int TColorQuantizer::NewNode(int Level) {
 }
 
 void TColorQuantizer::FreeNode(int Node) {
+    FNodes[Node].Leaf = false;
+    FNodes[Node].Key = NoKey;
     FFreeNodes.push_back(Node);
 }
 
 void TColorQuantizer::AddColor(Byte Red, Byte Green, Byte Blue) {
-    if (FRoot < 0) FRoot = NewNode(0);
-    int node = FRoot;
-    for (int level = 0;; ++level) {
-        TOctreeNode& n = FNodes[node];
-        if (n.Leaf) {
-            ++n.PixelCount;
-            n.RedSum += Red;
-            n.GreenSum += Green;
-            n.BlueSum += Blue;
-            break;
-        }
-        const int shift = 7 - level;
-        const int index =
-            (((Red >> shift) & 1) << 2) | (((Green >> shift) & 1) << 1) | ((Blue >> shift) & 1);
-        int child = n.Children[index];
-        if (child < 0) {
-            child = NewNode(level + 1); // may move FNodes
-            FNodes[node].Children[index] = child;
-        }
-        node = child;
+    AddColors(Red, Green, Blue, 1);
+}
+
+void TColorQuantizer::AddColors(Byte Red, Byte Green, Byte Blue, int Count) {
+    // Count pixels at once: the sums only add up, and a fold after the first
+    // pixel would take the others along with it, so the tree ends as it would
+    // after Count single additions.
+    const std::uint32_t rgb = (std::uint32_t(Red) << 16) | (std::uint32_t(Green) << 8) | Blue;
+    const std::uint32_t slot = ((rgb * 2654435761u) >> 20) & (MemoSlots - 1);
+    int node = -1;
+    if (FMemoColors[slot] == rgb) {
+        const TOctreeNode& n = FNodes[FMemoNodes[slot]];
+        if (n.Leaf && (rgb & LevelMask(n.Level)) == n.Key) node = FMemoNodes[slot];
     }
-    while (FLeafCount > FMaxColors)
-        if (!Reduce()) break;
+    const bool made = node < 0;
+    if (made) {
+        if (FRoot < 0) FRoot = NewNode(0, 0);
+        node = FRoot;
+        for (int level = 0; !FNodes[node].Leaf; ++level) {
+            const int shift = 7 - level;
+            const int index =
+                (((Red >> shift) & 1) << 2) | (((Green >> shift) & 1) << 1) | ((Blue >> shift) & 1);
+            int child = FNodes[node].Children[index];
+            if (child < 0) {
+                child = NewNode(level + 1, rgb & LevelMask(level + 1)); // may move FNodes
+                FNodes[node].Children[index] = child;
+            }
+            node = child;
+        }
+        FMemoColors[slot] = rgb;
+        FMemoNodes[slot] = node;
+    }
+    TOctreeNode& n = FNodes[node];
+    n.PixelCount += Count;
+    n.RedSum += std::int64_t(Red) * Count;
+    n.GreenSum += std::int64_t(Green) * Count;
+    n.BlueSum += std::int64_t(Blue) * Count;
+    // A remembered leaf means nothing was made, so nothing needs folding.
+    if (made)
+        while (FLeafCount > FMaxColors)
+            if (!Reduce()) break;
 }
 
 void TColorQuantizer::AddRows(const TDIBReader& Reader) {
     const int step = Reader.PixelBytes();
+    const int width = Reader.Width();
     for (int y = 0; y < Reader.Height(); ++y) {
         const Byte* p = Reader.Row(y);
-        for (int x = 0; x < Reader.Width(); ++x, p += step)
-            AddColor(p[2], p[1], p[0]);
+        for (int x = 0; x < width;) {
+            const Byte* first = p;
+            int n = 1;
+            for (p += step, ++x;
+                 x < width && p[0] == first[0] && p[1] == first[1] && p[2] == first[2];
+                 p += step, ++x)
+                ++n;
+            AddColors(first[2], first[1], first[0], n);
+        }
     }
 }
 

@@ -12,6 +12,10 @@ class TDIBReader;
 
 struct TOctreeNode {
     bool Leaf = false;
+    // The colours under this node: their top Level bits per channel, packed
+    // 0x00RRGGBB; a freed node holds NoKey, which no colour matches.
+    std::uint32_t Key = 0;
+    int Level = 0;
     std::int64_t PixelCount = 0;
     std::int64_t RedSum = 0;
     std::int64_t GreenSum = 0;
@@ -27,6 +31,9 @@ public:
 
     // Adds one colour, then folds nodes while there are too many leaves.
     void AddColor(Byte Red, Byte Green, Byte Blue);
+    // Count pixels of one colour in a row: the same tree as Count calls of
+    // AddColor.
+    void AddColors(Byte Red, Byte Green, Byte Blue, int Count);
     void AddRows(const TDIBReader& Reader);
     int LeafCount() const { return FLeafCount; }
     int MaxColors() const { return FMaxColors; }
@@ -35,11 +42,19 @@ public:
     std::vector<TPaletteEntry> ColorTable() const;
 
 private:
-    int NewNode(int Level);
+    static constexpr std::uint32_t NoKey = 0xFFFFFFFF;
+    static constexpr int MemoSlots = 4096;
+    int NewNode(int Level, std::uint32_t Key);
     void FreeNode(int Node);
     bool Reduce();
     void Collect(int Node, std::vector<TPaletteEntry>& Out) const;
 
+    // Colour -> the leaf that last took it. A leaf is only ever folded into
+    // its parent or freed, so a remembered leaf that is still a live leaf on
+    // the colour's path is exactly where the walk from the root would end:
+    // the memo spares the walk without changing what the tree holds.
+    std::vector<std::uint32_t> FMemoColors;
+    std::vector<int> FMemoNodes;
     std::vector<TOctreeNode> FNodes;
     std::vector<int> FFreeNodes;
     int FRoot = -1;

@@ -316,12 +316,21 @@ TFileStream::~TFileStream() {
     if (FHandle >= 0) ::close(FHandle);
 }
 
-std::int64_t TFileStream::Read(void* Buffer, std::int64_t Count) {
+void TFileStream::DropReadAhead() {
+    if (FBufferLength == 0) return;
+    const std::int64_t Position = FBufferStart + FBufferIndex;
+    FBufferLength = FBufferIndex = 0;
+    FBufferStart = Position;
+    if (::lseek(FHandle, off_t(Position), SEEK_SET) < 0) InvalidPosition();
+}
+
+namespace {
+
+std::int64_t ReadFully(int Handle, char* P, std::int64_t Count) {
     std::int64_t Done = 0;
-    auto* P = static_cast<char*>(Buffer);
     while (Done < Count) {
         std::size_t Chunk = std::size_t(std::min<std::int64_t>(Count - Done, 1 << 30));
-        ssize_t N = ::read(FHandle, P + Done, Chunk);
+        ssize_t N = ::read(Handle, P + Done, Chunk);
         if (N < 0 && errno == EINTR) continue;
         if (N <= 0) break;
         Done += N;
@@ -329,7 +338,35 @@ std::int64_t TFileStream::Read(void* Buffer, std::int64_t Count) {
     return Done;
 }
 
+} // namespace
+
+std::int64_t TFileStream::Read(void* Buffer, std::int64_t Count) {
+    if (Count <= 0) return 0;
+    auto* P = static_cast<char*>(Buffer);
+    std::int64_t Done = std::min(Count, FBufferLength - FBufferIndex);
+    if (Done > 0) {
+        std::memcpy(P, FBuffer.data() + FBufferIndex, std::size_t(Done));
+        FBufferIndex += Done;
+    }
+    if (Done == Count) return Done;
+    // The buffer is used up: the file offset is at its end.
+    FBufferStart += FBufferLength;
+    FBufferLength = FBufferIndex = 0;
+    if (Count - Done >= BufferSize) {
+        const std::int64_t N = ReadFully(FHandle, P + Done, Count - Done);
+        FBufferStart += N;
+        return Done + N;
+    }
+    if (FBuffer.empty()) FBuffer.resize(std::size_t(BufferSize));
+    FBufferLength = ReadFully(FHandle, FBuffer.data(), BufferSize);
+    const std::int64_t More = std::min(Count - Done, FBufferLength);
+    std::memcpy(P + Done, FBuffer.data(), std::size_t(More));
+    FBufferIndex = More;
+    return Done + More;
+}
+
 std::int64_t TFileStream::Write(const void* Buffer, std::int64_t Count) {
+    DropReadAhead();
     std::int64_t Done = 0;
     auto* P = static_cast<const char*>(Buffer);
     while (Done < Count) {
@@ -339,15 +376,31 @@ std::int64_t TFileStream::Write(const void* Buffer, std::int64_t Count) {
         if (N <= 0) break;
         Done += N;
     }
+    FBufferStart += Done;
     return Done;
 }
 
 std::int64_t TFileStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    int Whence = Origin == soBeginning ? SEEK_SET : Origin == soCurrent ? SEEK_CUR : SEEK_END;
     if (Origin == soBeginning && Offset < 0) InvalidPosition();
-    off_t Result = ::lseek(FHandle, off_t(Offset), Whence);
+    // The stream keeps its own position (FBufferStart + FBufferIndex), so a
+    // position query or a move within what was read ahead needs no system
+    // call.
+    off_t Result;
+    if (Origin == soEnd) {
+        Result = ::lseek(FHandle, off_t(Offset), SEEK_END);
+    } else {
+        const std::int64_t Target =
+            Origin == soBeginning ? Offset : OffsetPosition(FBufferStart + FBufferIndex, Offset);
+        if (Target >= FBufferStart && Target <= FBufferStart + FBufferLength) {
+            FBufferIndex = Target - FBufferStart;
+            return Target;
+        }
+        Result = ::lseek(FHandle, off_t(Target), SEEK_SET);
+    }
     if (Result < 0) InvalidPosition();
-    return std::int64_t(Result);
+    FBufferLength = FBufferIndex = 0;
+    FBufferStart = std::int64_t(Result);
+    return FBufferStart;
 }
 
 std::int64_t TFileStream::Size() {
@@ -357,6 +410,7 @@ std::int64_t TFileStream::Size() {
 }
 
 void TFileStream::SetSize(std::int64_t NewSize) {
+    DropReadAhead();
     if (NewSize < 0 || ::ftruncate(FHandle, off_t(NewSize)) != 0)
         throw EStreamError("Stream size error");
     if (Position() > NewSize) SetPosition(NewSize);

@@ -163,6 +163,18 @@ public:
     int Handle() const { return FHandle; }
 
 private:
+    // Reads go through a buffer: readers that peek a byte at a time cost a
+    // memory access instead of a system call. Writes go straight to the
+    // file (after dropping what was read ahead), so nothing waits unwritten
+    // in a destructor that cannot report a failure.
+    static constexpr std::int64_t BufferSize = 64 * 1024;
+    // Forgets what was read ahead and puts the file offset back at the
+    // stream's position.
+    void DropReadAhead();
     std::string FFileName;
     int FHandle = -1;
+    std::vector<char> FBuffer;
+    std::int64_t FBufferStart = 0;  // file offset of FBuffer[0]
+    std::int64_t FBufferLength = 0; // bytes read ahead; 0 when none
+    std::int64_t FBufferIndex = 0;  // the stream's position is FBufferStart + this
 };

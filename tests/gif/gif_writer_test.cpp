@@ -145,24 +145,25 @@ TEST(GifWriter, GlobalTableSizeFieldDescribesTheGlobalTable) {
         pix2);
 }
 
-TEST(GifWriter, FramePixelsOutsideTheTableAreRefused) {
-    auto image = TGIFImage::CreateEmpty();
-    AddFrame(*image, 0, 0, 2, 1, {clBlack, clWhite, clRed}, {0, 3});
-    TMemoryStream s;
-    try {
-        image->SaveToStream(s);
-        FAIL();
-    } catch (const GIFException& e) {
-        EXPECT_STREQ(e.what(), "Color not in color table");
-    }
-    // Without a local table the global one, padded to 4 entries, decides.
+// Pixels past the colour table (a file may hold them) are written as they
+// are: the table keeps its size and the code size grows to carry them.
+TEST(GifWriter, FramePixelsOutsideTheTableAreKept) {
     auto g = TGIFImage::CreateEmpty();
     for (TColor c : {clBlack, clWhite, clRed})
         g->GlobalColorMap().Add(c);
-    AddFrame(*g, 0, 0, 2, 1, {}, {0, 3});
-    EXPECT_NO_THROW(Save(*g));
-    AddFrame(*g, 0, 0, 2, 1, {}, {4, 0});
-    EXPECT_THROW(Save(*g), GIFException);
+    AddFrame(*g, 0, 0, 2, 1, {}, {0, 3});        // inside the table padded to 4
+    AddFrame(*g, 0, 0, 2, 1, {}, {9, 0});        // needs 4 bits
+    AddFrame(*g, 0, 0, 2, 1, {clRed, clBlue}, {1, 255});
+    const std::vector<Byte> b = Save(*g);
+    auto back = LoadGIFFromBytes(b.data(), b.size());
+    ASSERT_EQ(back->Images().ItemCount(), 3);
+    EXPECT_EQ(back->GlobalColorMap().Count(), 4);
+    const std::vector<std::vector<int>> want = {{0, 3}, {9, 0}, {1, 255}};
+    for (int f = 0; f < 3; ++f) {
+        const TGIFSubImage* F = back->Images().FrameAt(f);
+        EXPECT_EQ(std::vector<int>({F->Data()[0], F->Data()[1]}), want[size_t(f)]) << f;
+    }
+    EXPECT_EQ(back->Images().FrameAt(2)->ColorMap().Count(), 2);
 }
 
 TEST(GifWriter, DescriptorPackedByte) {

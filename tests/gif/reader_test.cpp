@@ -381,3 +381,39 @@ TEST(GifReaderFiles, SavedAndReadBackUnchanged) {
         }
     }
 }
+
+// Well-formed files the reader must take (see make_fixtures.sh): an
+// extension of an unknown label is passed over, fifteen 3000 x 3000 frames
+// load (each frame is bounded, not the file), and pixels that index past the
+// colour table are kept and written back as they were read.
+TEST(GifReaderFiles, WellFormedFilesOnceRefused) {
+    auto Unknown = LoadFile("unknown_label.gif");
+    ASSERT_EQ(Unknown->Image->Images().ItemCount(), 1);
+    EXPECT_EQ(Unknown->Image->Images().FrameAt(0)->Pixels(1, 0), 1);
+    EXPECT_LE(Unknown->Warnings.size(), 1u);
+
+    auto Big = LoadFile("big_animation.gif");
+    ASSERT_EQ(Big->Image->Images().ItemCount(), 15);
+    for (int k = 0; k < 15; ++k) {
+        TGIFSubImage* F = Big->Image->Images().FrameAt(k);
+        ASSERT_EQ(F->Width(), 3000);
+        EXPECT_EQ(F->Pixels(0, 0), k % 4);
+        EXPECT_EQ(F->Pixels(2999, 2999), k % 4) << k;
+    }
+    EXPECT_TRUE(Big->Warnings.empty());
+    Big.reset();
+
+    auto Past = LoadFile("index_past_table.gif");
+    TBytesStream Saved;
+    Past->Image->SaveToStream(Saved);
+    Saved.SetPosition(0);
+    TGIFImage Back;
+    Back.LoadFromStream(Saved);
+    for (TGIFImage* G : {Past->Image.get(), &Back}) {
+        TGIFSubImage* F = G->Images().FrameAt(0);
+        EXPECT_EQ(F->ActiveColorMap().Count(), 2);
+        EXPECT_EQ(
+            std::vector<int>({F->Pixels(0, 0), F->Pixels(1, 0), F->Pixels(0, 1), F->Pixels(1, 1)}),
+            std::vector<int>({0, 3, 2, 1}));
+    }
+}

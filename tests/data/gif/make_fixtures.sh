@@ -83,8 +83,6 @@ w('short_global_map.gif', b'GIF89a' + lsd(packed=0x87) + bytes(12))
 w('short_descriptor.gif', head + desc[:5])
 # Local table of 8 colours promised, 2 given.
 w('short_local_map.gif', head + b',' + struct.pack('<HHHHB', 0, 0, 2, 2, 0x82) + bytes(6))
-# Extension label 0x42 is defined by no GIF version.
-w('unknown_extension.gif', head + b'!\x42\x00' + desc + data + b';')
 # Application Extension whose identifier block is 5 bytes long.
 w('app_block_size.gif', head + b'!\xff\x05ABCDE\x00' + desc + data + b';')
 # Looping extension whose loop sub-block holds 2 bytes instead of 3.
@@ -105,7 +103,6 @@ short_header.gif,Premature end of data
 short_global_map.gif,Premature end of data
 short_descriptor.gif,Premature end of data
 short_local_map.gif,Premature end of data
-unknown_extension.gif,Unknown extension type
 app_block_size.gif,Unsupported Application Extension block size
 loop_short_subblock.gif,Invalid GIF data
 code_size_12.gif,Invalid GIF data
@@ -113,3 +110,67 @@ huge_frame.gif,Invalid image dimensions
 short_text_extension.gif,Premature end of data
 short_comment.gif,Premature end of data
 CSV
+
+# Well-formed files the reader once refused (and what it must do with them).
+python3 - "$here" <<'PY'
+import struct, sys, os
+d = sys.argv[1]
+def w(name, b):
+    open(os.path.join(d, name), 'wb').write(b)
+desc = b',' + struct.pack('<HHHHB', 0, 0, 2, 2, 0)
+data = bytes([2, 3, 0x44, 0x02, 0x05, 0])  # pixels 0, 1, 1, 0 (code size 2)
+# unknown_label.gif: an extension whose label (0xF0) no GIF version defines,
+# with two sub-blocks of data: skipped, the frame after it read.
+w('unknown_label.gif', b'GIF89a' + struct.pack('<HHBBB', 2, 2, 0x80, 0, 0) +
+  bytes([0, 0, 0, 255, 255, 255]) + b'!\xf0\x03abc\x02de\x00' + desc + data + b';')
+# index_past_table.gif: a 2-colour global table, code size 2, and pixels
+# 0, 3, 2, 1: two of them index past the table.
+codes = [(4, 3), (0, 3), (3, 3), (2, 3), (1, 4), (5, 4)]
+acc = n = 0
+out = bytearray()
+for c, width in codes:
+    acc |= c << n; n += width
+    while n >= 8: out.append(acc & 255); acc >>= 8; n -= 8
+if n: out.append(acc & 255)
+w('index_past_table.gif', b'GIF89a' + struct.pack('<HHBBB', 2, 2, 0x80, 0, 0) +
+  bytes([0, 0, 0, 255, 255, 255]) + desc + bytes([2, len(out)]) + bytes(out) + b'\0;')
+# big_animation.gif: 15 frames of 3000 x 3000, each of one colour (frame k
+# uses index k % 4), more pixels than the whole file once could hold.
+def lzw_uniform(c, count):
+    # The codes a greedy LZW coder sends for count pixels of colour c with
+    # code size 2, clearing when the table is full.
+    out = bytearray(); acc = n = 0
+    def put(code, width):
+        nonlocal acc, n
+        acc |= code << n; n += width
+        while n >= 8: out.append(acc & 255); acc >>= 8; n -= 8
+    def clear():
+        put(4, width[0]); width[0] = 3
+        return 6, 1  # next free code, longest run defined
+    width = [3]
+    nxt, longest = clear()
+    while count > 0:
+        take = min(longest, count)
+        code = c if take == 1 else 4 + take  # a run of length L >= 2 has code L + 4
+        put(code, width[0]); count -= take
+        # The width grows once the next free code no longer fits, as the
+        # decoder (one entry behind) expects.
+        if nxt > (1 << width[0]) - 1 and width[0] < 12: width[0] += 1
+        if count > 0:
+            if nxt > 4094:
+                nxt, longest = clear()
+                continue
+            longest = take + 1; nxt += 1
+    put(5, width[0])
+    if n: out.append(acc & 255)
+    blocks = bytearray([2])
+    for i in range(0, len(out), 255):
+        part = out[i:i + 255]; blocks += bytes([len(part)]) + part
+    return bytes(blocks + b'\0')
+frames = b''
+for k in range(15):
+    frames += b'!\xf9\x04\x00\x0a\x00\x00\x00'
+    frames += b',' + struct.pack('<HHHHB', 0, 0, 3000, 3000, 0) + lzw_uniform(k % 4, 3000 * 3000)
+w('big_animation.gif', b'GIF89a' + struct.pack('<HHBBB', 3000, 3000, 0x81, 0, 0) +
+  bytes([0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255]) + frames + b';')
+PY
