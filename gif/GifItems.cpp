@@ -66,7 +66,28 @@ void TGIFList::Delete(int Index) {
     // Out of the list first: the item's destructor looks for itself there.
     TGIFItem* Item = FItems[std::size_t(Index)];
     FItems.erase(FItems.begin() + Index);
+    FReleasing = true;
+    struct TDone {
+        bool& Flag;
+        ~TDone() { Flag = false; }
+    } done{FReleasing};
     delete Item;
+}
+
+void TGIFList::DeleteWhere(const std::function<bool(TGIFItem*)>& Drop) {
+    std::vector<TGIFItem*> kept, dropped;
+    kept.reserve(FItems.size());
+    for (TGIFItem* Item : FItems)
+        (Drop(Item) ? dropped : kept).push_back(Item);
+    if (dropped.empty()) return;
+    FItems.swap(kept);
+    FReleasing = true;
+    struct TDone {
+        bool& Flag;
+        ~TDone() { Flag = false; }
+    } done{FReleasing};
+    for (TGIFItem* Item : dropped)
+        delete Item;
 }
 
 std::unique_ptr<TGIFItem> TGIFList::Extract(TGIFItem* Item) {
@@ -77,6 +98,7 @@ std::unique_ptr<TGIFItem> TGIFList::Extract(TGIFItem* Item) {
 }
 
 void TGIFList::Unlink(const TGIFItem* Item) {
+    if (FReleasing) return;
     const int Index = IndexOf(Item);
     if (Index >= 0) FItems.erase(FItems.begin() + Index);
 }

@@ -8,6 +8,8 @@
 // Members marked with a file name are defined there (writer, optimiser,
 // painter); the rest live in GifItems.cpp or, for reading, GifReader.cpp.
 #include <cstdint>
+#include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +71,9 @@ public:
     void InsertItem(int Index, std::unique_ptr<TGIFItem> Item);
     // Frees the item at Index.
     void Delete(int Index);
+    // Frees every item for which Drop is true (asked once per item, in list
+    // order), keeping the others in order: one pass, whatever the count.
+    void DeleteWhere(const std::function<bool(TGIFItem*)>& Drop);
     // Takes the item out without freeing it (nullptr when absent).
     std::unique_ptr<TGIFItem> Extract(TGIFItem* Item);
     // Deletes from index 0 until empty.
@@ -90,6 +95,9 @@ protected:
 
     TGIFImage* FImage;
     std::vector<TGIFItem*> FItems; // owned
+    // Set while the list frees items it has already taken out, so that
+    // their destructors do not search the list for themselves.
+    bool FReleasing = false;
 };
 
 class TGIFImageList : public TGIFList {
@@ -297,7 +305,11 @@ public:
     // Optimiser (GifOptimizer.cpp): crops a transparent frame to the pixels
     // that are not transparent; merges with the frame shown before it.
     void Crop();
-    void Merge(TGIFSubImage* Previous);
+    // FirstFrameOfIndex, when given, holds for each colour index the lowest
+    // position of a transparent frame without a local table that uses it as
+    // its transparent index (INT_MAX when none); the optimiser keeps it
+    // across a pass instead of every merge searching every frame.
+    void Merge(TGIFSubImage* Previous, const std::array<int, 256>* FirstFrameOfIndex = nullptr);
 
     // Decodes the LZW pixel data at the stream's position (GifReader.cpp).
     void Decode(TStream& Stream);

@@ -1,6 +1,7 @@
 #include "gif/GifOptimizer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -215,6 +216,24 @@ bool ContainsIndex(const TGIFSubImage& Frame, int Index) {
     return std::find(p, p + Frame.DataSize(), Byte(Index)) != p + Frame.DataSize();
 }
 
+} // namespace
+
+std::array<int, 256> TransparentIndexFrames(const TGIFImageList& Frames) {
+    std::array<int, 256> first;
+    first.fill(INT_MAX);
+    for (int i = Frames.ItemCount() - 1; i >= 0; --i)
+        NoteTransparentIndex(first, *Frames.FrameAt(i), i);
+    return first;
+}
+
+void NoteTransparentIndex(std::array<int, 256>& First, const TGIFSubImage& Frame, int Position) {
+    if (Frame.ColorMap().Count() != 0) return;
+    const int index = TransparentIndexOf(Frame);
+    if (index >= 0 && Position < First[std::size_t(index)]) First[std::size_t(index)] = Position;
+}
+
+namespace {
+
 bool SameColor(const TGIFColorMap& MapA, int A, const TGIFColorMap& MapB, int B) {
     if (&MapA == &MapB && A == B) return true;
     if (A >= MapA.Count() || B >= MapB.Count()) return false;
@@ -247,7 +266,7 @@ void TGIFSubImage::Crop() {
     FreeMask();
 }
 
-void TGIFSubImage::Merge(TGIFSubImage* Previous) {
+void TGIFSubImage::Merge(TGIFSubImage* Previous, const std::array<int, 256>* FirstFrameOfIndex) {
     if (Previous == nullptr || Previous == this || Empty() || Previous->Empty()) return;
     const int previousDisposal = DisposalOf(*Previous);
     if (previousDisposal == gdRestoreBackground || previousDisposal == gdRestorePrevious) return;
@@ -263,15 +282,23 @@ void TGIFSubImage::Merge(TGIFSubImage* Previous) {
 
     const auto chooseTransparent = [&]() {
         if (FColorMap->Count() == 0 && FImage != nullptr) {
-            // Share the index another frame of the global map already made
+            // Share the index the first frame of the global map already made
             // transparent, unless this frame shows that index itself.
-            TGIFImageList& frames = FImage->Images();
-            for (int i = 0; i < frames.ItemCount(); ++i) {
-                TGIFSubImage* other = frames.FrameAt(i);
-                if (other == this || other->ColorMap().Count() != 0) continue;
-                const int index = TransparentIndexOf(*other);
-                if (index >= 0 && index < map.Count() && !ContainsIndex(*this, index)) return index;
+            std::array<int, 256> first;
+            if (FirstFrameOfIndex) {
+                first = *FirstFrameOfIndex;
+            } else {
+                first = TransparentIndexFrames(FImage->Images());
             }
+            std::array<bool, 256> shown{};
+            for (std::int64_t i = 0; i < DataSize(); ++i)
+                shown[Data()[i]] = true;
+            int best = -1;
+            for (int index = 0; index < map.Count() && index < 256; ++index)
+                if (first[std::size_t(index)] != INT_MAX && !shown[std::size_t(index)] &&
+                    (best < 0 || first[std::size_t(index)] < first[std::size_t(best)]))
+                    best = index;
+            if (best >= 0) return best;
         }
         // A plain add: an existing black entry may be in use by opaque pixels.
         return map.Add(clBlack);
@@ -411,12 +438,16 @@ void TGIFImage::OptimizeFrames(TGIFOptimizeSteps Steps, TGIFReductionMethod Redu
             }
 
             if (Steps & osCombineFrames) {
+                // Frames only gain transparency here, so the table of shared
+                // transparent indices is kept up to date as they do.
+                std::array<int, 256> first = TransparentIndexFrames(frames);
                 for (int b = frames.ItemCount() - 1; b >= 1; --b) {
                     int p = b - 1;
                     while (p > 0 && DisposalOf(*frames.FrameAt(p)) == gdRestorePrevious &&
                            frames.FrameAt(p)->GraphicControlExtension() != nullptr)
                         --p;
-                    frames.FrameAt(b)->Merge(frames.FrameAt(p));
+                    frames.FrameAt(b)->Merge(frames.FrameAt(p), &first);
+                    NoteTransparentIndex(first, *frames.FrameAt(b), b);
                     progress.Step();
                 }
                 progress.Step();
@@ -424,7 +455,15 @@ void TGIFImage::OptimizeFrames(TGIFOptimizeSteps Steps, TGIFReductionMethod Redu
                 progress.Step(frames.ItemCount());
             }
 
+            // Frames found useless are freed together after each pass: the
+            // passes only look at frames before the one they are on.
+            std::vector<bool> dropped;
+            const auto dropMarked = [&] {
+                int k = 0;
+                frames.DeleteWhere([&](TGIFItem*) { return bool(dropped[std::size_t(k++)]); });
+            };
             if (Steps & osTrimFrames) {
+                dropped.assign(std::size_t(frames.ItemCount()), false);
                 for (int i = frames.ItemCount() - 1; i >= 0; --i) {
                     TGIFSubImage* frame = frames.FrameAt(i);
                     progress.Step();
@@ -448,39 +487,43 @@ void TGIFImage::OptimizeFrames(TGIFOptimizeSteps Steps, TGIFReductionMethod Redu
                         // A frame that draws nothing still holds the picture for
                         // its delay: the frame before it holds it instead.
                         if (i > 0) AddDelay(*frames.FrameAt(i - 1), delay);
-                        frames.Delete(i);
+                        dropped[std::size_t(i)] = true;
                     }
                 }
+                dropMarked();
             } else {
                 progress.Step(frames.ItemCount());
             }
             progress.Step(frames.ItemCount());
 
             if (Steps & osRemoveRedundant) {
+                dropped.assign(std::size_t(frames.ItemCount()), false);
+                int count = frames.ItemCount(); // frames not yet dropped
                 for (int i = frames.ItemCount() - 1; i >= 0; --i) {
                     TGIFSubImage* frame = frames.FrameAt(i);
                     TGIFExtensionList& extensions = frame->Extensions();
                     bool keptLoop = false;
-                    for (int e = 0; e < extensions.ItemCount();) {
-                        TGIFExtension* extension = extensions.ExtensionAt(e);
+                    extensions.DeleteWhere([&](TGIFItem* item) {
+                        auto* extension = static_cast<TGIFExtension*>(item);
                         bool drop = IsUselessExtension(extension);
                         if (dynamic_cast<TGIFAppExtNSLoop*>(extension) != nullptr) {
-                            drop = keptLoop || i != 0 || frames.ItemCount() <= 1;
+                            drop = keptLoop || i != 0 || count <= 1;
                             keptLoop = keptLoop || !drop;
                         }
-                        if (drop)
-                            extensions.Delete(e);
-                        else
-                            ++e;
-                    }
-                    const bool single = frames.ItemCount() == 1;
+                        return drop;
+                    });
+                    const bool single = count == 1;
                     if (TGIFGraphicControlExtension* gce = frame->GraphicControlExtension()) {
                         if ((gce->Delay() == 0 || single) && !gce->Transparent() &&
                             !gce->UserInput() && (gce->Disposal() < gdRestoreBackground || single))
                             extensions.Delete(extensions.IndexOf(gce));
                     }
-                    if (frame->Empty() && extensions.ItemCount() == 0) frames.Delete(i);
+                    if (frame->Empty() && extensions.ItemCount() == 0) {
+                        dropped[std::size_t(i)] = true;
+                        --count;
+                    }
                 }
+                dropMarked();
             } else if ((Steps & osValidateReduction) && ReductionMethod == rdmCallerPalette) {
                 RaiseGIFError(sGIFInvalidReduction);
             }

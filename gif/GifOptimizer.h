@@ -7,10 +7,12 @@
 //
 // Every step keeps the rendered animation as it was: the same picture is
 // shown for the same time after each frame, whatever the disposal methods.
+#include <array>
 #include <span>
 #include <vector>
 
 #include "gif/GifColorMap.h"
+#include "gif/GifItems.h"
 #include "platform/base/Types.h"
 
 // Sorts by Count, largest first (a quicksort around the middle pair's count;
@@ -24,4 +26,11 @@ TRect FindOpaqueBounds(const Byte* Pixels, int Width, int Height, Byte Transpare
 // Old index -> new index of a colour table sorted by use: Map[Counts[i].Index]
 // = i for every pair; the number of entries in use (pairs with a count above
 // 0) goes to UsedCount. Counts must already be sorted.
+// For each colour index, the lowest position of a transparent frame without a
+// local table whose transparent index it is (INT_MAX when none): the frames a
+// merge may share its transparent index with.
+std::array<int, 256> TransparentIndexFrames(const TGIFImageList& Frames);
+// Notes Frame, at Position, in such a table.
+void NoteTransparentIndex(std::array<int, 256>& First, const TGIFSubImage& Frame, int Position);
+
 std::vector<int> UsageRemap(std::span<const TGIFUsageCount> Counts, int& UsedCount);

@@ -151,8 +151,8 @@ TEST(GifWriter, FramePixelsOutsideTheTableAreKept) {
     auto g = TGIFImage::CreateEmpty();
     for (TColor c : {clBlack, clWhite, clRed})
         g->GlobalColorMap().Add(c);
-    AddFrame(*g, 0, 0, 2, 1, {}, {0, 3});        // inside the table padded to 4
-    AddFrame(*g, 0, 0, 2, 1, {}, {9, 0});        // needs 4 bits
+    AddFrame(*g, 0, 0, 2, 1, {}, {0, 3}); // inside the table padded to 4
+    AddFrame(*g, 0, 0, 2, 1, {}, {9, 0}); // needs 4 bits
     AddFrame(*g, 0, 0, 2, 1, {clRed, clBlue}, {1, 255});
     const std::vector<Byte> b = Save(*g);
     auto back = LoadGIFFromBytes(b.data(), b.size());
