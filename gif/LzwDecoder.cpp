@@ -77,6 +77,15 @@ public:
     // Writes up to Count bytes from Source; returns false once the picture is
     // full.
     bool Put(const Byte* Source, int Count) {
+        // Most strings are a few bytes long and fit the row: a plain loop
+        // costs less than a call to memcpy.
+        if (Count <= 8 && Count < FWidth - FX && !FDone) {
+            Byte* d = FRowPtr + FX;
+            for (int i = 0; i < Count; ++i)
+                d[i] = Source[i];
+            FX += Count;
+            return true;
+        }
         while (Count > 0 && !FDone) {
             const int n = std::min(Count, FWidth - FX);
             std::memcpy(FRowPtr + FX, Source, std::size_t(n));

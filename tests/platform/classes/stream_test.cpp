@@ -5,7 +5,10 @@
 
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
+#include <vector>
 #include <sys/stat.h>
 
 namespace {
@@ -233,3 +236,46 @@ TEST_F(FileStreamTest, OpenAndCreateErrorsNameTheFile) {
 }
 
 } // namespace
+
+// The file stream reads ahead and keeps its own position: any mix of reads,
+// writes and seeks must give what the same calls give on a memory stream.
+TEST_F(FileStreamTest, ReadAheadMatchesAMemoryStream) {
+    std::mt19937 Rng(3);
+    std::vector<char> Start(200000);
+    for (char& C : Start)
+        C = char(Rng());
+    const std::string Name = PathOf("mixed.bin");
+    {
+        TFileStream F(Name, fmCreate);
+        F.WriteBuffer(Start.data(), std::int64_t(Start.size()));
+    }
+    TFileStream F(Name, fmOpenReadWrite);
+    TMemoryStream M;
+    M.WriteBuffer(Start.data(), std::int64_t(Start.size()));
+    M.SetPosition(0);
+    std::vector<char> A(150000), B(150000);
+    for (int Op = 0; Op < 3000; ++Op) {
+        const int Kind = int(Rng() % 10);
+        const std::int64_t N = Rng() % 4 == 0 ? std::int64_t(Rng() % 140000) : Rng() % 300;
+        if (Kind < 5) {
+            ASSERT_EQ(F.Read(A.data(), N), M.Read(B.data(), N)) << Op;
+            ASSERT_TRUE(std::equal(A.begin(), A.begin() + N, B.begin())) << Op;
+        } else if (Kind < 7) {
+            for (std::int64_t i = 0; i < N; ++i)
+                A[std::size_t(i)] = char(Rng());
+            ASSERT_EQ(F.Write(A.data(), N), M.Write(A.data(), N)) << Op;
+        } else {
+            const TSeekOrigin Origin = TSeekOrigin(Kind - 7);
+            const std::int64_t Base = Origin == soBeginning ? 0
+                                      : Origin == soEnd     ? M.Size()
+                                                            : M.Position();
+            const std::int64_t Offset = std::int64_t(Rng() % (M.Size() + 1)) - Base;
+            ASSERT_EQ(F.Seek(Offset, Origin), M.Seek(Offset, Origin)) << Op;
+        }
+        ASSERT_EQ(F.Position(), M.Position()) << Op;
+        ASSERT_EQ(F.Size(), M.Size()) << Op;
+    }
+    TMemoryStream Back;
+    Back.LoadFromFile(Name);
+    EXPECT_EQ(Back.View(), M.View());
+}
