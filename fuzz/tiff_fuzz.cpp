@@ -6,8 +6,18 @@
 #include "imageio/EpsReader.h"
 #include "imageio/TiffReader.h"
 #include "platform/classes/Stream.h"
+#include "platform/forms/Dialogs.h"
+
+namespace {
+// JPEG warnings would open a box; here they are only counted.
+struct TQuietDialogs : TScriptedDialogService {
+    int MessageBox(const std::string&, const std::string&, int) override { return IDOK; }
+};
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static TQuietDialogs quiet;
+    SetDialogService(&quiet);
     {
         TBytesStream stream(std::vector<Byte>(data, data + size));
         TTIFFGraphic tiff;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "imageio/PngReader.h"
 #include "imageio/ReaderFactories.h"
 #include "platform/base/Rounding.h"
 #include "platform/base/Text.h"
@@ -358,8 +359,30 @@ TFileFormatList* FileFormatList() {
     return GFileFormatList;
 }
 
+namespace {
+// PNG-compressed icon entries, read by our PNG reader: a transparent colour
+// becomes alpha 0 as in the 32-bit bitmap.
+TDibImage DecodeIconPng(const Byte* Data, size_t Size) {
+    TPNGGraphic png;
+    TBytesStream stream(std::vector<Byte>(Data, Data + Size));
+    png.LoadFromStream(stream);
+    TDibImage image = ConvertDibImage(png.Image(), pf32bit);
+    if (png.Image().PixelFormat != pf32bit &&
+        png.PNGTransparentColor() != TPNGGraphic::NoTransparentColor) {
+        const TColor key = png.PNGTransparentColor();
+        for (int y = 0; y < image.Height; ++y) {
+            Byte* p = image.Row(y);
+            for (int x = 0; x < image.Width; ++x, p += 4)
+                if (TColor(p[2] | p[1] << 8 | p[0] << 16) == key) p[3] = 0;
+        }
+    }
+    return image;
+}
+} // namespace
+
 void InitPictureReaders() {
     if (GFileFormatList != nullptr) return;
+    SetIconPngDecoder(&DecodeIconPng);
     GFileFormatList = new TFileFormatList();
     int row = 0;
     for (const TRegistration& r : Registrations) {
@@ -372,6 +395,7 @@ void InitPictureReaders() {
 
 void DonePictureReaders() {
     if (GFileFormatList == nullptr) return;
+    SetIconPngDecoder(nullptr);
     TFileFormatList* list = GFileFormatList;
     for (TGraphicClass (*cls)() : {PSPClass, PSDClass, TargaClass, TIFFClass, SGIClass, PCXClass,
                                    AutodeskClass, PCDClass, PPMClass, CUTClass, RLAClass})

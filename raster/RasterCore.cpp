@@ -347,13 +347,7 @@ void TBitmap32::CopyPropertiesTo(TBitmap32& Dst) const {
 void TBitmap32::AssignFromBitmap(const TBitmap& Source) {
     SetDimensions(Source.Width(), Source.Height());
     if (Empty()) return;
-    // The source's own 32-bit view: B, G, R, A rows of Width * 4 bytes.
-    const std::vector<Byte> bgra = Source.ToBGRA();
-    std::memcpy(FBits.get(), bgra.data(), std::size_t(FWidth) * FHeight * sizeof(TColor32));
-    if constexpr (std::endian::native == std::endian::big) {
-        for (std::size_t i = 0, n = std::size_t(FWidth) * FHeight; i < n; ++i)
-            FBits[i] = __builtin_bswap32(FBits[i]);
-    }
+    CopyBGRARows(Source.Image());
     if (Source.PixelFormat() != pf32bit) ResetAlpha(255);
     if (Source.Transparent()) {
         const TColor32 key = ToColor32(Source.TransparentColor()) & 0x00FFFFFFu;
@@ -362,6 +356,30 @@ void TBitmap32::AssignFromBitmap(const TBitmap& Source) {
             if ((p[i] & 0x00FFFFFFu) == key) p[i] = key;
     }
     FFont.Assign(*const_cast<TBitmap&>(Source).Canvas()->Font());
+}
+
+// Row by row from the source's pixels, so that a large picture is never held
+// a third time as an intermediate 32-bit copy.
+void TBitmap32::CopyBGRARows(const TDibImage& Image) {
+    for (int y = 0; y < FHeight; ++y) {
+        TColor32* row = FBits.get() + std::size_t(y) * FWidth;
+        DibRowToBGRA(Image, y, reinterpret_cast<Byte*>(row));
+        if constexpr (std::endian::native == std::endian::big) {
+            for (int x = 0; x < FWidth; ++x)
+                row[x] = __builtin_bswap32(row[x]);
+        }
+    }
+}
+
+// An icon keeps its own alpha, half-transparent pixels included; fully clear
+// pixels come out white as the two drawings of a masked picture give them.
+void TBitmap32::AssignFromIcon(const TIcon& Icon) {
+    SetDimensions(Icon.Width(), Icon.Height());
+    if (Empty()) return;
+    CopyBGRARows(Icon.Image());
+    TColor32* p = FBits.get();
+    for (std::size_t i = 0, n = std::size_t(FWidth) * FHeight; i < n; ++i)
+        if ((p[i] >> 24) == 0) p[i] = 0x00FFFFFFu;
 }
 
 void TBitmap32::AssignFromGraphicDrawing(TGraphic* Graphic) {
@@ -425,7 +443,9 @@ void TBitmap32::Assign(const TPersistent* Source) {
             TGraphic* g = pic->Graphic();
             if (auto* pb = dynamic_cast<TBitmap*>(g))
                 AssignFromBitmap(*pb);
-            else if (g && (dynamic_cast<TIcon*>(g) || dynamic_cast<TMetafile*>(g)))
+            else if (auto* icon = dynamic_cast<TIcon*>(g))
+                AssignFromIcon(*icon);
+            else if (g && dynamic_cast<TMetafile*>(g))
                 AssignFromMaskedGraphic(g);
             else
                 AssignFromGraphicDrawing(g);

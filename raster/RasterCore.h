@@ -17,6 +17,7 @@
 #include "platform/classes/Persistent.h"
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/Font.h"
+#include "platform/graphics/PixelFormat.h"
 #include "platform/graphics/PixelSurface.h"
 #include "raster/Color32.h"
 #include "raster/RasterBlend.h"
@@ -38,6 +39,8 @@ class TStream;
 class TFiler;
 class TGraphic;
 class TBitmap;
+class TIcon;
+struct TDibImage;
 class TCustomResampler;
 
 // Raised by the block transfers for a nil bitmap.
@@ -64,8 +67,9 @@ constexpr Cardinal AREAINFO_LINE = 0x40000000u;
 using TPixelCombineEvent = std::function<void(TColor32 F, TColor32& B, TColor32 M)>;
 using TAreaChangedEvent = std::function<void(TObject* Sender, const TRect& Area, Cardinal Info)>;
 
-// The largest pixel payload a bitmap or a Data property may hold.
-constexpr std::int64_t MaxBitmap32Bytes = std::int64_t{1} << 30;
+// The largest pixel payload a bitmap or a Data property may hold: the
+// program's one picture-size limit.
+constexpr std::int64_t MaxBitmap32Bytes = MaxBitmapBytes;
 
 // Counts nested updates and fires OnChange when a change happens outside
 // them. StartUpdate and EndUpdate fire nothing themselves.
@@ -360,6 +364,8 @@ private:
     void AssignFromBitmap(const TBitmap& Source);
     void AssignFromGraphicDrawing(TGraphic* Graphic);
     void AssignFromMaskedGraphic(TGraphic* Graphic);
+    void AssignFromIcon(const TIcon& Icon);
+    void CopyBGRARows(const TDibImage& Image);
     void ClearStorage();
     void DrawLinePixels(int X1, int Y1, int X2, int Y2, TColor32 Value, bool L);
 

@@ -10,14 +10,13 @@
 
 void CheckPictureSize(std::int64_t Width, std::int64_t Height) {
     if (PictureSizeAllowed(Width, Height)) return;
-    throw EInvalidGraphic(Format(SPictureTooLarge, {Width, Height, MaxBitmapSide,
-                                                    MaxBitmapBytes / 4 / 1000000}));
+    throw EInvalidGraphic(
+        Format(SPictureTooLarge, {Width, Height, MaxBitmapSide, MaxBitmapBytes / 4 / 1000000}));
 }
 
 namespace {
 
 constexpr const char* SScanLine = "Scan line index out of range";
-
 
 int IndexAt(const Byte* row, int x, int bits) {
     switch (bits) {
@@ -398,6 +397,10 @@ void TBitmap::SetImage(TDibImage Image) {
         throw EInvalidGraphic(SInvalidBitmap);
     FImage = std::move(Image);
     Changed(this);
+}
+
+void DibRowToBGRA(const TDibImage& Image, int Y, Byte* Out) {
+    ReadRow(Image, Y, Out);
 }
 
 std::vector<Byte> TBitmap::ToBGRA() const {

@@ -114,5 +114,8 @@ private:
 TDibImage ConvertDibImage(const TDibImage& Source, TPixelFormat Format);
 // The default palette of a palettised format.
 TPalette DefaultPalette(TPixelFormat Format);
+// Converts row Y of Image to Width B, G, R, A pixels at Out (alpha 255 for
+// formats without alpha).
+void DibRowToBGRA(const TDibImage& Image, int Y, Byte* Out);
 // Reads pixel (X, Y) as B, G, R, A bytes into out[4] (zeros outside).
 void ReadDibPixel(const TDibImage& Image, int X, int Y, Byte out[4]);

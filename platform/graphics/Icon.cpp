@@ -24,8 +24,15 @@ std::uint32_t U32(const Byte* p) {
 constexpr size_t DirSize = 6;
 constexpr size_t EntrySize = 16;
 constexpr int MaxEntries = 256;
+constexpr Byte PngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+TIconPngDecoder PngDecoder = nullptr;
 
 } // namespace
+
+void SetIconPngDecoder(TIconPngDecoder Decoder) {
+    PngDecoder = Decoder;
+}
 
 TDibImage ReadIcon(const Byte* data, size_t size, size_t* consumed) {
     // ICONDIR: reserved 0, type 1 (icon), count.
@@ -36,6 +43,7 @@ TDibImage ReadIcon(const Byte* data, size_t size, size_t* consumed) {
     int best = -1;
     std::int64_t bestArea = -1;
     int bestBits = -1;
+    bool sawPng = false;
     size_t end = DirSize + static_cast<size_t>(count) * EntrySize;
     for (int i = 0; i < count; ++i) {
         const Byte* e = data + DirSize + static_cast<size_t>(i) * EntrySize;
@@ -43,6 +51,11 @@ TDibImage ReadIcon(const Byte* data, size_t size, size_t* consumed) {
         const std::uint64_t offset = U32(e + 12);
         if (offset + bytes > size || bytes == 0) continue; // entries that do not fit are skipped
         end = std::max<size_t>(end, static_cast<size_t>(offset + bytes));
+        // PNG-compressed entries count only when there is a decoder for them.
+        if (bytes >= 8 && std::memcmp(data + offset, PngSignature, 8) == 0) {
+            sawPng = true;
+            if (PngDecoder == nullptr) continue;
+        }
         // A width or height byte of 0 means 256.
         const std::int64_t w = e[0] ? e[0] : 256;
         const std::int64_t h = e[1] ? e[1] : 256;
@@ -53,13 +66,19 @@ TDibImage ReadIcon(const Byte* data, size_t size, size_t* consumed) {
             bestBits = bits;
         }
     }
-    if (best < 0) Invalid();
+    if (best < 0) {
+        if (sawPng) throw EInvalidGraphic(SPngIconNotSupported);
+        Invalid();
+    }
     const Byte* e = data + DirSize + static_cast<size_t>(best) * EntrySize;
     const Byte* image = data + U32(e + 12);
     const size_t bytes = U32(e + 8);
-    static constexpr Byte PngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (bytes >= 8 && std::memcmp(image, PngSignature, 8) == 0)
-        throw EInvalidGraphic(SPngIconNotSupported);
+    if (bytes >= 8 && std::memcmp(image, PngSignature, 8) == 0) {
+        TDibImage png = PngDecoder(image, bytes);
+        if (png.PixelFormat != pf32bit) png = ConvertDibImage(png, pf32bit);
+        if (consumed) *consumed = end;
+        return png;
+    }
     std::vector<Byte> mask;
     TDibImage dib;
     try {

@@ -2,8 +2,10 @@
 // TIcon: a picture read from an icon file (.ico). Of the images the file
 // holds, the largest (then the deepest) is shown; it is kept as 32-bit
 // B,G,R,A pixels whose alpha comes from the image's alpha channel or its AND
-// mask. PNG-compressed entries are refused. Saving writes the file as it was
-// read. Icons are always transparent and cannot be resized.
+// mask. PNG-compressed entries go to the PNG decoder the picture readers
+// install (SetIconPngDecoder); without one they are passed over for the best
+// other entry. Saving writes the file as it was read. Icons are always
+// transparent and cannot be resized.
 #include <vector>
 
 #include "platform/graphics/BmpFormat.h"
@@ -42,6 +44,12 @@ private:
     std::vector<Byte> FData;
     TDibImage FImage;
 };
+
+// Decodes a PNG-compressed icon entry into pf32bit B,G,R,A rows, or raises
+// EInvalidGraphic.
+using TIconPngDecoder = TDibImage (*)(const Byte* Data, size_t Size);
+// Installs the decoder (nullptr removes it).
+void SetIconPngDecoder(TIconPngDecoder Decoder);
 
 // Decodes the icon file image at data[0..size): the chosen entry's pixels.
 // consumed receives the bytes the file occupies.

@@ -206,6 +206,17 @@ TEST(PspReader, RefusalsNameTheFormat) {
     depth.Attributes(2, 1, 0, 16, false);
     EXPECT_EQ(LoadMessage(g, depth.File),
               "Ne peux pas charger l'image. Format de fichier PSP invalide ou inattendue.");
+    // A file cut inside its channels, or before them, is refused, not shown in part.
+    TPspBuilder cut(5);
+    cut.Attributes(2, 1, 0, 24, false);
+    cut.Layer(
+        {cut.Channel(0, 1, {1, 2}, 2), cut.Channel(0, 2, {3, 4}, 2), cut.Channel(0, 3, {5, 6}, 2)});
+    ASSERT_EQ(LoadMessage(g, cut.File), "");
+    for (std::size_t drop : {1u, 40u}) {
+        auto file = cut.File;
+        file.resize(file.size() - drop);
+        EXPECT_EQ(LoadMessage(g, file), "Erreur de lecture de flux dans le fichier PSP.") << drop;
+    }
 }
 
 TEST(PspReader, MagicTestIgnoresLetterCase) {
