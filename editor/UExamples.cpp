@@ -189,6 +189,7 @@ TExamplesform::TExamplesform(TComponent* AOwner)
     SetName("Examplesform");
     SetCaption("Créer à partir d'un exemple");
     SetBorderStyle(bsDialog);
+    SetPosition(poMainFormCenter);
     SetClientWidth(640);
     SetClientHeight(440);
 

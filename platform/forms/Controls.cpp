@@ -271,26 +271,28 @@ void TControl::WndProc(TMessage& Message) {
 
 void TControl::Dispatch(TMessage& Message) {
     switch (Message.Msg) {
+    // Mouse messages go on to the default handling afterwards, so that a
+    // native control (an edit, a combo box, a slider) sees the pointer too.
     case WM_LBUTTONDOWN:
         if (FControlStyle.Contains(csClickEvents)) FControlState.Include(csClicked);
         DoMouseDown(Message, mbLeft, {});
-        return;
+        break;
     case WM_LBUTTONDBLCLK:
         if (FControlStyle.Contains(csClickEvents)) DblClick();
         DoMouseDown(Message, mbLeft, {ssDouble});
-        return;
+        break;
     case WM_RBUTTONDOWN:
         DoMouseDown(Message, mbRight, {});
-        return;
+        break;
     case WM_RBUTTONDBLCLK:
         DoMouseDown(Message, mbRight, {ssDouble});
-        return;
+        break;
     case WM_MBUTTONDOWN:
         DoMouseDown(Message, mbMiddle, {});
-        return;
+        break;
     case WM_MBUTTONDBLCLK:
         DoMouseDown(Message, mbMiddle, {ssDouble});
-        return;
+        break;
     case WM_LBUTTONUP: {
         if (FControlState.Contains(csClicked)) {
             FControlState.Exclude(csClicked);
@@ -298,20 +300,20 @@ void TControl::Dispatch(TMessage& Message) {
             if (PtInRect(ClientRect(), PointFromLParam(Message.LParam))) Click();
         }
         DoMouseUp(Message, mbLeft);
-        return;
+        break;
     }
     case WM_RBUTTONUP:
         DoMouseUp(Message, mbRight);
-        return;
+        break;
     case WM_MBUTTONUP:
         DoMouseUp(Message, mbMiddle);
-        return;
+        break;
     case WM_MOUSEMOVE: {
         if (!FControlStyle.Contains(csNoStdEvents)) {
             const TPoint P = PointFromLParam(Message.LParam);
             MouseMove(KeysToShiftState(Message.WParam), P.X, P.Y);
         }
-        return;
+        break;
     }
     case CM_MOUSEENTER:
         MouseEnter();
@@ -859,7 +861,7 @@ void TWinControl::Invalidate() {
 
 void TWinControl::Update() {
     PaintPending();
-    if (FWidget != nullptr) BridgeUpdate(FWidget);
+    if (FWidget != nullptr) BridgeRepaintNow(FWidget);
 }
 
 TCanvas* TWinControl::ControlCanvas() {
@@ -1035,10 +1037,12 @@ void TWinControl::Dispatch(TMessage& Message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
         if (DoKeyDown(Message)) return;
-        // Dialog keys (Tab) go to the form before the control's default.
+        // Dialog keys (Tab, Return, Escape) go to the form before the
+        // control's default, unless the control keeps them for itself.
         TCustomForm* Form = GetParentForm(this);
-        if (Msg == WM_KEYDOWN && Message.WParam == VK_TAB && Form != nullptr &&
-            Form->Perform(CM_DIALOGKEY, Message.WParam, 0) != 0)
+        const WPARAM K = Message.WParam;
+        if (Msg == WM_KEYDOWN && (K == VK_TAB || K == VK_RETURN || K == VK_ESCAPE) &&
+            !WantsDialogKey(Word(K)) && Form != nullptr && Form->Perform(CM_DIALOGKEY, K, 0) != 0)
             return;
         DefaultHandler(Message);
         return;

@@ -495,6 +495,10 @@ protected:
     // this is set (forms set it; pop-up windows such as hints do too).
     bool FTopLevel = false;
 
+    // True for a dialog key (Tab, Return, Escape) the control handles
+    // itself instead of the form (its default and cancel buttons, focus
+    // moves).
+    virtual bool WantsDialogKey(Word) const { return false; }
     virtual bool DoKeyDown(TMessage& Message);
     virtual bool DoKeyUp(TMessage& Message);
     virtual bool DoKeyPress(TMessage& Message);

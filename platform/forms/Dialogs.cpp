@@ -5,6 +5,7 @@
 #include "platform/graphics/Graphic.h"
 #include "platform/graphics/QtSupport.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,6 +15,53 @@
 
 #include <filesystem>
 #include <system_error>
+
+std::string UserMessageText(const std::string& Msg) {
+    // The platform's own messages, as the user reads them. Each entry
+    // replaces a leading (or, for the conversions, a trailing) English text
+    // and keeps the rest (file names, reasons).
+    struct TFrench {
+        const char* English;
+        const char* French;
+        bool Suffix;
+    };
+    static const TFrench Table[] = {
+        {"Can't allocate the DIB handle", "Mémoire insuffisante pour créer l'image", false},
+        {"Bitmap data is not valid", "Les données de l'image sont incorrectes", false},
+        {"Bitmap image is not valid", "Image bitmap incorrecte", false},
+        {"Icon image is not valid", "Image icône incorrecte", false},
+        {"JPEG image is not valid", "Image JPEG incorrecte", false},
+        {"Invalid pixel format", "Format de pixel incorrect", false},
+        {"Unknown picture file extension", "Extension de fichier image inconnue", false},
+        {"Metafile pictures (.wmf, .emf) are not supported by this program",
+         "Les images métafichier (.wmf, .emf) ne sont pas prises en charge par ce programme",
+         false},
+        {"Out of memory while expanding memory stream", "Mémoire insuffisante", false},
+        {"Out of memory", "Mémoire insuffisante", false},
+        {"std::bad_alloc", "Mémoire insuffisante", false},
+        {"Out of system resources", "Ressources système insuffisantes", false},
+        {"Control too large to paint", "Fenêtre trop grande pour être dessinée", false},
+        {"Cannot open file", "Impossible d'ouvrir le fichier", false},
+        {"Cannot create file", "Impossible de créer le fichier", false},
+        {"Unable to write to", "Impossible d'écrire dans", false},
+        {"Stream read error", "Erreur de lecture du flux", false},
+        {"Stream write error", "Erreur d'écriture du flux", false},
+        {"Invalid stream position", "Position incorrecte dans le flux", false},
+        {"Unknown exception", "Exception inconnue", false},
+        {" is not a valid integer value", " n'est pas une valeur entière correcte", true},
+        {" is not a valid floating point value", " n'est pas une valeur décimale correcte", true},
+    };
+    for (const TFrench& T : Table) {
+        const std::string_view E = T.English;
+        if (!T.Suffix && Msg.compare(0, E.size(), E) == 0) return T.French + Msg.substr(E.size());
+        if (T.Suffix) {
+            const std::size_t At = Msg.rfind(E);
+            if (At != std::string::npos && At + E.size() >= Msg.size() - 1)
+                return Msg.substr(0, At) + T.French + Msg.substr(At + E.size());
+        }
+    }
+    return Msg;
+}
 
 namespace {
 
@@ -85,14 +133,31 @@ QStringList NameFilters(const std::string& Filter) {
     return Result;
 }
 
+// Return presses the first of the OK-like buttons, Escape the first of the
+// cancel-like ones (or the only button), as message boxes of the class
+// library do.
+void SetKeyButtons(QMessageBox& Box, const std::vector<std::pair<QAbstractButton*, int>>& Map,
+                   const std::vector<int>& Ids, int Ok, int Yes, int Cancel, int No) {
+    auto Find = [&](std::initializer_list<int> Wanted) -> QAbstractButton* {
+        for (int W : Wanted)
+            for (auto& [Button, Id] : Map)
+                if (Id == W) return Button;
+        return nullptr;
+    };
+    if (auto* D = qobject_cast<QPushButton*>(Find({Ok, Yes}))) Box.setDefaultButton(D);
+    QAbstractButton* Esc = Find({Cancel, No});
+    if (Esc == nullptr && Ids.size() == 1) Esc = Map.front().first;
+    if (Esc != nullptr) Box.setEscapeButton(Esc);
+}
+
 class TQtDialogService : public TDialogService {
 public:
     int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
                    int) override {
         EnsureGuiApplication();
-        QMessageBox Box;
+        QMessageBox Box(QApplication::activeWindow());
         Box.setWindowTitle(QString::fromStdString(MessageDlgCaption(DlgType)));
-        Box.setText(QString::fromStdString(Msg));
+        Box.setText(QString::fromStdString(UserMessageText(Msg)));
         switch (DlgType) {
         case mtWarning:
             Box.setIcon(QMessageBox::Warning);
@@ -115,6 +180,10 @@ public:
                 Map.emplace_back(Box.addButton(QString::fromUtf8(ButtonCaption(TMsgDlgBtn(B))),
                                                QMessageBox::ActionRole),
                                  ButtonResult(TMsgDlgBtn(B)));
+        std::vector<int> Results;
+        for (auto& [Button, Result] : Map)
+            Results.push_back(Result);
+        SetKeyButtons(Box, Map, Results, mrOk, mrYes, mrCancel, mrNo);
         Box.exec();
         for (auto& [Button, Result] : Map)
             if (Box.clickedButton() == Button) return Result;
@@ -123,9 +192,9 @@ public:
 
     int MessageBox(const std::string& Text, const std::string& Caption, int Flags) override {
         EnsureGuiApplication();
-        QMessageBox Box;
+        QMessageBox Box(QApplication::activeWindow());
         Box.setWindowTitle(QString::fromStdString(Caption));
-        Box.setText(QString::fromStdString(Text));
+        Box.setText(QString::fromStdString(UserMessageText(Text)));
         switch (Flags & 0xF0) {
         case MB_ICONHAND:
             Box.setIcon(QMessageBox::Critical);
@@ -169,6 +238,7 @@ public:
         for (int Id : Ids)
             Map.emplace_back(Box.addButton(QString::fromUtf8(Names[Id]), QMessageBox::ActionRole),
                              Id);
+        SetKeyButtons(Box, Map, Ids, IDOK, IDYES, IDCANCEL, IDNO);
         Box.exec();
         for (auto& [Button, Id] : Map)
             if (Box.clickedButton() == Button) return Id;
@@ -177,8 +247,11 @@ public:
 
     TFileDialogAnswer FileDialog(const TFileDialogRequest& R) override {
         EnsureGuiApplication();
-        QFileDialog Dialog;
-        Dialog.setWindowTitle(QString::fromStdString(R.Title));
+        QFileDialog Dialog(QApplication::activeWindow());
+        // Without a title of its own the dialog says what it does, in French.
+        Dialog.setWindowTitle(QString::fromStdString(!R.Title.empty() ? R.Title
+                                                     : R.Save         ? "Enregistrer sous"
+                                                                      : "Ouvrir"));
         Dialog.setAcceptMode(R.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         if (R.Save)
             Dialog.setFileMode(QFileDialog::AnyFile);

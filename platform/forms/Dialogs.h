@@ -133,6 +133,10 @@ int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Butto
 void ShowMessage(const std::string& Msg);
 // The caption MessageDlg gives a dialog of that type.
 std::string MessageDlgCaption(TMsgDlgType DlgType);
+// The text a user reads for a message: the platform's own English messages
+// (memory, pictures, files, streams, conversions) in French; any other text
+// as it stands.
+std::string UserMessageText(const std::string& Msg);
 
 // Records every call and answers from queues. An empty queue answers a
 // dialog that offers only OK (or a MB_OK box) with OK; any other call

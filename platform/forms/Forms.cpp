@@ -5,6 +5,19 @@
 #include "platform/forms/QtBridge.h"
 #include "platform/forms/Screen.h"
 
+namespace {
+
+void BroadcastDialogKey(TWinControl* Parent, TMessage& Message) {
+    for (int I = 0; I < Parent->ControlCount() && Message.Result == 0; ++I) {
+        auto* W = dynamic_cast<TWinControl*>(Parent->Controls(I));
+        if (W == nullptr || !W->Visible() || !W->Enabled()) continue;
+        W->WindowProc(Message);
+        if (Message.Result == 0) BroadcastDialogKey(W, Message);
+    }
+}
+
+} // namespace
+
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
     FTopLevel = true;
     SetVisible(false);
@@ -309,6 +322,10 @@ void TCustomForm::Dispatch(TMessage& Message) {
             Message.Result = 1;
             return;
         }
+        // Return and Escape: the first control that answers takes the key
+        // (the default or the cancel button).
+        BroadcastDialogKey(this, Message);
+        if (Message.Result != 0) return;
         break;
     case WM_ACTIVATE:
         SetActive(LoWord(Message.WParam) != WA_INACTIVE);

@@ -18,6 +18,11 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <QWindow>
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <unordered_map>
@@ -122,7 +127,10 @@ bool TEventFilter::Mouse(QMouseEvent* M, QEvent::Type Type) {
         Msg = B == Qt::RightButton    ? WM_RBUTTONDBLCLK
               : B == Qt::MiddleButton ? WM_MBUTTONDBLCLK
                                       : WM_LBUTTONDBLCLK;
-    return !Send(Msg, W, L);
+    const bool Pass = Send(Msg, W, L);
+    // A plain window has no handling of its own: an event it ignored would
+    // climb to its parent window and reach the program twice.
+    return !Pass || dynamic_cast<TQtWindow*>(parent()) != nullptr;
 }
 
 bool TEventFilter::eventFilter(QObject* Watched, QEvent* E) {
@@ -359,7 +367,16 @@ void BridgeAttach(QWidget* W, TWinControl* Control, const TCreateParams& P) {
             Flags = Qt::Tool;
         else if (P.ExStyle & WS_EX_DLGMODALFRAME)
             Flags = Qt::Dialog;
-        if ((P.Style & WS_POPUP) && !(P.Style & WS_CAPTION)) Flags |= Qt::FramelessWindowHint;
+        if ((P.Style & WS_POPUP) && !(P.Style & WS_CAPTION)) {
+            Flags |= Qt::FramelessWindowHint;
+        } else {
+            // The title bar carries exactly the buttons the border style
+            // allows: a dialog has no minimise or maximise button.
+            Flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+            if (P.Style & WS_SYSMENU) Flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+            if (P.Style & WS_MINIMIZEBOX) Flags |= Qt::WindowMinimizeButtonHint;
+            if (P.Style & WS_MAXIMIZEBOX) Flags |= Qt::WindowMaximizeButtonHint;
+        }
         if (P.ExStyle & WS_EX_TOPMOST) Flags |= Qt::WindowStaysOnTopHint;
         if (P.ExStyle & WS_EX_NOACTIVATE) {
             Flags |= Qt::WindowDoesNotAcceptFocus;
@@ -420,6 +437,21 @@ void BridgeSetOverrideCursor(TCursor Cursor) {
 
 void BridgeUpdate(QWidget* W) {
     W->update();
+}
+
+void BridgeRepaintNow(QWidget* W) {
+    if (!W->isVisible()) return;
+    // A window shown a moment ago is painted only once the display has
+    // mapped it: wait for that (briefly, and without user input) so the
+    // picture is on the screen when this returns.
+    if (QWindow* Win = W->window()->windowHandle(); Win != nullptr && !Win->isExposed()) {
+        QElapsedTimer Waited;
+        Waited.start();
+        while (!Win->isExposed() && Waited.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
+    W->repaint();
+    if (auto* App = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) App->sync();
 }
 void BridgeSetFocus(QWidget* W) {
     W->setFocus(Qt::OtherFocusReason);
@@ -494,6 +526,15 @@ void BridgeInstallApplicationHooks() {
     static bool Installed = false;
     if (Installed) return;
     Installed = true;
+    // The program speaks French: the toolkit's own windows (file dialogs,
+    // standard buttons, edit menus) take its French translations.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    auto* Translator = new QTranslator(App);
+    if (Translator->load(QLocale(QLocale::French, QLocale::France), "qtbase", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(Translator);
+    else
+        delete Translator;
     QObject::connect(App, &QGuiApplication::applicationStateChanged, App,
                      [](Qt::ApplicationState State) {
                          if (Application != nullptr)

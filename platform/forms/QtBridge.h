@@ -34,6 +34,9 @@ void BridgeSetTitle(QWidget* Widget, const std::string& Title);
 void BridgeSetCursor(QWidget* Widget, TCursor Cursor);
 void BridgeSetOverrideCursor(TCursor Cursor);
 void BridgeUpdate(QWidget* Widget);
+// Paints the widget now, as Update does (waits for a just-shown window to
+// be mapped first).
+void BridgeRepaintNow(QWidget* Widget);
 void BridgeSetFocus(QWidget* Widget);
 void BridgeRaise(QWidget* Widget, bool Top);
 void BridgeSetModal(QWidget* Widget, bool Modal);

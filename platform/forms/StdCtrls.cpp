@@ -425,6 +425,8 @@ void TCustomEdit::PushToNative() {
 
 TButtonControl::TButtonControl(TComponent* AOwner) : TWinControl(AOwner) {
     FTabStop = true;
+    // The native button reports its own clicks.
+    FControlStyle.Exclude(csClickEvents);
 }
 
 void TButtonControl::NativeWidgetCreated() {
@@ -461,7 +463,13 @@ void TButton::Click() {
 
 void TButton::Dispatch(TMessage& Message) {
     if (Message.Msg == CM_DIALOGKEY) {
-        const bool Enter = Message.WParam == VK_RETURN && FDefault;
+        // A focused button takes Return for itself, as the default would.
+        const TCustomForm* Form = GetParentForm(this);
+        const auto* FocusedButton =
+            Form != nullptr ? dynamic_cast<const TButton*>(Form->ActiveControl()) : nullptr;
+        const bool Enter = Message.WParam == VK_RETURN &&
+                           (FocusedButton == this ||
+                            (FDefault && (FocusedButton == nullptr || !FocusedButton->Focused())));
         const bool Escape = Message.WParam == VK_ESCAPE && FCancel;
         if ((Enter || Escape) && Enabled() && Showing()) {
             Click();

@@ -85,6 +85,18 @@ TEST_F(NewBanner, NewFormModalPaths) {
     Application->OnIdle = [&](TObject*, bool&) { F->Cancelbtn->Click(); };
     EXPECT_EQ(F->ShowModal(), mrCancel);
     EXPECT_EQ(Prepared, 2);
+    // Return in the name field presses OK; Escape presses Annuler; Return on
+    // the focused Annuler presses that one.
+    auto Key = [&](TWinControl* Target, Word VK) {
+        Application->OnIdle = [&, Target, VK](TObject*, bool&) {
+            Target->SetFocus();
+            SendNativeKey(Target, true, VK, VK == VK_RETURN ? "\r" : "\x1b");
+        };
+        return F->ShowModal();
+    };
+    EXPECT_EQ(Key(F->Bnedit, VK_RETURN), mrOk);
+    EXPECT_EQ(Key(F->Bnedit, VK_ESCAPE), mrCancel);
+    EXPECT_EQ(Key(F->Cancelbtn, VK_RETURN), mrCancel);
 }
 
 class ResizeDialog : public NewBanner {
