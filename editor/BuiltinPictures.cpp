@@ -197,3 +197,177 @@ void DrawSplashPicture(TBitmap32& Dest) {
     }
     Dest.Changed();
 }
+
+namespace {
+
+// One layer of an icon: a shape filled with a gradient from Light (top) to
+// Dark (bottom) and edged in a darker tone of Dark.
+struct TLayer {
+    TShape Shape;
+    TColor32 Light, Dark;
+};
+
+TShape Rect01(float L, float T, float R, float B) {
+    return [=](float X, float Y) { return X >= L && X <= R && Y >= T && Y <= B; };
+}
+TShape Disc(float Cx, float Cy, float R) {
+    return [=](float X, float Y) { return InCircle(Cx, Cy, R, X, Y); };
+}
+TShape Union(TShape A, TShape B) {
+    return [=](float X, float Y) { return A(X, Y) || B(X, Y); };
+}
+TShape Minus(TShape A, TShape B) {
+    return [=](float X, float Y) { return A(X, Y) && !B(X, Y); };
+}
+// A bar of half-width W from (X1, Y1) to (X2, Y2).
+TShape Bar(float X1, float Y1, float X2, float Y2, float W) {
+    return [=](float X, float Y) {
+        const float Dx = X2 - X1, Dy = Y2 - Y1;
+        const float T =
+            std::clamp(((X - X1) * Dx + (Y - Y1) * Dy) / (Dx * Dx + Dy * Dy), 0.0f, 1.0f);
+        const float Px = X1 + T * Dx - X, Py = Y1 + T * Dy - Y;
+        return Px * Px + Py * Py <= W * W;
+    };
+}
+
+constexpr TColor32 White = 0xFFFFFFFF, Paper = 0xFFE8EEF4;
+constexpr TColor32 Blue1 = 0xFF8CC8FF, Blue2 = 0xFF1E64C8;
+constexpr TColor32 Green1 = 0xFFA6F0B4, Green2 = 0xFF1E8C46;
+constexpr TColor32 Gold1 = 0xFFFFE890, Gold2 = 0xFFE0A020;
+constexpr TColor32 Red1 = 0xFFFF9A8C, Red2 = 0xFFC83228;
+
+std::vector<TLayer> IconLayers(TProgramIcon Icon) {
+    switch (Icon) {
+    case piNew: {
+        TShape Page =
+            Polygon({{0.2f, 0.06f}, {0.6f, 0.06f}, {0.82f, 0.28f}, {0.82f, 0.94f}, {0.2f, 0.94f}});
+        return {{Page, White, Paper},
+                {Polygon({{0.6f, 0.06f}, {0.82f, 0.28f}, {0.6f, 0.28f}}), Blue1, Blue2}};
+    }
+    case piOpen:
+        return {{Union(Rect01(0.06f, 0.2f, 0.42f, 0.34f), Rect01(0.06f, 0.3f, 0.9f, 0.86f)), Gold1,
+                 Gold2},
+                {Polygon({{0.2f, 0.46f}, {0.98f, 0.46f}, {0.86f, 0.86f}, {0.06f, 0.86f}}),
+                 0xFFFFF4C0, Gold1}};
+    case piSave:
+        return {{Rect01(0.1f, 0.1f, 0.9f, 0.9f), Blue1, Blue2},
+                {Rect01(0.26f, 0.1f, 0.74f, 0.42f), White, Paper},
+                {Rect01(0.3f, 0.6f, 0.7f, 0.9f), Paper, 0xFFB4C8DC}};
+    case piHelp:
+        return {{Disc(0.5f, 0.5f, 0.44f), Blue1, Blue2},
+                {Union(Minus(Minus(Disc(0.5f, 0.38f, 0.2f), Disc(0.5f, 0.38f, 0.09f)),
+                             Rect01(0.2f, 0.38f, 0.5f, 0.7f)),
+                       Union(Rect01(0.45f, 0.5f, 0.56f, 0.64f), Disc(0.505f, 0.76f, 0.07f))),
+                 White, White}};
+    case piExample:
+        return {{Rect01(0.08f, 0.16f, 0.92f, 0.84f), Paper, 0xFFB4C8DC},
+                {Polygon(RegularPolygon(5, 0.3f, 0.13f, Up)), Gold1, Gold2}};
+    case piClose:
+        return {
+            {Union(Bar(0.22f, 0.22f, 0.78f, 0.78f, 0.11f), Bar(0.78f, 0.22f, 0.22f, 0.78f, 0.11f)),
+             Red1, Red2}};
+    case piQuit:
+        return {{Minus(Disc(0.5f, 0.54f, 0.4f),
+                       Union(Disc(0.5f, 0.54f, 0.26f), Rect01(0.36f, 0.0f, 0.64f, 0.45f))),
+                 Red1, Red2},
+                {Rect01(0.43f, 0.06f, 0.57f, 0.5f), Red1, Red2}};
+    case piResize:
+        return {{Union(Union(Bar(0.2f, 0.8f, 0.8f, 0.2f, 0.07f),
+                             Polygon({{0.5f, 0.12f}, {0.88f, 0.12f}, {0.88f, 0.5f}})),
+                       Polygon({{0.12f, 0.5f}, {0.12f, 0.88f}, {0.5f, 0.88f}})),
+                 Green1, Green2}};
+    case piPreview:
+        return {{Disc(0.5f, 0.5f, 0.44f), Green1, Green2},
+                {Polygon({{0.38f, 0.28f}, {0.74f, 0.5f}, {0.38f, 0.72f}}), White, White}};
+    case piExport:
+        return {
+            {Rect01(0.06f, 0.14f, 0.94f, 0.86f), 0xFFBEE6FF, 0xFF78B4E6},
+            {Polygon(
+                 {{0.06f, 0.86f}, {0.38f, 0.44f}, {0.6f, 0.7f}, {0.72f, 0.56f}, {0.94f, 0.86f}}),
+             Green1, Green2},
+            {Disc(0.72f, 0.32f, 0.09f), Gold1, Gold2}};
+    case piAbout:
+        return {
+            {Disc(0.5f, 0.5f, 0.44f), Blue1, Blue2},
+            {Union(Rect01(0.43f, 0.42f, 0.57f, 0.78f), Disc(0.5f, 0.27f, 0.08f)), White, White}};
+    case piWeb:
+        return {
+            {Disc(0.5f, 0.5f, 0.44f), Blue1, Blue2},
+            {Union(Union(Rect01(0.08f, 0.46f, 0.92f, 0.54f), Rect01(0.46f, 0.08f, 0.54f, 0.92f)),
+                   Minus(Disc(0.5f, 0.5f, 0.3f), Disc(0.5f, 0.5f, 0.23f))),
+             White, Paper}};
+    case piMail:
+        return {{Rect01(0.06f, 0.2f, 0.94f, 0.8f), White, Paper},
+                {Union(Bar(0.1f, 0.26f, 0.5f, 0.56f, 0.05f), Bar(0.9f, 0.26f, 0.5f, 0.56f, 0.05f)),
+                 Blue1, Blue2}};
+    case piExpand:
+        return {{Union(Bar(0.2f, 0.36f, 0.5f, 0.66f, 0.12f), Bar(0.8f, 0.36f, 0.5f, 0.66f, 0.12f)),
+                 Green1, Green2}};
+    case piCollapse:
+        return {{Union(Bar(0.2f, 0.64f, 0.5f, 0.34f, 0.12f), Bar(0.8f, 0.64f, 0.5f, 0.34f, 0.12f)),
+                 Green1, Green2}};
+    default:
+        return {};
+    }
+}
+
+TColor32 Darker(TColor32 C) {
+    return 0xFF000000u | Cardinal(Byte(C >> 16) * 3 / 5) << 16 |
+           Cardinal(Byte(C >> 8) * 3 / 5) << 8 | Cardinal(Byte(C) * 3 / 5);
+}
+
+// Source-over of a colour with coverage Alpha (0..255) onto a pixel.
+TColor32 Over(TColor32 Dst, TColor32 Src, Cardinal Alpha) {
+    const Cardinal Da = Dst >> 24;
+    const Cardinal Oa = Alpha + Da * (255 - Alpha) / 255;
+    if (Oa == 0) return 0;
+    auto Ch = [&](int Shift) {
+        const Cardinal S = (Src >> Shift) & 0xFF, D = (Dst >> Shift) & 0xFF;
+        return ((S * Alpha + D * Da * (255 - Alpha) / 255) / Oa) << Shift;
+    };
+    return Oa << 24 | Ch(16) | Ch(8) | Ch(0);
+}
+
+} // namespace
+
+void DrawProgramIcon(TProgramIcon Icon, int Size, TBitmap32& Dest) {
+    Dest.SetDimensions(Size, Size);
+    Dest.ClearToColor(0);
+    PaintProgramIcon(Icon, Dest);
+}
+
+void PaintProgramIcon(TProgramIcon Icon, TBitmap32& Dest) {
+    const int Size = std::min(Dest.Width(), Dest.Height());
+    if (Size <= 0) return;
+    constexpr int Samples = 4;
+    // The edge: a sample inside the shape whose neighbour one pixel away
+    // is outside.
+    const float Edge = 1.0f / float(Size);
+    for (const TLayer& L : IconLayers(Icon)) {
+        for (int y = 0; y < Size; ++y) {
+            TColor32* Row = Dest.ScanLine(y);
+            const TColor32 Fill =
+                Gradient(L.Light, L.Dark, float(y) / float(std::max(1, Size - 1)));
+            const TColor32 Rim = Darker(L.Dark);
+            for (int x = 0; x < Size; ++x) {
+                int In = 0, OnEdge = 0;
+                for (int sy = 0; sy < Samples; ++sy)
+                    for (int sx = 0; sx < Samples; ++sx) {
+                        const float X = (float(x) + (float(sx) + 0.5f) / Samples) / float(Size);
+                        const float Y = (float(y) + (float(sy) + 0.5f) / Samples) / float(Size);
+                        if (!L.Shape(X, Y)) continue;
+                        ++In;
+                        if (!L.Shape(X - Edge, Y) || !L.Shape(X + Edge, Y) ||
+                            !L.Shape(X, Y - Edge) || !L.Shape(X, Y + Edge))
+                            ++OnEdge;
+                    }
+                if (In == 0) continue;
+                const Cardinal A = Cardinal(In * 255 / (Samples * Samples));
+                TColor32 C = Fill;
+                if (OnEdge > 0) C = Gradient(Fill, Rim, float(OnEdge) / float(In));
+                Row[x] = Over(Row[x], C, A);
+            }
+        }
+    }
+    Dest.Changed();
+}

@@ -16,3 +16,30 @@ void DrawClipArt(int Index, TBitmap32& Dest);
 constexpr int SplashWidth = 360;
 constexpr int SplashHeight = 200;
 void DrawSplashPicture(TBitmap32& Dest);
+
+// The program's icons, all in one style: flat shapes with a soft vertical
+// gradient and a darker edge, antialiased, on a transparent ground. They
+// serve the tool bar, the menu, the start page and the side panels.
+enum TProgramIcon {
+    piNew,
+    piOpen,
+    piSave,
+    piHelp,
+    piExample,
+    piClose,
+    piQuit,
+    piResize,
+    piPreview,
+    piExport,
+    piAbout,
+    piWeb,
+    piMail,
+    piExpand,   // a chevron pointing down: the panel opens
+    piCollapse, // a chevron pointing up: the panel closes
+    piIconCount
+};
+// Draws Icon at Size x Size pixels into Dest (resizing it), on a
+// transparent ground.
+void DrawProgramIcon(TProgramIcon Icon, int Size, TBitmap32& Dest);
+// Draws Icon over what Dest holds, at the size of its shorter side.
+void PaintProgramIcon(TProgramIcon Icon, TBitmap32& Dest);

@@ -3,7 +3,11 @@
 #include "editor/MainBuild.h"
 #include "editor/UPreview.h"
 
+#include "editor/BuiltinPictures.h"
+#include "raster/Color32.h"
+
 #include <algorithm>
+#include <tuple>
 
 #include "banner/RecentFiles.h"
 #include "editor/ShellLinks.h"
@@ -31,6 +35,9 @@ TMainform::TMainform(TComponent* AOwner) : TForm(AOwner) {
     SetKeyPreview(true);
     BuildControls();
     BuildMenus();
+    LoadPictures();
+    FeedQuickHelp();
+    FitCoolBar();
     OnCreate = [this](TObject* S) { FormCreate(S); };
     OnResize = [this](TObject* S) { FormResize(S); };
     OnKeyDown = [this](TObject* S, Word& K, TShiftState Sh) { FormKeyDown(S, K, Sh); };
@@ -76,11 +83,14 @@ TLabel* TMainform::AddLink(const std::string& Caption, int Top, TNotifyEvent OnC
 
 void TMainform::BuildControls() {
     // Tool bars.
-    CoolBar = MakePanel(this, this, "CoolBar", alTop, 52);
+    CoolBar = MakePanel(this, this, "CoolBar", alTop, 66);
     ToolBar1 = Make<TToolBar>(this, CoolBar, "ToolBar1");
     ToolBar1->SetAlign(alTop);
     ToolBar1->SetShowCaptions(true);
     ToolBar1->SetFlat(true);
+    // Room for a picture above each caption.
+    ToolBar1->SetButtonHeight(38);
+    ToolBar1->SetHeight(40);
     auto Tool = [this](const std::string& Name, const std::string& Caption,
                        TToolButtonStyle Style = tbsButton) {
         TToolButton* B = Make<TToolButton>(this, ToolBar1, Name);
@@ -99,6 +109,12 @@ void TMainform::BuildControls() {
     Tbsave->OnClick = [this](TObject* S) { SaveCmd(S); };
     tbhelp->OnClick = [this](TObject* S) { HelpCmd(S); };
 
+    // The bar holds exactly its visible tool bars: hiding one gives its
+    // room back to the page.
+    ToolBar1->WindowProc = [this, Old = ToolBar1->WindowProc](TMessage& M) {
+        Old(M);
+        if (M.Msg == CM_VISIBLECHANGED) FitCoolBar();
+    };
     MenuToolBar = Make<TToolBar>(this, CoolBar, "MenuToolBar");
     MenuToolBar->SetAlign(alTop);
     MenuToolBar->SetShowCaptions(true);
@@ -158,7 +174,11 @@ void TMainform::BuildControls() {
     mainpanel = MakePanel(this, this, "mainpanel", alClient);
     mainpanel->SetVisible(false);
     SidePanel = MakePanel(this, mainpanel, "SidePanel", alRight, 240);
-    pantop = MakePanel(this, mainpanel, "pantop", alTop, 36);
+    // The side panels run the page's full height: the canvas, its tool row
+    // and the items panel share the rest, so every side panel is reachable
+    // at the window's first size.
+    TPanel* Work = MakePanel(this, mainpanel, "workpanel", alClient);
+    pantop = MakePanel(this, Work, "pantop", alTop, 36);
     ExportBtn = MakeButton(this, pantop, "ExportBtn", "Exportation GIF", 8, 6, 130);
     ExportBtn->OnClick = [this](TObject* S) { ExportCmd(S); };
     Previewanimbtn = MakeButton(this, pantop, "Previewanimbtn", "&Aperçu", 146, 6, 90);
@@ -174,7 +194,7 @@ void TMainform::BuildControls() {
     Image5->SetVisible(false);
     Image5->OnClick = [this](TObject* S) { ItemsPanelArrowClick(S); };
 
-    panelitems = MakePanel(this, mainpanel, "panelitems", alBottom, 260);
+    panelitems = MakePanel(this, Work, "panelitems", alBottom, 260);
     Pages = Make<TPageControl>(this, panelitems, "Pages");
     Pages->SetAlign(alClient);
     auto Page = [this](TPageControl* Control, const std::string& Name, const std::string& Caption) {
@@ -202,10 +222,13 @@ void TMainform::BuildControls() {
     BuildImagesPage();
     BuildAnimationPage();
 
-    pc = Make<TPageControl>(this, mainpanel, "pc");
+    pc = Make<TPageControl>(this, Work, "pc");
     pc->SetAlign(alClient);
     tsDesign = Page(pc, "tsDesign", "Conception");
     tsPreview = Page(pc, "tsPreview", "Aperçu");
+    // The pages are switched from code only: no tab shows.
+    tsDesign->SetTabVisible(false);
+    tsPreview->SetTabVisible(false);
     anim = Make<TImage32>(this, tsPreview, "anim");
     anim->SetBounds(8, 8, 760, 250);
     pc->OnChange = [this](TObject* S) { PcChange(S); };
@@ -236,6 +259,7 @@ void TMainform::BuildControls() {
         Label->SetName(Lab);
         Label->SetParent(H);
         Label->SetCaption(Caption);
+        Label->SetTransparent(true); // over the heading's gradient
         Label->SetBounds(4, 1, 150, 14);
         O = Make<TImage>(this, H, OName);
         O->SetBounds(H->Width() - 18, 1, 14, 14);
@@ -321,7 +345,15 @@ void TMainform::BuildControls() {
 }
 
 void TMainform::BuildMenus() {
-    MainMenu1 = Make<TMainMenu>(this, nullptr, "MainMenu1");
+    MainMenu1 = Make<TUiMainMenu>(this, nullptr, "MainMenu1");
+    MainMenu1->SetStyle(msItemPainter);
+    MainMenu1->SetImages(ImageList1);
+    // Every entry in Arial, blue.
+    MainMenu1->OnGetItemParams = [](TMenu*, TMenuItem*, TMenuOwnerDrawState, TFont* AFont, TColor&,
+                                    TGraphic*&, int&) {
+        AFont->SetName("Arial");
+        AFont->SetColor(TColor(0xFF0000));
+    };
     TMenuItem* Root = MainMenu1->Items();
     auto Top = [this, Root](const std::string& Caption) { return AddItem(Root, Caption, nullptr); };
     auto Nothing = [](TObject*) {};
@@ -439,6 +471,108 @@ void TMainform::BuildMenus() {
     Tbopen->SetDropdownMenu(RecentsPopMenu);
 }
 
+void TMainform::FitCoolBar() {
+    int H = 0;
+    for (TToolBar* B : {ToolBar1, MenuToolBar})
+        if (B != nullptr && B->Visible()) H += B->Height();
+    CoolBar->SetHeight(H);
+}
+
+void TMainform::FeedQuickHelp() {
+    // The pointer entering a control that has a hint shows the hint in the
+    // quick-help panel; what the control did on entering still runs.
+    for (int I = 0; I < ComponentCount(); ++I) {
+        auto* C = dynamic_cast<TControl*>(Components(I));
+        if (C == nullptr || C == Help) continue;
+        C->OnMouseEnter = [this, C, Old = std::move(C->OnMouseEnter)](TObject* Sender) {
+            if (!C->Hint().empty()) Help->SetCaption(C->Hint());
+            if (Old) Old(Sender);
+        };
+    }
+}
+
+void TMainform::CenterHeadPanel() {
+    HeadPanel->SetLeft(std::max(1, (welcomepanel->ClientWidth() - HeadPanel->Width()) / 2));
+    HeadPanel->SetTop(std::max(1, (welcomepanel->ClientHeight() - HeadPanel->Height()) / 2));
+    WelShape->SetBounds(HeadPanel->Left() - 1, HeadPanel->Top() - 1, HeadPanel->Width() + 2,
+                        HeadPanel->Height() + 2);
+}
+
+void TMainform::LoadPictures() {
+    auto Put = [](TProgramIcon Icon, int Size, TPersistent* Dest) {
+        TBitmap32 B;
+        DrawProgramIcon(Icon, Size, B);
+        B.AssignTo(Dest);
+    };
+    auto List = [&](const std::string& Name, std::initializer_list<TProgramIcon> Icons) {
+        TImageList* L = Make<TImageList>(this, nullptr, Name);
+        L->SetSize(16, 16);
+        for (TProgramIcon I : Icons) {
+            TBitmap Bmp;
+            Put(I, 16, &Bmp);
+            L->Add(&Bmp, nullptr);
+        }
+        return L;
+    };
+    // The tool bar: new, open, save, help.
+    ImageList2 = List("ImageList2", {piNew, piOpen, piSave, piHelp});
+    ToolBar1->SetImages(ImageList2);
+    Tbnew->SetImageIndex(0);
+    Tbopen->SetImageIndex(1);
+    Tbsave->SetImageIndex(2);
+    tbhelp->SetImageIndex(3);
+    // The menu, one picture per command that has one.
+    const std::pair<TMenuItem*, TProgramIcon> Items[] = {
+        {Nouveau1, piNew},      {NewFromExample1, piExample},
+        {Ouvrir1, piOpen},      {Fermer1, piClose},
+        {Sv, piSave},           {Quitter1, piQuit},
+        {Resize1, piResize},    {PreviewItem, piPreview},
+        {ExportItem, piExport}, {Documentation1, piHelp},
+        {SiteWeb1, piWeb},      {Email1, piMail},
+        {About1, piAbout}};
+    ImageList1 = Make<TImageList>(this, nullptr, "ImageList1");
+    ImageList1->SetSize(16, 16);
+    for (const auto& [Item, Icon] : Items) {
+        TBitmap Bmp;
+        Put(Icon, 16, &Bmp);
+        Item->SetImageIndex(ImageList1->Add(&Bmp, nullptr));
+    }
+    MainMenu1->SetImages(ImageList1);
+    // Pictures drawn over the ground they sit on (a picture control shows
+    // its picture opaque). The side panels' arrows lie on the headings'
+    // gradient, one pixel below its top.
+    auto PutOver = [](TProgramIcon Icon, TImage* Image, auto Ground) {
+        TBitmap32 B;
+        B.SetDimensions(Image->Width(), Image->Height());
+        for (int Y = 0; Y < B.Height(); ++Y)
+            std::fill_n(B.ScanLine(Y), B.Width(), Ground(Y));
+        PaintProgramIcon(Icon, B);
+        B.AssignTo(Image->Picture());
+    };
+    const auto Heading = [](int Y) { return HeaderGradientRow(Y + 1, 16, clBtnFace); };
+    const auto Face = [](int) { return ToColor32(clBtnFace); };
+    const auto White = [](int) { return ToColor32(clWhite); };
+    for (TImage* O : {O1, O2, O3})
+        PutOver(piExpand, O, Heading);
+    for (TImage* C : {C1, C2, cC3})
+        PutOver(piCollapse, C, Heading);
+    PutOver(piExpand, Image3, Face);
+    PutOver(piCollapse, Image5, Face);
+    // The start page's links.
+    const std::tuple<TLabel*, TProgramIcon, const char*> Links[] = {
+        {lnknew, piNew, "imgnew"},
+        {lnkexample, piExample, "imgexample"},
+        {lnkopen, piOpen, "imgopen"},
+        {lnkhelp, piHelp, "imghelp"}};
+    for (const auto& [Link, Icon, Name] : Links) {
+        TImage* I = Make<TImage>(this, HeadPanel, Name);
+        I->SetBounds(Link->Left() - 22, Link->Top(), 16, 16);
+        I->SetCursor(crHandPoint);
+        I->OnClick = Link->OnClick;
+        PutOver(Icon, I, White);
+    }
+}
+
 // ---------------------------------------------------------------- first run
 
 bool TMainform::IsFirstRun() {
@@ -496,6 +630,7 @@ void TMainform::CenterInner(TControl* Outer, TControl* Inner) {
 
 void TMainform::FormResize(TObject*) {
     if (pbanim == nullptr) return; // resized while the controls are made
+    CenterHeadPanel();
     CenterInner(pbanim, Pananim);
     CenterInner(pnlimages, panimage);
     CenterInner(pnltexts, pantext);

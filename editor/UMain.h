@@ -22,6 +22,7 @@
 #include "controls/FormStorage.h"
 #include "controls/SpinEdit.h"
 #include "menus/BalloonHint.h"
+#include "menus/StyledMenu.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/ExtCtrls.h"
@@ -68,7 +69,9 @@ public:
     TToolBar* MenuToolBar = nullptr;
     TToolButton *mbFile = nullptr, *mbEdit = nullptr, *mbView = nullptr, *mbTools = nullptr,
                 *mbHelp = nullptr;
-    TMainMenu* MainMenu1 = nullptr;
+    TUiMainMenu* MainMenu1 = nullptr;
+    // Pictures of the menu (ImageList1) and of the tool bar (ImageList2).
+    TImageList *ImageList1 = nullptr, *ImageList2 = nullptr;
     TMenuItem *Fichier1 = nullptr, *Nouveau1 = nullptr, *NewFromExample1 = nullptr,
               *Ouvrir1 = nullptr, *Recents1 = nullptr, *Fermer1 = nullptr, *Sv = nullptr,
               *SaveAs1 = nullptr, *Wizard1 = nullptr, *Quitter1 = nullptr;
@@ -369,6 +372,16 @@ private:
     void BuildBackgroundPanel();
     void BuildBorderPanel();
     void BuildMenus();
+    // The pictures of the window: image lists of the tool bar and the menu,
+    // the heading arrows, the items panel's arrows, the start page's icons.
+    void LoadPictures();
+    // Hints reach the quick-help label as the pointer enters a control.
+    void FeedQuickHelp();
+    // CoolBar as high as its visible tool bars.
+    void FitCoolBar();
+    // The start page's block in the middle of the page, its frame one
+    // pixel outside it.
+    void CenterHeadPanel();
     TMenuItem* AddItem(TMenuItem* Parent, const std::string& Caption, TNotifyEvent OnClick,
                        TShortCut Short = scNone);
     TLabel* AddLink(const std::string& Caption, int Top, TNotifyEvent OnClick);

@@ -529,7 +529,11 @@ void TUiCustomMenuItemPainter::PaintItem(TMenuItem* Item, const TRect& ItemRect,
     const bool Bar = IsBarItem();
     if (!Bar) {
         TMenuItem* P = Item->Parent();
-        if (P != nullptr && P->Count() > 0 && P->Items(0) == Item) {
+        // The drop-down's height and checked flag belong to the drop-down
+        // being painted: counted again at its first item, and whenever an
+        // item of another drop-down (a sub-menu) was painted in between.
+        if (P != nullptr && P->Count() > 0 && (P->Items(0) == Item || P != FMeasuredDropDown)) {
+            FMeasuredDropDown = P;
             FMenuHeight = 0;
             FChecked = false;
             for (int I = 0; I < P->Count(); ++I) {
@@ -898,6 +902,45 @@ void TUiXPMenuItemPainter::PaintItemText(TRect ARect, const std::string& Text, b
     TUiCustomMenuItemPainter::PaintItemText(ARect, Text, IsShortCut);
 }
 
+void TUiXPMenuItemPainter::PaintDropDownFrame(TMenuItem* DropDown, TCanvas* C, const TRect& R) {
+    const int W = R.Right - R.Left, H = R.Bottom - R.Top;
+    if (W < 6 || H < 6) return;
+    const TColor Back = ImageBackgroundColor();
+    const bool Rtl = FMenu != nullptr && FMenu->RightToLeft();
+    // Outline, then two lines inside: white at the top, bottom and on the
+    // text side, the image column's colour on the image side.
+    C->Brush()->SetStyle(bsClear);
+    C->Pen()->SetWidth(1);
+    C->Pen()->SetColor(RGB(102, 102, 102));
+    C->Rectangle(R);
+    for (int I = 1; I <= 2; ++I) {
+        Line(C, clWhite, R.Left + I, R.Top + I, R.Right - I, R.Top + I);
+        Line(C, clWhite, R.Left + I, R.Bottom - 1 - I, R.Right - I, R.Bottom - 1 - I);
+        Line(C, Rtl ? Back : clWhite, R.Right - 1 - I, R.Top + I, R.Right - 1 - I, R.Bottom - I);
+        Line(C, Rtl ? clWhite : Back, R.Left + I, R.Top + I, R.Left + I, R.Bottom - I);
+    }
+    // The join with the bar item it drops from: its top edge stays open
+    // over the item's width, in the open bar item's colour.
+    if (FMenu != nullptr && DropDown != nullptr && DropDown->Parent() == FMenu->Items()) {
+        int BW = 0, BH = 0;
+        TCanvas* Keep = FMenu->Canvas();
+        FMenu->SetPaintCanvas(C);
+        TCanvasState Saved(C);
+        TUiMainMenu::GetMenuFont(C->Font());
+        MeasureItem(DropDown, BW, BH);
+        Saved.Restore();
+        FMenu->SetPaintCanvas(Keep);
+        BW = std::min(BW, W - 2);
+        if (BW > 2) {
+            if (!Rtl)
+                Line(C, RGB(192, 192, 192), R.Left + 1, R.Top, R.Left + BW - 1, R.Top);
+            else
+                Line(C, RGB(192, 192, 192), R.Right - BW + 1, R.Top, R.Right - 1, R.Top);
+        }
+    }
+    C->Brush()->SetStyle(bsSolid);
+}
+
 // ---- The menu ----------------------------------------------------------------------------
 
 TUiMainMenu::TUiMainMenu(TComponent* AOwner) : TMainMenu(AOwner) {
@@ -1169,6 +1212,14 @@ void TUiMainMenu::MeasureItemHandler(TMeasureItemStruct& MIS) {
     MIS.itemHeight = UINT(std::max(H, 0));
 }
 
+bool TUiMainMenu::DrawDropDownFrame(TMenuItem* DropDown, TCanvas* C, const TRect& R) {
+    auto* XP = dynamic_cast<TUiXPMenuItemPainter*>(ActivePainter());
+    if (XP == nullptr || ComponentState().Contains(csDesigning)) return false;
+    XP->SetMenu(this);
+    XP->PaintDropDownFrame(DropDown, C, R);
+    return true;
+}
+
 void TUiMainMenu::MenuSelectHandler(TMessage& Message) {
     if (FCursor == crDefault) return;
     const UINT Flags = UINT(Message.WParam >> 16) & 0xFFFF;
@@ -1185,8 +1236,13 @@ void TUiMainMenu::MenuSelectHandler(TMessage& Message) {
         }
     }
     const bool BarWithSubs = Item != nullptr && Item->Parent() == Items() && Item->Count() > 0;
-    FMenuCursor =
+    const TCursor Wanted =
         (Item != nullptr && !BarWithSubs && (Flags & MF_MOUSESELECT)) ? FCursor : crDefault;
+    // The cursor shows over the drop-down while the pointer is on an item.
+    if (Screen != nullptr && Wanted != FMenuCursor &&
+        (Wanted != crDefault || Screen->Cursor() == FMenuCursor))
+        Screen->SetCursor(Wanted);
+    FMenuCursor = Wanted;
 }
 
 // ---- Stream properties ------------------------------------------------------------------

@@ -8,9 +8,8 @@
 // style painter it owns. Painters keep the item, state and glyph of the
 // last item measured or painted; each message starts afresh.
 //
-// The native drop-down windows belong to the toolkit here and are never
-// handed to the program, so the XP painter does not draw a drop-down
-// window frame.
+// The XP painter also draws the frame of every drop-down window it paints,
+// through the menu's drop-down frame hook, on each paint of the window.
 #include <functional>
 #include <memory>
 #include <string>
@@ -183,6 +182,8 @@ protected:
     TMenuItem* FParentMenu = nullptr;
     int FMenuHeight = 0;
     bool FChecked = false;
+    // The drop-down FMenuHeight and FChecked were counted for.
+    TMenuItem* FMeasuredDropDown = nullptr;
     int FLeftMargin = 0;
     TDrawMenuItemEvent FOnDrawItem;
 
@@ -271,6 +272,10 @@ public:
     void PaintItemBitmap(int X, int Y, TBitmap* Bitmap) override;
     void PaintCheckMark(const TRect& ARect) override;
     void PaintItemText(TRect ARect, const std::string& Text, bool IsShortCut) override;
+    // The frame of a drop-down window (R, the whole window): a grey
+    // outline, white double lines inside, the image column's colour on the
+    // image side, open at the top where it joins its bar item.
+    void PaintDropDownFrame(TMenuItem* DropDown, TCanvas* C, const TRect& R);
 
 private:
     TBrush FSelectionFrameBrush;
@@ -328,6 +333,10 @@ public:
     TWinControl* HookedControl() const { return FHooked; }
 
     virtual void PaintMenuItem(TMenuItem* Item, const TRect& Rect, TMenuOwnerDrawState State);
+    // The XP painter draws the frame of each drop-down window it paints.
+    bool DrawDropDownFrame(TMenuItem* DropDown, TCanvas* C, const TRect& R) override;
+    // The canvas painters draw on while a message (or a frame) is handled.
+    void SetPaintCanvas(TCanvas* Value) { FCanvas = Value; }
     virtual void RefreshOwnerDraw();
     void MenuChanged(TMenuItem* Source, bool Rebuild) override;
     void Loaded() override;

@@ -11,7 +11,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QWidget>
-#include <QWidgetAction>
+#include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 
 #include "platform/base/Text.h"
 #include "platform/forms/StdCtrls.h"
@@ -500,9 +501,127 @@ QPointer<QMenu>& OpenMenu() {
 // under the command. The count of events in progress and the pending
 // release live on the top-level pop-up (sub-menus are its children and go
 // with it).
+TCanvas* MenuCanvas() {
+    static auto* B = new TBitmap(1, 1, pf32bit);
+    return B->Canvas();
+}
+
+void MeasureEntry(TMenuItem* Item, int& Width, int& Height) {
+    TCanvas* C = MenuCanvas();
+    C->Font()->SetColor(clMenuText);
+    C->Font()->SetStyle(Item->Default() ? TFontStyles{fsBold} : TFontStyles{});
+    Item->MeasureItem(C, Width, Height);
+    TMenu* M = Item->GetParentMenu();
+    if (TWinControl* Host = M != nullptr ? M->WindowHandle() : nullptr) {
+        TMeasureItemStruct MIS;
+        MIS.CtlType = ODT_MENU;
+        MIS.itemID = Item->Command();
+        MIS.itemWidth = UINT(std::max(Width, 0));
+        MIS.itemHeight = UINT(std::max(Height, 0));
+        MIS.itemData = reinterpret_cast<std::uintptr_t>(Item);
+        Host->Perform(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&MIS));
+        Width = int(std::min<UINT>(MIS.itemWidth, 4096));
+        Height = int(std::min<UINT>(MIS.itemHeight, 4096));
+    }
+    Width = std::max(Width, 1);
+    Height = std::max(Height, 1);
+}
+
+TOwnerDrawState EntryState(const TMenuItem* Item, bool Selected) {
+    TOwnerDrawState State;
+    if (Selected) State.Include(odSelected);
+    if (!Item->Enabled()) {
+        State.Include(odDisabled);
+        State.Include(odGrayed);
+    }
+    if (Item->Checked()) State.Include(odChecked);
+    if (Item->Default()) State.Include(odDefault);
+    return State;
+}
+
+// Draws one owner-drawn entry on C at R, as a native owner-drawn menu does:
+// the item first, then WM_DRAWITEM to the host.
+void DrawEntry(TMenuItem* Item, TCanvas& C, const TRect& R, bool Selected) {
+    const TOwnerDrawState State = EntryState(Item, Selected);
+    C.Brush()->SetStyle(bsSolid);
+    C.Brush()->SetColor(Selected ? clHighlight : clMenu);
+    C.Font()->SetColor(Selected ? clHighlightText : clMenuText);
+    C.Font()->SetStyle(Item->Default() ? TFontStyles{fsBold} : TFontStyles{});
+    Item->AdvancedDrawItem(&C, R, State, false);
+    TMenu* M = Item->GetParentMenu();
+    if (TWinControl* Host = M != nullptr ? M->WindowHandle() : nullptr) {
+        TDrawItemStruct DIS;
+        DIS.CtlType = ODT_MENU;
+        DIS.itemID = Item->Command();
+        DIS.itemState = UINT(State.Bits() & 0xFF);
+        DIS.Canvas = &C;
+        DIS.rcItem = R;
+        DIS.itemData = reinterpret_cast<std::uintptr_t>(Item);
+        Host->Perform(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&DIS));
+    }
+}
+
+QImage DrawEntry(TMenuItem* Item, int Width, int Height, bool Selected) {
+    QImage Img(Width, Height, QImage::Format_RGB32);
+    TPixelSurface S{Img.bits(), Width, Height, int(Img.bytesPerLine())};
+    TCanvas C(S);
+    DrawEntry(Item, C, Rect(0, 0, Width, Height), Selected);
+    OpaqueImage(Img);
+    return Img;
+}
+
+// Room at the right of every owner-drawn entry for a sub-menu's arrow.
+constexpr int ArrowRoom = 12;
+
+class TNativeMenu;
+
+// Gives owner-drawn entries the size their item measured and the drop-down
+// a frame of DropDownFrameWidth pixels without inner margins.
+class TMenuStyle : public QProxyStyle {
+public:
+    QSize sizeFromContents(ContentsType Type, const QStyleOption* Option, const QSize& Size,
+                           const QWidget* Widget) const override;
+    int pixelMetric(PixelMetric Metric, const QStyleOption* Option,
+                    const QWidget* Widget) const override {
+        switch (Metric) {
+        case PM_MenuPanelWidth:
+            return DropDownFrameWidth;
+        case PM_MenuHMargin:
+        case PM_MenuVMargin:
+        case PM_MenuDesktopFrameWidth:
+            return 0;
+        default:
+            return QProxyStyle::pixelMetric(Metric, Option, Widget);
+        }
+    }
+    int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
+                  QStyleHintReturn* Return) const override {
+        // The keyboard highlight also rests on disabled entries, as in
+        // native menus; the painter shows them greyed.
+        if (Hint == SH_Menu_AllowActiveAndDisabled) return 1;
+        return QProxyStyle::styleHint(Hint, Option, Widget, Return);
+    }
+};
+
+QStyle* MenuStyle() {
+    static auto* S = new TMenuStyle; // leaked: menus may outlive static destruction
+    return S;
+}
+
+// A drop-down whose entries are all drawn by the program: each entry is an
+// ordinary action (so the keyboard, mnemonics and sub-menus work as the
+// toolkit does them) painted from its item, with rectangles counted from
+// the top of the drop-down so that a painter's left margin runs on from one
+// entry to the next.
 class TNativeMenu : public QMenu {
 public:
-    explicit TNativeMenu(QWidget* Parent = nullptr) : QMenu(Parent) {}
+    TNativeMenu(Word Command, bool OwnerDraw, QWidget* Parent)
+        : QMenu(Parent), FCommand(Command), FOwnerDraw(OwnerDraw) {
+        if (OwnerDraw) setStyle(MenuStyle());
+    }
+    Word Command() const { return FCommand; }
+    bool OwnerDraw() const { return FOwnerDraw; }
+    const QAction* Measuring() const { return FMeasuring; }
     void ReleaseWhenIdle() {
         if (Busy > 0)
             FReleasePending = true;
@@ -519,11 +638,86 @@ public:
 
 protected:
     bool event(QEvent* E) override;
+    void initStyleOption(QStyleOptionMenuItem* Option, const QAction* Action) const override {
+        QMenu::initStyleOption(Option, Action);
+        FMeasuring = Action;
+    }
+    void paintEvent(QPaintEvent* E) override {
+        TMenuItem* Parent = ItemOfCommand(FCommand);
+        if (!FOwnerDraw || Parent == nullptr) {
+            QMenu::paintEvent(E);
+            return;
+        }
+        QImage Img(width(), height(), QImage::Format_RGB32);
+        {
+            TPixelSurface All{Img.bits(), Img.width(), Img.height(), int(Img.bytesPerLine())};
+            TCanvas C(All);
+            C.Brush()->SetColor(clMenu);
+            C.FillRect(Rect(0, 0, Img.width(), Img.height()));
+            TMenu* M = Parent->GetParentMenu();
+            const TRect R = Rect(0, 0, Img.width(), Img.height());
+            if (M == nullptr || !M->DrawDropDownFrame(Parent, &C, R)) {
+                // The raised frame of a classic drop-down.
+                auto Frame = [&C](int I, TColor TopLeft, TColor BottomRight) {
+                    const int W = C.ClipRect().Right - 1 - I, H = C.ClipRect().Bottom - 1 - I;
+                    C.Pen()->SetColor(TopLeft);
+                    C.MoveTo(I, H);
+                    C.LineTo(I, I);
+                    C.LineTo(W, I);
+                    C.Pen()->SetColor(BottomRight);
+                    C.LineTo(W, H);
+                    C.LineTo(I - 1, H);
+                };
+                Frame(0, clBtnFace, cl3DDkShadow);
+                Frame(1, clBtnHighlight, clBtnShadow);
+            }
+        }
+        const int Fw = DropDownFrameWidth;
+        for (QAction* A : actions()) {
+            TMenuItem* Item = ItemOfCommand(Word(A->data().toInt()));
+            const QRect G = actionGeometry(A);
+            if (Item == nullptr || !A->isVisible() || G.isEmpty()) continue;
+            // The entry's canvas starts at the drop-down's first entry and
+            // ends with the entry, so nothing is drawn below it.
+            const int Rows = std::min(G.bottom() + 1, Img.height() - Fw) - Fw;
+            if (Rows <= 0) continue;
+            TPixelSurface S{Img.scanLine(Fw) + 4 * Fw, Img.width() - 2 * Fw, Rows,
+                            int(Img.bytesPerLine())};
+            TCanvas C(S);
+            const TRect R =
+                Rect(G.left() - Fw, G.top() - Fw, G.right() + 1 - Fw, G.bottom() + 1 - Fw);
+            const bool Selected = A == activeAction();
+            DrawEntry(Item, C, R, Selected);
+            if (Item->Count() > 0) SubMenuArrow(C, R, Selected && Item->Enabled());
+        }
+        OpaqueImage(Img);
+        QPainter P(this);
+        P.drawImage(0, 0, Img);
+    }
 
 private:
+    static void SubMenuArrow(TCanvas& C, const TRect& R, bool Selected) {
+        const int Cx = R.Right - 8, Cy = (R.Top + R.Bottom) / 2;
+        C.Pen()->SetColor(Selected ? clHighlightText : clMenuText);
+        for (int I = 0; I < 4; ++I) {
+            C.MoveTo(Cx - 3 + I, Cy - 3 + I);
+            C.LineTo(Cx - 3 + I, Cy + 4 - I);
+        }
+    }
+
+    Word FCommand;
+    bool FOwnerDraw;
+    mutable const QAction* FMeasuring = nullptr;
     bool FReleasePending = false;
 };
 
+// A pop-up is freed once it is closed, but never while it handles an event:
+// the toolkit hides the pop-up before it runs the chosen command, the
+// command may open a modal window whose loop frees what was marked for
+// deletion, and the pop-up's own mouse or key handler is still on the stack
+// under the command. The count of events in progress and the pending
+// release live on the top-level pop-up (sub-menus are its children and go
+// with it).
 TNativeMenu* TopMenuOf(QObject* O) {
     TNativeMenu* Top = nullptr;
     for (; O != nullptr; O = O->parent())
@@ -551,100 +745,19 @@ bool TNativeMenu::event(QEvent* E) {
     return QMenu::event(E);
 }
 
-TCanvas* MenuCanvas() {
-    static auto* B = new TBitmap(1, 1, pf32bit);
-    return B->Canvas();
+QSize TMenuStyle::sizeFromContents(ContentsType Type, const QStyleOption* Option, const QSize& Size,
+                                   const QWidget* Widget) const {
+    if (Type == CT_MenuItem) {
+        if (const auto* M = dynamic_cast<const TNativeMenu*>(Widget);
+            M != nullptr && M->Measuring() != nullptr &&
+            M->Measuring()->property("qmOwnerDrawn").toBool()) {
+            const QAction* A = M->Measuring();
+            return QSize(A->property("qmWidth").toInt() + ArrowRoom,
+                         A->property("qmHeight").toInt());
+        }
+    }
+    return QProxyStyle::sizeFromContents(Type, Option, Size, Widget);
 }
-
-void MeasureEntry(TMenuItem* Item, int& Width, int& Height) {
-    TCanvas* C = MenuCanvas();
-    C->Font()->SetColor(clMenuText);
-    C->Font()->SetStyle(Item->Default() ? TFontStyles{fsBold} : TFontStyles{});
-    Item->MeasureItem(C, Width, Height);
-    TMenu* M = Item->GetParentMenu();
-    if (TWinControl* Host = M != nullptr ? M->WindowHandle() : nullptr) {
-        TMeasureItemStruct MIS;
-        MIS.CtlType = ODT_MENU;
-        MIS.itemID = Item->Command();
-        MIS.itemWidth = UINT(std::max(Width, 0));
-        MIS.itemHeight = UINT(std::max(Height, 0));
-        MIS.itemData = reinterpret_cast<std::uintptr_t>(Item);
-        Host->Perform(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&MIS));
-        Width = int(std::min<UINT>(MIS.itemWidth, 4096));
-        Height = int(std::min<UINT>(MIS.itemHeight, 4096));
-    }
-    Width = std::max(Width, 1);
-    Height = std::max(Height, 1);
-}
-
-QImage DrawEntry(TMenuItem* Item, int Width, int Height, bool Selected) {
-    QImage Img(Width, Height, QImage::Format_RGB32);
-    TPixelSurface S{Img.bits(), Width, Height, int(Img.bytesPerLine())};
-    TCanvas C(S);
-    TOwnerDrawState State;
-    if (Selected) State.Include(odSelected);
-    if (!Item->Enabled()) {
-        State.Include(odDisabled);
-        State.Include(odGrayed);
-    }
-    if (Item->Checked()) State.Include(odChecked);
-    if (Item->Default()) State.Include(odDefault);
-    C.Brush()->SetColor(Selected ? clHighlight : clMenu);
-    C.Font()->SetColor(Selected ? clHighlightText : clMenuText);
-    if (Item->Default()) C.Font()->SetStyle(TFontStyles{fsBold});
-    const TRect R = Rect(0, 0, Width, Height);
-    Item->AdvancedDrawItem(&C, R, State, false);
-    TMenu* M = Item->GetParentMenu();
-    if (TWinControl* Host = M != nullptr ? M->WindowHandle() : nullptr) {
-        TDrawItemStruct DIS;
-        DIS.CtlType = ODT_MENU;
-        DIS.itemID = Item->Command();
-        DIS.itemState = UINT(State.Bits() & 0xFF);
-        DIS.Canvas = &C;
-        DIS.rcItem = R;
-        DIS.itemData = reinterpret_cast<std::uintptr_t>(Item);
-        Host->Perform(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&DIS));
-    }
-    OpaqueImage(Img);
-    return Img;
-}
-
-// An owner-drawn entry: measured once when built, painted on each repaint.
-class TMenuEntryWidget : public QWidget {
-public:
-    TMenuEntryWidget(Word Command, QAction* Action, int W, int H)
-        : FCommand(Command), FAction(Action), FSize(W, H) {
-        setMouseTracking(true);
-        setAttribute(Qt::WA_Hover);
-    }
-    QSize sizeHint() const override { return FSize; }
-    QSize minimumSizeHint() const override { return FSize; }
-
-protected:
-    bool event(QEvent* E) override {
-        const TMenuEventScope Scope(this);
-        return QWidget::event(E);
-    }
-    void paintEvent(QPaintEvent*) override {
-        TMenuItem* Item = ItemOfCommand(FCommand);
-        if (Item == nullptr) return;
-        QPainter P(this);
-        P.drawImage(0, 0, DrawEntry(Item, width(), height(), underMouse() && Item->Enabled()));
-    }
-    void enterEvent(QEnterEvent*) override { update(); }
-    void leaveEvent(QEvent*) override { update(); }
-    void mouseReleaseEvent(QMouseEvent* E) override {
-        if (E->button() != Qt::LeftButton) return;
-        TMenuItem* Item = ItemOfCommand(FCommand);
-        if (Item == nullptr || !Item->Enabled() || Item->IsLine()) return;
-        FAction->trigger();
-    }
-
-private:
-    Word FCommand;
-    QAction* FAction;
-    QSize FSize;
-};
 
 TWinControl* HostOf(const TMenuItem* Item) {
     TMenu* M = Item != nullptr ? Item->GetParentMenu() : nullptr;
@@ -677,29 +790,29 @@ void FillMenu(QMenu* Menu, TMenuItem* Item);
 QAction* MakeEntry(QMenu* Menu, TMenuItem* Sub, bool OwnerDraw) {
     const Word Command = Sub->Command();
     QAction* A = nullptr;
-    if (OwnerDraw && Sub->Count() == 0) {
-        auto* WA = new QWidgetAction(Menu);
-        int W = 0, H = 0;
-        MeasureEntry(Sub, W, H);
-        auto* Widget = new TMenuEntryWidget(Command, WA, W, H);
-        WA->setDefaultWidget(Widget);
-        WA->setProperty("qmOwnerDrawn", true);
-        A = WA;
-        Menu->addAction(A);
-    } else if (Sub->IsLine()) {
+    if (Sub->IsLine()) {
         A = Menu->addSeparator();
     } else {
+        // An owner-drawn entry keeps its caption as the action's text for
+        // the mnemonic; the painter draws the shortcut itself.
         std::string Text = Sub->Caption();
-        if (Sub->ShortCut() != 0) Text += "\t" + ShortCutToText(Sub->ShortCut());
+        if (Sub->ShortCut() != 0 && !OwnerDraw) Text += "\t" + ShortCutToText(Sub->ShortCut());
         A = Menu->addAction(QString::fromStdString(Text));
         A->setCheckable(Sub->Checked() || Sub->RadioItem() || Sub->AutoCheck());
         A->setChecked(Sub->Checked());
+    }
+    if (OwnerDraw) {
+        int W = 0, H = 0;
+        MeasureEntry(Sub, W, H);
+        A->setProperty("qmOwnerDrawn", true);
+        A->setProperty("qmWidth", W);
+        A->setProperty("qmHeight", H);
     }
     A->setEnabled(Sub->Enabled());
     A->setVisible(Sub->Visible());
     A->setData(int(Command));
     if (Sub->Count() > 0) {
-        auto* SubMenu = new TNativeMenu(Menu);
+        auto* SubMenu = new TNativeMenu(Command, OwnerDraw, Menu);
         ConnectHover(SubMenu);
         A->setMenu(SubMenu);
         // Filled now so that the toolkit sees a drop-down with entries; it is
@@ -740,7 +853,8 @@ TNativeMenu* BuildPopup(TMenuItem* Item) {
     if (TMenu* M = Item->GetParentMenu()) M->DispatchPopup(Item->Handle());
     Item = ItemOfCommand(Command);
     if (Item == nullptr) return nullptr;
-    auto* Menu = new TNativeMenu;
+    TMenu* Owner = Item->GetParentMenu();
+    auto* Menu = new TNativeMenu(Command, Owner != nullptr && Owner->OwnerDraw(), nullptr);
     ConnectHover(Menu);
     FillMenu(Menu, Item);
     return Menu;
@@ -779,13 +893,9 @@ bool ClickOpenMenuEntry(int Index) {
     if (Index < 0 || Index >= Actions.size()) return false;
     QWidget* Target = Menu;
     QPoint At = Menu->actionGeometry(Actions[Index]).center();
-    if (auto* WA = qobject_cast<QWidgetAction*>(Actions[Index])) {
-        Target = WA->defaultWidget();
-        At = Target->rect().center();
-    }
     const QPointF Global = Target->mapToGlobal(QPointF(At));
-    QMouseEvent Press(QEvent::MouseButtonPress, QPointF(At), Global, Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent Press(QEvent::MouseButtonPress, QPointF(At), Global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(Target, &Press);
     // The release may free neither the pop-up nor the entry: both are still
     // in use when the command it runs returns.
@@ -808,11 +918,10 @@ std::vector<TNativeMenuEntry> ReadNativeMenu(TMenuItem* Item) {
         E.Checked = A->isChecked();
         E.Visible = A->isVisible();
         E.HasSubMenu = A->menu() != nullptr;
-        if (auto* WA = qobject_cast<QWidgetAction*>(A)) {
+        if (A->property("qmOwnerDrawn").toBool()) {
             E.OwnerDrawn = true;
-            const QSize S = WA->defaultWidget()->sizeHint();
-            E.Width = S.width();
-            E.Height = S.height();
+            E.Width = A->property("qmWidth").toInt();
+            E.Height = A->property("qmHeight").toInt();
         }
         R.push_back(E);
     }

@@ -10,8 +10,11 @@
 // With OwnerDraw, each item is measured and drawn by the program: the item
 // itself first (OnMeasureItem / OnAdvancedDrawItem / OnDrawItem, else a
 // plain caption), then WM_MEASUREITEM / WM_DRAWITEM (ODT_MENU, itemID the
-// Command, itemData the item) go to the host so a hook may paint it. An
-// entry that opens a drop-down is still drawn by the toolkit.
+// Command, itemData the item) go to the host so a hook may paint it. Every
+// entry of an owner-drawn drop-down is drawn so, those that open a sub-menu
+// and separators included (the platform adds the sub-menu arrow), with
+// rectangles counted from the drop-down's first entry; the keyboard
+// highlight is the selected state and captions keep their mnemonics.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,6 +45,9 @@ TShortCut TextToShortCut(const std::string& Text);
 constexpr UINT MF_POPUP = 0x0010;
 constexpr UINT MF_HILITE = 0x0080;
 constexpr UINT MF_MOUSESELECT = 0x8000;
+
+// The width of a drop-down window's frame on each side.
+constexpr int DropDownFrameWidth = 3;
 
 // A menu item's opaque sub-menu handle.
 struct HMENU__;
@@ -193,6 +199,11 @@ public:
     // A key press: clicks the enabled, visible item with this shortcut (its
     // parents' drop-downs are dispatched first, as opening them would).
     bool IsShortCut(Word Key, TShiftState Shift);
+
+    // Paints the frame of Parent's drop-down window (R is the whole window,
+    // its frame DropDownFrameWidth pixels wide) on each paint of an owner-drawn
+    // drop-down; false leaves the platform's own raised frame.
+    virtual bool DrawDropDownFrame(TMenuItem*, TCanvas*, const TRect&) { return false; }
 
     // Called for every change of an item (null: the menu itself).
     virtual void MenuChanged(TMenuItem* Source, bool Rebuild);

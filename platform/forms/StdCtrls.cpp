@@ -173,13 +173,51 @@ void TCustomLabel::SetShowAccelChar(bool Value) {
     Invalidate();
 }
 
+namespace {
+
+// The lines a label shows: its text cut at each line break (CR LF, CR or
+// LF) and, with word wrap, between words wherever a line would pass Width.
+std::vector<std::string> LabelLines(TCanvas* C, const std::string& Text, bool Wrap, int Width) {
+    std::vector<std::string> Lines;
+    std::size_t Start = 0;
+    while (true) {
+        const std::size_t Break = Text.find_first_of("\r\n", Start);
+        std::string Line = Text.substr(Start, Break == std::string::npos ? Break : Break - Start);
+        if (Wrap && Width > 0) {
+            while (C->TextWidth(Line) > Width) {
+                std::size_t Cut = Line.rfind(' ');
+                while (Cut != std::string::npos && Cut > 0 &&
+                       C->TextWidth(Line.substr(0, Cut)) > Width)
+                    Cut = Line.rfind(' ', Cut - 1);
+                if (Cut == std::string::npos || Cut == 0) break;
+                Lines.push_back(Line.substr(0, Cut));
+                Line = Line.substr(Cut + 1);
+            }
+        }
+        Lines.push_back(Line);
+        if (Break == std::string::npos) break;
+        Start = Break + (Text.compare(Break, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return Lines;
+}
+
+TSize LinesExtent(TCanvas* C, const std::vector<std::string>& Lines) {
+    TSize Ext{0, 0};
+    for (const std::string& L : Lines)
+        Ext.cx = std::max(Ext.cx, C->TextWidth(L));
+    Ext.cy = C->TextHeight(" ") * int(Lines.size());
+    return Ext;
+}
+
+} // namespace
+
 void TCustomLabel::AdjustBounds() {
     if (!FAutoSize || ComponentState().Contains(csLoading)) return;
     TBitmap Measure(1, 1, pf32bit);
     TCanvas* C = Measure.Canvas();
     C->SetFont(*Font());
     const std::string Text = DisplayText();
-    const TSize Ext = C->TextExtent(Text.empty() ? std::string(" ") : Text);
+    const TSize Ext = LinesExtent(C, LabelLines(C, Text, FWordWrap, Width()));
     const int W = Text.empty() ? 0 : Ext.cx;
     int X = Left();
     // A right-aligned label grows to the left, a centred one both ways.
@@ -214,18 +252,24 @@ void TCustomLabel::Paint() {
     C->Brush()->SetStyle(bsClear);
     C->SetFont(*Font());
     if (!Enabled()) C->Font()->SetColor(clGrayText);
-    const TSize Ext = C->TextExtent(Text);
-    int X = 0;
-    if (FAlignment == taRightJustify)
-        X = R.Width() - Ext.cx;
-    else if (FAlignment == taCenter)
-        X = (R.Width() - Ext.cx) / 2;
+    const std::vector<std::string> Lines = LabelLines(C, Text, FWordWrap, R.Width());
+    const TSize Ext = LinesExtent(C, Lines);
     int Y = 0;
     if (FLayout == tlBottom)
         Y = R.Height() - Ext.cy;
     else if (FLayout == tlCenter)
         Y = (R.Height() - Ext.cy) / 2;
-    C->TextRect(R, X, Y, Text);
+    const int LineHeight = C->TextHeight(" ");
+    for (const std::string& Line : Lines) {
+        const int W = C->TextWidth(Line);
+        int X = 0;
+        if (FAlignment == taRightJustify)
+            X = R.Width() - W;
+        else if (FAlignment == taCenter)
+            X = (R.Width() - W) / 2;
+        C->TextRect(R, X, Y, Line);
+        Y += LineHeight;
+    }
 }
 
 // ---- TCustomEdit -----------------------------------------------------------
