@@ -94,7 +94,9 @@ void TMainform::BuildBorderPanel() {
         {BrRight, &TBannerDocument::BrRight},
         {BrTop, &TBannerDocument::BrTop},
         {BrBottom, &TBannerDocument::BrBottom}};
-    for (const auto& [Box, Field] : Sides) {
+    for (const auto& Side : Sides) {
+        TCheckBox* Box = Side.first;
+        bool TBannerDocument::*Field = Side.second;
         Box->OnClick = [this, Box, Field](TObject*) {
             if (Loading()) return;
             Doc.*Field = Box->Checked();
