@@ -85,6 +85,24 @@ bool IsIconFile(const TByteVector& B) {
     return B.size() >= 6 && U16(B, 0) == 0 && U16(B, 2) == 1 && U16(B, 4) > 0;
 }
 
+// The entries of an icon directory. In an icon file they are 16 bytes and
+// end with the image's file offset; in a program's icon group they are 14
+// bytes and end with the icon resource's identifier.
+bool ReadIconEntries(const TByteVector& Dir, bool InFile, std::vector<TIconEntry>& Entries) {
+    const std::size_t size = InFile ? 16 : 14;
+    const std::uint32_t n = U16(Dir, 4);
+    if (!Fits(Dir, 6, std::size_t(n) * size)) return false;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::size_t at = 6 + i * size;
+        TIconEntry e{};
+        std::copy_n(Dir.begin() + at, 12, e.Head);
+        e.Bytes = U32(Dir, at + 8);
+        e.Where = InFile ? U32(Dir, at + 12) : U16(Dir, at + 12);
+        Entries.push_back(e);
+    }
+    return true;
+}
+
 } // namespace
 
 TPeResources::TPeResources(TByteVector File) : FFile(std::move(File)) {
@@ -255,15 +273,7 @@ bool ExtractIconFile(const std::string& FileName, int Index, int Size, TByteVect
     if (IsIconFile(file)) {
         if (Index != 0) return false; // an icon file holds one icon
         std::vector<TIconEntry> entries;
-        const std::uint32_t n = U16(file, 4);
-        if (!Fits(file, 6, std::size_t(n) * 16)) return false;
-        for (std::uint32_t i = 0; i < n; ++i) {
-            TIconEntry e{};
-            std::copy_n(file.begin() + 6 + i * 16, 12, e.Head);
-            e.Bytes = U32(file, 6 + i * 16 + 8);
-            e.Where = U32(file, 6 + i * 16 + 12);
-            entries.push_back(e);
-        }
+        if (!ReadIconEntries(file, true, entries)) return false;
         return PickImage(
             entries, Size,
             [&](const TIconEntry& e, TByteVector& image) {
@@ -279,18 +289,8 @@ bool ExtractIconFile(const std::string& FileName, int Index, int Size, TByteVect
                            ? res.ByIndex(RT_GROUP_ICON, Index, group)
                            : res.ById(RT_GROUP_ICON, std::uint32_t(-std::int64_t(Index)), group);
     if (!found || !IsIconFile(group)) return false;
-    // The group is an icon directory whose entries are 14 bytes and name
-    // the icon resources by identifier.
     std::vector<TIconEntry> entries;
-    const std::uint32_t n = U16(group, 4);
-    if (!Fits(group, 6, std::size_t(n) * 14)) return false;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        TIconEntry e{};
-        std::copy_n(group.begin() + 6 + i * 14, 12, e.Head);
-        e.Bytes = U32(group, 6 + i * 14 + 8);
-        e.Where = U16(group, 6 + i * 14 + 12);
-        entries.push_back(e);
-    }
+    if (!ReadIconEntries(group, false, entries)) return false;
     return PickImage(
         entries, Size,
         [&](const TIconEntry& e, TByteVector& image) { return res.ById(RT_ICON, e.Where, image); },

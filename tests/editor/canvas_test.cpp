@@ -1,6 +1,6 @@
 // The canvas under the mouse, the preview and the guidance balloons, on the
 // running program.
-#include "editor/Program.h"
+#include "ProgramOnFile.h"
 
 #include <gtest/gtest.h>
 
@@ -46,29 +46,18 @@ int FirstPainterFrame(TGIFImage& Gif) {
     return Frame;
 }
 
-class Canvas : public ::testing::Test {
+class Canvas : public ProgramOnFile {
 protected:
+    Canvas() : ProgramOnFile("canvas") {}
     // The balloons count their showings in stored settings: each test
     // starts as a first run would.
     void SetUp() override { TRegistry().DeleteKey(DefaultRegistryKey()); }
     void Run(TBannerDocument& Doc, const std::function<void(TMainform&)>& Steps) {
-        Doc.FileName = File.string();
-        SaveBannerDocument(Doc, File.string());
-        TProgramOptions Options;
-        Options.Args = {File.string()};
-        Options.OnRunning = [&](TMainform& Main) {
-            ASSERT_TRUE(Main.DesignPageVisible());
+        RunOn(Doc, [&](TMainform& Main) {
             Steps(Main);
             Dialogs.Answers.push_back(mrNo); // closing: no save
-        };
-        ASSERT_EQ(ProgramMain(Options), 0);
+        });
     }
-
-    // Per process: other checkouts may run the same test at the same time.
-    fs::path File =
-        fs::path(::testing::TempDir()) / ("qm_canvas" + std::to_string(getpid()) + ".qmkf");
-    TScriptedDialogService Dialogs;
-    TDialogServiceScope Scope{&Dialogs};
 };
 
 TEST_F(Canvas, FramesHandlesAndColourPicks) {

@@ -1,7 +1,7 @@
 // The editors of the main window, driven through the running program: each
 // group's controls change the open banner, mark it modified, and what they
 // wrote is read back from the saved file.
-#include "editor/Program.h"
+#include "ProgramOnFile.h"
 
 #include <gtest/gtest.h>
 
@@ -24,33 +24,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Editing : public ::testing::Test {
+class Editing : public ProgramOnFile {
 protected:
-    // Saves Doc, starts the program on it, runs Steps on the main window and
-    // saves with Ctrl+S before the program closes; returns the saved banner.
+    Editing() : ProgramOnFile("editing") {}
+    // Runs Steps on the main window of the program started on Doc and saves
+    // with Ctrl+S before the program closes; Saved holds what was saved.
     void Run(TBannerDocument& Doc, const std::function<void(TMainform&)>& Steps) {
-        Doc.FileName = File.string();
-        SaveBannerDocument(Doc, File.string());
-        TProgramOptions Options;
-        Options.Args = {File.string()};
-        Options.OnRunning = [&](TMainform& Main) {
-            ASSERT_TRUE(Main.DesignPageVisible());
+        RunOn(Doc, [&](TMainform& Main) {
             EXPECT_FALSE(Main.Tbsave->Enabled());
             Steps(Main);
             EXPECT_TRUE(Main.Tbsave->Enabled());
             Word Key = 'S';
             Main.FormKeyDown(&Main, Key, TShiftState{ssCtrl});
             EXPECT_FALSE(Main.Tbsave->Enabled());
-        };
-        ASSERT_EQ(ProgramMain(Options), 0);
+        });
+        if (HasFatalFailure()) return;
         ASSERT_EQ(LoadBannerDocument(Saved, File.string()), BannerFileVersion);
     }
 
-    // Per process: other checkouts may run the same test at the same time.
-    fs::path File =
-        fs::path(::testing::TempDir()) / ("qm_editing" + std::to_string(getpid()) + ".qmkf");
-    TScriptedDialogService Dialogs;
-    TDialogServiceScope Scope{&Dialogs};
     TBannerDocument Saved;
 };
 
