@@ -54,7 +54,9 @@ int TBannerDocument::ValueCount(std::string_view Text) {
 // ---- Colours.
 
 std::string TBannerDocument::ColorText(TColor Color) {
-    return ColorToString(Color);
+    // Names registered by other components would not read back in a program
+    // without them: documents hold base names and numbers only.
+    return BaseColorToString(Color);
 }
 
 TColor TBannerDocument::ColorFromText(std::string_view Text) {

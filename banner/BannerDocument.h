@@ -255,7 +255,8 @@ public:
     static int ValueCount(std::string_view Text);
 
     // ---- Colour texts.
-    // The class library's text of a colour ("clWhite", "$00333333").
+    // The class library's text of a colour from its own names only
+    // ("clWhite", "$00333333").
     static std::string ColorText(TColor Color);
     // Identifier (any case) or number; raises EConvertError otherwise.
     static TColor ColorFromText(std::string_view Text);

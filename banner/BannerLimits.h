@@ -19,3 +19,8 @@ inline bool IsDrawableBannerSize(std::int64_t Width, std::int64_t Height) {
 inline constexpr const char* BannerSizeRefusedText =
     "Les dimensions de la bannière doivent être comprises entre 1 et 4096 pixels, "
     "pour une surface d'au plus 4 194 304 pixels.";
+
+// Element positions from a document are kept within this many pixels of the
+// banner's origin: anything further is off the largest banner, and sums of a
+// position and a size stay far from overflow.
+constexpr int MaxElementOffset = 2 * MaxBannerSide;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -27,8 +28,8 @@ TFontStyles StylesOf(int Index) {
     }
 }
 
-// The font's point size within the sane range: MaxTextSize points at
-// 96 DPI are some 1333 pixels, twice that while antialiasing.
+// The font's point size within the sane range: MaxTextSize points at 96 DPI
+// are some 190 pixels, twice that while antialiasing.
 void SetSafeFontSize(TBitmap32& B, int Size) {
     B.Font()->SetSize(ClampSize(Size));
 }
@@ -109,12 +110,55 @@ TSize MeasureLookText(TBitmap32& B, std::string_view Text) {
     return B.MeasureText(Text);
 }
 
+namespace {
+
+// Start of the code point after the one at I.
+std::size_t NextCodePoint(std::string_view Text, std::size_t I) {
+    ++I;
+    while (I < Text.size() && (std::uint8_t(Text[I]) & 0xC0) == 0x80)
+        ++I;
+    return I;
+}
+
+// The part of Text drawn at (X, Y) that can reach B, shadow included. The
+// text is drawn through a work bitmap as large as the text, so what lies past
+// the right edge is cut off (two characters after the last one that starts
+// inside are kept for overhanging glyphs), and a text wholly outside is not
+// drawn at all: a long text or a far position costs no more than the banner.
+std::string_view VisibleText(TBitmap32& B, std::string_view Text, int X, int Y) {
+    if (Text.empty() || B.Empty() || X >= B.Width() || Y >= B.Height()) return {};
+    const TSize Full = B.MeasureText(Text);
+    if (std::int64_t(X) + Full.cx + 1 <= 0 || std::int64_t(Y) + Full.cy + 1 <= 0) return {};
+    const std::int64_t Room = std::int64_t(B.Width()) - X;
+    if (Full.cx <= Room) return Text;
+    // The shortest prefix reaching the right edge, by halving over the code
+    // point boundaries.
+    std::vector<std::size_t> Ends;
+    for (std::size_t I = 0; I < Text.size(); I = NextCodePoint(Text, I))
+        Ends.push_back(NextCodePoint(Text, I));
+    std::size_t Low = 0, High = Ends.size() - 1;
+    while (Low < High) {
+        const std::size_t Mid = (Low + High) / 2;
+        if (B.MeasureText(Text.substr(0, Ends[Mid])).cx >= Room)
+            High = Mid;
+        else
+            Low = Mid + 1;
+    }
+    return Text.substr(0, Ends[std::min(Low + 2, Ends.size() - 1)]);
+}
+
+} // namespace
+
 void DrawLookText(TBitmap32& B, const TTextLook& Look, std::string_view Text, int X, int Y,
                   int Alpha) {
+    const std::string_view Shown = VisibleText(B, Text, X, Y);
+    if (Shown.empty()) return;
+    // X and Y are inside the bitmap's width and height here: X + 1 cannot
+    // overflow.
     if (Look.Shadow)
-        B.RenderAntialiasedText(X + 1, Y + 1, Text, 1,
+        B.RenderAntialiasedText(X + 1, Y + 1, Shown, 1,
                                 WithAlpha(ToColor32(TextShadowColor), Alpha));
-    B.RenderAntialiasedText(X, Y, Text, 1, WithAlpha(ToColor32(Look.Color), Alpha));
+    B.RenderAntialiasedText(X, Y, Shown, 1, WithAlpha(ToColor32(Look.Color), Alpha));
 }
 
 bool AutoPosition(const TBannerDocument& Doc, int V) {

@@ -29,7 +29,9 @@ struct TTextLook {
 };
 
 constexpr int MinTextSize = 1;
-constexpr int MaxTextSize = 1000;
+// Twice the largest size the size editor offers: a larger size from a file
+// is drawn at this one (its glyphs are rendered at twice the size).
+constexpr int MaxTextSize = 144;
 // The grey of a text's shadow, one pixel right and down.
 constexpr TColor TextShadowColor = 0x808080;
 
@@ -42,7 +44,7 @@ void ApplyTextFont(TBitmap32& B, const TTextLook& Look, int Size);
 TSize MeasureLookText(TBitmap32& B, std::string_view Text);
 // The text rules: shadow at (X + 1, Y + 1) when asked, then the text at
 // (X, Y), antialias level 1; Alpha replaces the alpha of both colours. The
-// font must already be applied.
+// font must already be applied. Only what can reach B is rendered.
 void DrawLookText(TBitmap32& B, const TTextLook& Look, std::string_view Text, int X, int Y,
                   int Alpha = 255);
 

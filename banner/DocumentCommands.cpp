@@ -19,6 +19,12 @@ void PrepareFileDialog(TOpenDialog& Dialog) {
 
 } // namespace
 
+std::string ReadOnlyDocumentMessage(const std::string& FileName) {
+    return "Le fichier \"" + ExtractFileName(FileName) +
+           "\" est en lecture seule : la bannière n'a pas été enregistrée. Enregistrez-la sous "
+           "un autre nom.";
+}
+
 void TDocumentCommands::AskSaveChanges(bool& Abort) {
     Abort = false;
     if (!FDocument.Modified) return;
@@ -51,6 +57,12 @@ bool TDocumentCommands::SaveDocument(bool AskName) {
         Dialog.FileName = D.FileName;
         if (!Dialog.Execute()) return false;
         Name = Dialog.FileName;
+    }
+    // A document its owner protected is not replaced behind his back; the
+    // banner stays modified and can be saved under another name.
+    if (IsReadOnlyFile(ResolveFileLinks(Name))) {
+        MessageDlg(ReadOnlyDocumentMessage(Name), mtWarning, TMsgDlgButtons{mbOK}, 0);
+        return false;
     }
     // The status changes only once the file is written, so a failed write
     // leaves the banner modified under its old name.

@@ -19,6 +19,8 @@ constexpr const char* AskSaveChangesQuestion =
     "La bannière n'a pas été enregistrée. Voulez-vous l'enregistrer ?";
 constexpr const char* FileMissingMessage = "Le fichier n'existe pas.";
 constexpr const char* OpenDialogTitle = "Ouvrir";
+// Shown (warning) instead of replacing a document that may not be written.
+std::string ReadOnlyDocumentMessage(const std::string& FileName);
 constexpr const char* SaveHintText =
     "Pour pouvoir utiliser votre bannière sur une page web, utilisez l'exportation Gif.";
 constexpr int SaveHintDuration = 11000; // ms
@@ -45,8 +47,8 @@ public:
 
     // The plain save uses the document's name once it was saved or opened,
     // else asks for one; SaveAs always asks. False when the dialog was
-    // cancelled (or no banner is open). A write error raises, nothing
-    // changed.
+    // cancelled, the file is read-only (the user is told) or no banner is
+    // open. A write error raises, nothing changed.
     bool Save();
     bool SaveAs();
 

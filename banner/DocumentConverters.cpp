@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <span>
+#include <string_view>
 #include <vector>
 
+#include "banner/BannerDocument.h"
 #include "platform/base/Convert.h"
 #include "platform/base/FileNames.h"
 #include "platform/classes/Stream.h"
@@ -38,10 +41,12 @@ constexpr int V10BannerWidth = 468;
 constexpr int V10BannerHeight = 60;
 
 // An old file taken apart: its record (zero where the file is short) and
-// the stream of its pictures.
+// its pictures as read.
 struct TOldFile {
+    std::string Bytes;
     std::vector<std::uint8_t> Record;
-    TMemoryStream Pictures;
+    std::string_view Streams;
+    std::vector<TBannerPictureStream> Read;
 
     std::int32_t Int32(std::size_t Offset) const {
         std::int32_t V;
@@ -59,27 +64,34 @@ struct TOldFile {
         std::memcpy(S.Chars, Record.data() + Offset + 1, S.Length);
         return S;
     }
-    // The next picture stream, read into an empty bitmap.
-    void ReadPicture(TBitmap32& Picture) {
-        Picture.Delete();
-        ReadBannerPicture(Pictures, Picture);
+    // The old pictures, read into empty bitmaps.
+    void ReadPictures(std::span<TBitmap32> Pictures) {
+        Read = ReadBannerPictures(Streams, Pictures);
+    }
+    // Writes picture Index of the new file: a picture that could not be read
+    // is carried over as the old file holds it, never replaced by the empty
+    // picture its failed reading left.
+    void WritePicture(TStream& Out, int Index, const TBitmap32& Picture, int Width,
+                      int Height) const {
+        const std::size_t I = std::size_t(Index);
+        if (I < Read.size() && !Read[I].Read && !Read[I].Raw.empty())
+            Out.WriteBuffer(Read[I].Raw.data(), std::int64_t(Read[I].Raw.size()));
+        else
+            WriteBannerPicture(Out, Index, Picture, Width, Height);
     }
 };
 
 void ReadOldFile(const std::string& FileName, std::int32_t Version, std::size_t RecordSize,
                  TOldFile& Old) {
-    std::string Bytes;
-    if (!LoadFileBytes(FileName, Bytes, MaxBannerFileSize))
+    if (!LoadFileBytes(FileName, Old.Bytes, MaxBannerFileSize))
         throw EFOpenError("Cannot open file \"" + FileName + "\".");
     std::int32_t Found = 0;
-    if (Bytes.size() >= 4) std::memcpy(&Found, Bytes.data(), 4);
+    if (Old.Bytes.size() >= 4) std::memcpy(&Found, Old.Bytes.data(), 4);
     if (Found != Version) throw EBannerFileError(UnsupportedBannerFormatMessage);
-    const std::string_view Body = std::string_view(Bytes).substr(4);
+    const std::string_view Body = std::string_view(Old.Bytes).substr(4);
     Old.Record.assign(RecordSize, 0);
     std::memcpy(Old.Record.data(), Body.data(), std::min(Body.size(), RecordSize));
-    const std::string_view Streams = Body.substr(std::min(Body.size(), RecordSize));
-    if (!Streams.empty()) Old.Pictures.WriteBuffer(Streams.data(), std::int64_t(Streams.size()));
-    Old.Pictures.SetPosition(0);
+    Old.Streams = Body.substr(std::min(Body.size(), RecordSize));
     InitGraphicsModule(); // picture streams name their colours
 }
 
@@ -118,8 +130,8 @@ std::int32_t TemplateKeyColor(const std::string& TemplateFolder, std::int32_t Te
 void ConvertV10ToV30(const std::string& FileName, const std::string& TemplateFolder) {
     TOldFile Old;
     ReadOldFile(FileName, 10, BannerRecordSizeV10, Old);
-    TBitmap32 Image1;
-    Old.ReadPicture(Image1);
+    TBitmap32 Pictures[1];
+    Old.ReadPictures(Pictures);
 
     Old.Record.resize(BannerRecordSizeV30, 0);
     for (std::size_t k = 0; k < 6; ++k)
@@ -130,7 +142,7 @@ void ConvertV10ToV30(const std::string& FileName, const std::string& TemplateFol
     Old.Record[V30GradientDirection] = 1;
     const std::int32_t Template = Old.Int32(offsetof(TBannerFileRecord, TemplateNumber));
     PutShort(Old.Record, V30TemplateKeyColor,
-             ColorToString(TemplateKeyColor(TemplateFolder, Template)));
+             TBannerDocument::ColorText(TemplateKeyColor(TemplateFolder, Template)));
     Old.Record[V30Forever] = 1;
     Old.SetInt32(V30Loops, 1);
     Old.SetInt32(V30Transition, 0);
@@ -138,15 +150,15 @@ void ConvertV10ToV30(const std::string& FileName, const std::string& TemplateFol
 
     TMemoryStream Out;
     WriteHeader(Out, 30, Old.Record.data(), Old.Record.size());
-    WriteBannerPicture(Out, 0, Image1, V10BannerWidth, V10BannerHeight);
+    Old.WritePicture(Out, 0, Pictures[0], V10BannerWidth, V10BannerHeight);
     SaveFileAtomic(FileName, Out.View());
 }
 
 void ConvertV30ToV40(const std::string& FileName) {
     TOldFile Old;
     ReadOldFile(FileName, 30, BannerRecordSizeV30, Old);
-    TBitmap32 Image1;
-    Old.ReadPicture(Image1);
+    TBitmap32 Pictures[1];
+    Old.ReadPictures(Pictures);
 
     Old.Record.resize(BannerRecordSizeV40, 0);
     Old.SetInt32(V40FirstTextEffect, 0);
@@ -156,7 +168,7 @@ void ConvertV30ToV40(const std::string& FileName) {
 
     TMemoryStream Out;
     WriteHeader(Out, 40, Old.Record.data(), Old.Record.size());
-    WriteBannerPicture(Out, 0, Image1, V10BannerWidth, V10BannerHeight);
+    Old.WritePicture(Out, 0, Pictures[0], V10BannerWidth, V10BannerHeight);
     WriteBannerPicture(Out, 1, TBitmap32(), V10BannerWidth, V10BannerHeight);
     SaveFileAtomic(FileName, Out.View());
 }
@@ -164,9 +176,8 @@ void ConvertV30ToV40(const std::string& FileName) {
 void ConvertV40ToV50(const std::string& FileName, const TBitmap32& DefaultImage) {
     TOldFile Old;
     ReadOldFile(FileName, 40, BannerRecordSizeV40, Old);
-    TBitmap32 Image1, External;
-    Old.ReadPicture(Image1);
-    Old.ReadPicture(External);
+    TBitmap32 Pictures[2]; // Image1, extimage
+    Old.ReadPictures(Pictures);
 
     TBannerFileRecord R;
     std::memset(&R, 0, sizeof(R));
@@ -202,8 +213,8 @@ void ConvertV40ToV50(const std::string& FileName, const TBitmap32& DefaultImage)
 
     TMemoryStream Out;
     WriteHeader(Out, 50, &R, sizeof(R));
-    WriteBannerPicture(Out, 0, Image1, R.BannerWidth, R.BannerHeight);
-    WriteBannerPicture(Out, 1, External, R.BannerWidth, R.BannerHeight);
+    Old.WritePicture(Out, 0, Pictures[0], R.BannerWidth, R.BannerHeight);
+    Old.WritePicture(Out, 1, Pictures[1], R.BannerWidth, R.BannerHeight);
     WriteBannerPicture(Out, 2, DefaultImage, R.BannerWidth, R.BannerHeight);
     WriteBannerPicture(Out, 3, DefaultImage, R.BannerWidth, R.BannerHeight);
     SaveFileAtomic(FileName, Out.View());

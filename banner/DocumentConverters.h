@@ -6,7 +6,10 @@
 // record; what follows differs per version.
 //
 // Old pictures are read into empty bitmaps: a picture the old file lacks
-// comes out empty, never borrowed from whatever banner is open.
+// comes out empty, never borrowed from whatever banner is open. A picture
+// stream that cannot be read is carried into the new file byte for byte, so
+// a conversion never turns a damaged picture into a lost one; the other
+// pictures are converted as usual.
 #include <cstdint>
 #include <string>
 

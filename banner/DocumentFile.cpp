@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "banner/BannerDocument.h"
+#include "banner/BannerLimits.h"
+#include "platform/base/Convert.h"
 #include "platform/base/FileNames.h"
 #include "platform/base/Text.h"
 #include "platform/classes/Filer.h"
@@ -60,12 +62,36 @@ const TBitmap32& Picture(const TBannerDocument& D, int Index) {
     return Picture(const_cast<TBannerDocument&>(D), Index);
 }
 
+// Colour lines as documents hold them: a name that only a registered table
+// knows becomes the base text of its colour; anything else stays as it is.
+std::string BaseColorLines(const std::string& Lines) {
+    std::string Result;
+    std::size_t Start = 0;
+    for (;;) {
+        const std::size_t End = std::min(Lines.find('\r', Start), Lines.size());
+        const std::string_view Line = std::string_view(Lines).substr(Start, End - Start);
+        const auto Base = ColorIdentTable();
+        const bool BaseName = std::any_of(Base.begin(), Base.end(), [&](const TIdentMapEntry& E) {
+            return E.Name != nullptr && SameText(Line, E.Name);
+        });
+        TColor Color = 0;
+        if (!BaseName && IdentToColor(Line, Color))
+            Result += TBannerDocument::ColorText(Color);
+        else
+            Result += Line;
+        if (End >= Lines.size()) return Result;
+        Result += '\r';
+        Start = End + 1;
+    }
+}
+
 void StoreText(TBannerFileRecord& R, int Element, const TTextElement& T) {
     TShortString* const Fields[2][6] = {
         {&R.Text0Values, &R.Text0Color, &R.Text0Font, &R.Text0Style, &R.Text0Size, &R.Text0Shadow},
         {&R.Text1Values, &R.Text1Color, &R.Text1Font, &R.Text1Style, &R.Text1Size, &R.Text1Shadow}};
-    const std::string* const Values[6] = {&T.Caption,    &T.Color, &T.FontName,
-                                          &T.StyleIndex, &T.Size,  &T.Shadow};
+    const std::string Color = BaseColorLines(T.Color);
+    const std::string* const Values[6] = {&T.Caption,    &Color,  &T.FontName,
+                                          &T.StyleIndex, &T.Size, &T.Shadow};
     for (int k = 0; k < 6; ++k)
         Fields[Element][k]->Set(*Values[k]);
 }
@@ -80,6 +106,12 @@ TTextElement LoadText(const TBannerFileRecord& R, int Element) {
     for (int k = 0; k < 6; ++k)
         *Values[k] = Fields[Element][k]->Get();
     return T;
+}
+
+// A position read from a file, kept where adding a banner's size to it
+// cannot overflow.
+int ClampElementOffset(std::int64_t V) {
+    return int(std::clamp<std::int64_t>(V, -MaxElementOffset, MaxElementOffset));
 }
 
 bool IsOldVersion(std::int32_t V) {
@@ -120,18 +152,88 @@ void WriteBannerPicture(TStream& S, int Index, const TBitmap32& Source, int Bann
     WriteComponentToStream(S, &Image);
 }
 
-// Only the bitmap matters to the document; a stream without "Bitmap.Data"
-// leaves the picture as it was, and a stream that cannot be read empties it.
-void ReadBannerPicture(TStream& S, TBitmap32& Target) {
+// Only the bitmap matters to the document. A stream without "Bitmap.Data"
+// holds an empty picture (the writer leaves it out for one).
+bool ReadBannerPicture(TStream& S, TBitmap32& Target) {
+    Target.Delete();
     TStreamedPicture Image;
-    Image.Bitmap()->Assign(&Target);
     try {
         ReadComponentFromStream(S, &Image);
     } catch (const Exception&) {
-        Target.Delete();
-        return;
+        return false;
     }
     Target.Assign(Image.Bitmap());
+    return true;
+}
+
+namespace {
+
+// Where the stream of picture First or of a later one starts, at From or
+// after it; Found tells which. A damaged stream cannot say where it ends, so
+// the next one is found by its header: the signature, the class name and
+// the component name.
+std::size_t FindPictureHeader(std::string_view S, std::size_t From, int First, int Count,
+                              int& Found) {
+    for (std::size_t At = S.find("TPF0", From); At != std::string_view::npos;
+         At = S.find("TPF0", At + 1)) {
+        std::size_t P = At + 4;
+        // The optional prefix byte; one that is followed by a child position
+        // is never written for a root component.
+        if (P < S.size() && std::uint8_t(S[P]) >= 0xF0) {
+            if (S[P] & 2) continue;
+            ++P;
+        }
+        if (P >= S.size()) break;
+        P += 1 + std::uint8_t(S[P]); // class name
+        if (P >= S.size()) continue;
+        const std::size_t Length = std::uint8_t(S[P++]);
+        if (P + Length > S.size()) continue;
+        const std::string_view Name = S.substr(P, Length);
+        for (int Index = First; Index < Count; ++Index) {
+            if (SameText(Name, PictureNames[Index])) {
+                Found = Index;
+                return At;
+            }
+        }
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+std::vector<TBannerPictureStream> ReadBannerPictures(std::string_view Streams,
+                                                     std::span<TBitmap32> Pictures) {
+    const int Count = int(std::min<std::size_t>(Pictures.size(), 4));
+    std::vector<TBannerPictureStream> Result(static_cast<std::size_t>(Count));
+    for (TBitmap32& Picture : Pictures)
+        Picture.Delete();
+    TMemoryStream S;
+    if (!Streams.empty()) S.WriteBuffer(Streams.data(), std::int64_t(Streams.size()));
+    std::size_t Pos = 0;
+    int Index = 0;
+    while (Index < Count && Pos < Streams.size()) {
+        // A stream that names a later picture means the ones before are
+        // missing: they stay empty.
+        int Named = Index;
+        if (FindPictureHeader(Streams, Pos, Index, Count, Named) == Pos) Index = Named;
+        S.SetPosition(std::int64_t(Pos));
+        if (ReadBannerPicture(S, Pictures[std::size_t(Index)])) {
+            const std::size_t End = std::size_t(S.Position());
+            Result[std::size_t(Index)] = {true, Streams.substr(Pos, End - Pos)};
+            Pos = End;
+            ++Index;
+            continue;
+        }
+        // The damaged picture is lost alone: reading goes on at the next
+        // stream's header.
+        int Next = Count;
+        const std::size_t At = FindPictureHeader(Streams, Pos + 1, Index + 1, Count, Next);
+        const std::size_t End = At == std::string_view::npos ? Streams.size() : At;
+        Result[std::size_t(Index)] = {false, Streams.substr(Pos, End - Pos)};
+        Pos = End;
+        Index = Next;
+    }
+    return Result;
 }
 
 // ---- Writing.
@@ -181,7 +283,8 @@ TBannerFileRecord MakeBannerFileRecord(const TBannerDocument& D) {
         R.ImageCount = Count;
         for (int i = 0; i < Count; ++i)
             for (int k = 0; k < 4; ++k)
-                R.Images[i][k].Set(*D.ilv[i].SubItem(k));
+                R.Images[i][k].Set(k == 1 ? BaseColorLines(*D.ilv[i].SubItem(k))
+                                          : *D.ilv[i].SubItem(k));
     }
     R.Value3Position[0] = D.Value3Position[0];
     R.Value3Position[1] = D.Value3Position[1];
@@ -229,6 +332,13 @@ void ApplyBannerRecord(TBannerDocument& D, const TBannerFileRecord& R,
             TImageElement E;
             for (int k = 0; k < 4; ++k)
                 *E.SubItem(k) = R.Images[i][k].Get();
+            // Positions the renderer could not add to without overflow are
+            // brought within the drawable range; other texts stay as stored.
+            for (std::string* Position : {&E.X, &E.Y}) {
+                std::int64_t V = 0;
+                if (TryStrToInt64(*Position, V) && V != ClampElementOffset(V))
+                    *Position = IntToStr(ClampElementOffset(V));
+            }
             D.ilv.push_back(E);
         }
     }
@@ -249,7 +359,7 @@ void ApplyBannerRecord(TBannerDocument& D, const TBannerFileRecord& R,
     D.clbord = Colors.clbord;
 
     for (int k = 0; k < 6; ++k)
-        D.TextPositions[std::size_t(k)] = R.TextPositions[k];
+        D.TextPositions[std::size_t(k)] = ClampElementOffset(R.TextPositions[k]);
     D.ValueEffects = {R.ValueEffects[0], R.ValueEffects[1], R.Value3Effect};
     if (R.GradientDirection == 1) D.dxH = true;
     if (R.GradientDirection == 2) D.dxH = false;
@@ -283,20 +393,17 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
     // raises the conversion error and leaves the banner as it was.
     const TBannerRecordColors Colors = ReadRecordColors(R);
 
-    // The pictures are read into copies so that nothing changes before the
-    // whole file is read.
+    // A banner the renderer cannot draw would replace the open one with an
+    // empty canvas; the size is checked before anything changes.
+    if (!IsDrawableBannerSize(R.BannerWidth, R.BannerHeight))
+        throw EBannerFileError(BannerSizeRefusedText);
+
+    // The pictures are read into their own bitmaps so that nothing changes
+    // before the whole file is read; a picture the file does not hold is
+    // empty, never left over from the banner that was open.
     InitGraphicsModule(); // "clBtnFace" must read back as a colour
     std::array<TBitmap32, 4> Pictures;
-    for (int Index = 0; Index < 4; ++Index)
-        Pictures[Index].Assign(&Picture(D, Index));
-    {
-        const std::string_view Streams = Bytes.substr(std::min(Bytes.size(), 4 + sizeof(R)));
-        TMemoryStream S;
-        if (!Streams.empty()) S.WriteBuffer(Streams.data(), std::int64_t(Streams.size()));
-        S.SetPosition(0);
-        for (int Index = 0; Index < 4; ++Index)
-            ReadBannerPicture(S, Pictures[Index]);
-    }
+    ReadBannerPictures(Bytes.substr(std::min(Bytes.size(), 4 + sizeof(R))), Pictures);
 
     D.Composition = TCompositionKind(Composition);
     D.BannerFormat = std::uint8_t(R.BannerFormat & 0xFF);
@@ -307,7 +414,8 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
     D.SelectedValue = 0;
     if (R.BackgroundKind >= bgColor && R.BackgroundKind <= bgImage)
         D.BackgroundKind = TBackgroundKind(R.BackgroundKind);
-    D.Value3Position = {R.Value3Position[0], R.Value3Position[1]};
+    D.Value3Position = {ClampElementOffset(R.Value3Position[0]),
+                        ClampElementOffset(R.Value3Position[1])};
     D.AutoPositions = {R.AutoPositions[0], R.AutoPositions[1], R.AutoPositions[2],
                        R.Value3AutoPosition};
     D.FirstTextEffect = R.FirstTextEffect;

@@ -15,8 +15,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/base/Exception.h"
 #include "platform/graphics/Colors.h"
@@ -137,8 +139,22 @@ static_assert(offsetof(TBannerFileRecord, Value3AutoPosition) == 8040);
 void WriteBannerPicture(TStream& S, int Index, const TBitmap32& Picture, int BannerWidth,
                         int BannerHeight);
 // Reads one picture stream into Picture: a stream without "Bitmap.Data"
-// leaves it, one that cannot be read empties it (never raises for that).
-void ReadBannerPicture(TStream& S, TBitmap32& Picture);
+// gives an empty picture, one that cannot be read empties it and returns
+// false (never raises for that).
+bool ReadBannerPicture(TStream& S, TBitmap32& Picture);
+
+// One picture stream of a file as read: whether it was read, and its bytes
+// as the file holds them (what a converter carries over when it was not).
+struct TBannerPictureStream {
+    bool Read = false;
+    std::string_view Raw;
+};
+// Reads the picture streams that follow a record into Pictures (Image1,
+// extimage, Extimage1, extimage2, as many as given). A stream that cannot be
+// read empties its picture only: reading goes on at the next stream, found
+// by its header. A picture the bytes do not hold is empty and not read.
+std::vector<TBannerPictureStream> ReadBannerPictures(std::string_view Streams,
+                                                     std::span<TBitmap32> Pictures);
 
 // The colours of a record, converted before anything changes: a colour text
 // that is not a colour raises the conversion error.

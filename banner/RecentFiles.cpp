@@ -2,6 +2,9 @@
 
 #include "platform/base/FileNames.h"
 #include "platform/system/Registry.h"
+#include "platform/system/RegistryStore.h"
+
+#include <vector>
 
 namespace {
 
@@ -47,21 +50,30 @@ TRecentFileNames RotateRecentFiles(const TRecentFileNames& Names, const std::str
 }
 
 bool AddRecentFile(const std::string& FileName) {
-    const TRecentFileNames Old = ReadRecentFiles();
-    const TRecentFileNames New = RotateRecentFiles(Old, FileName);
-    if (New == Old) return true;
-    try {
-        TRegistry Reg;
-        Reg.SetRootKey(HKEY_CURRENT_USER);
-        if (!Reg.OpenKey(RecentFilesKey, true)) return false;
-        for (int K = 0; K < RecentFileCount; ++K) {
-            const std::size_t I = std::size_t(K);
-            if (New[I] != Old[I]) Reg.WriteString(ValueName(K), New[I]);
-        }
-    } catch (const Exception&) {
-        return false;
-    }
-    return true;
+    // Read, moved and written as one change of the store, so that a second
+    // program adding its own name meanwhile keeps it in the list.
+    std::vector<std::string> Path;
+    if (!RegSplitPath(RecentFilesKey, Path)) return false;
+    return RegistryStoreFor(RegistryRootName(HKEY_CURRENT_USER))
+        .Update([&](TRegStoreKey& Root, bool& Changed) {
+            TRegStoreKey* Key = &Root;
+            for (const std::string& Segment : Path)
+                Key = Key->AddSubKey(Segment);
+            TRecentFileNames Old;
+            for (int K = 0; K < RecentFileCount; ++K) {
+                const TRegStoreValue* V = Key->FindValue(ValueName(K));
+                if (V && (V->Type == REG_SZ || V->Type == REG_EXPAND_SZ))
+                    Old[std::size_t(K)] = V->Data;
+            }
+            const TRecentFileNames New = RotateRecentFiles(Old, FileName);
+            for (int K = 0; K < RecentFileCount; ++K) {
+                const std::size_t I = std::size_t(K);
+                if (New[I] == Old[I]) continue;
+                Key->SetValue(ValueName(K), REG_SZ, New[I]);
+                Changed = true;
+            }
+            return true;
+        });
 }
 
 std::array<TRecentFileItem, RecentFileCount> RecentFileMenuItems(const TRecentFileNames& Names) {

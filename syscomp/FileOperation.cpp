@@ -120,6 +120,9 @@ int TRequest::Transfer(const fs::path& Source, fs::path Target) {
     const auto st = fs::symlink_status(Source, ec);
     if (!fs::exists(st)) return ENOENT;
 
+    // Moving or renaming an item onto itself would do nothing (or, under
+    // fofRenameCollision, rename it): refused, not reported as done.
+    if (FOperation != fotCopy && fs::equivalent(Source, Target, ec)) return EINVAL;
     bool replace = false;
     if (fs::exists(fs::symlink_status(Target, ec))) {
         if (Has(fofRenameCollision))
@@ -203,8 +206,13 @@ int TRequest::MoveToTrash(const fs::path& Source) {
         const bool written = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
         ::close(fd);
         const fs::path target = trash / "files" / name;
+        // A file left in the trash without its info file (another program's
+        // half-done deletion) keeps its name: this one takes the next.
+        if (written && fs::exists(fs::symlink_status(target, ec))) {
+            fs::remove(info, ec);
+            continue;
+        }
         int code = written ? 0 : EIO;
-        if (!code && fs::exists(fs::symlink_status(target, ec))) code = EEXIST;
         if (!code) {
             fs::rename(Source, target, ec);
             if (ec && ec.value() == EXDEV) {

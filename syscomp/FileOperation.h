@@ -11,12 +11,14 @@
 //
 // Options on this system: fofAllowUndo makes fotDelete move the items to the
 // user's trash folder (the desktop's trash layout under $XDG_DATA_HOME)
-// instead of erasing them. An existing target is replaced only with
-// fofNoConfirmation; with fofRenameCollision the copy gets a free name
-// ("name (2).ext"); with neither the item fails with "File exists", as there
-// is no one to confirm. fofFilesOnly limits wildcards to files. The other
-// options only concern progress and confirmation windows, which this
-// component does not show.
+// instead of erasing them (a name the trash already holds, even as a file
+// without its info, makes the item take the next free name "name.2").
+// Moving or renaming an item onto itself fails with "Invalid argument". An
+// existing target is replaced only with fofNoConfirmation; with
+// fofRenameCollision the copy gets a free name ("name (2).ext"); with neither
+// the item fails with "File exists", as there is no one to confirm.
+// fofFilesOnly limits wildcards to files. The other options only concern
+// progress and confirmation windows, which this component does not show.
 #include "syscomp/SysComponent.h"
 
 #include <cstdint>

@@ -1,11 +1,11 @@
 #include "platform/base/FileNames.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -189,36 +189,117 @@ std::string TempFolder() {
     return IncludeTrailingPathDelimiter(dir);
 }
 
+std::string ResolveFileLinks(const std::string& path) {
+    std::string current = path;
+    // The same bound on a chain of links as the system's.
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::vector<char> buf(std::size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size());
+        if (n < 0 || std::size_t(n) >= buf.size()) return current;
+        std::string target(buf.data(), std::size_t(n));
+        if (target.empty()) return current;
+        current = target[0] == '/' ? target : ExtractFilePath(current) + target;
+    }
+    return current;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // The mode bits count even for a user the system lets write anyway: a
+    // file nobody may write was protected on purpose.
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+std::string AtomicSaveTempName(const std::string& target) {
+    // One short name per target: a long target name still leaves room, and a
+    // save killed half-way leaves at most this one file, which the next save
+    // of the same target takes over.
+    std::uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : ExtractFileName(target)) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    static const char hex[] = "0123456789abcdef";
+    std::string name = ExtractFilePath(target) + ".~";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name.push_back(hex[(h >> shift) & 15]);
+    return name + ".qmtmp";
+}
+
+TFileLock::TFileLock(const std::string& path) {
+    FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (FFd < 0) return;
+    while (::flock(FFd, LOCK_EX) != 0) {
+        if (errno == EINTR) continue;
+        ::close(FFd);
+        FFd = -1;
+        return;
+    }
+}
+
+TFileLock::~TFileLock() {
+    if (FFd >= 0) ::close(FFd); // closing releases the lock
+}
+
+namespace {
+
+// Opens and locks the temporary file of a save. The lock orders two saves of
+// the same target; a file that was renamed over the target while we waited
+// is no longer the temporary, so the open starts again.
+int OpenLockedTemp(const std::string& tmp) {
+    for (;;) {
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) return -1;
+        int rc;
+        while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        struct stat held, named;
+        if (rc == 0 && ::fstat(fd, &held) == 0 && ::lstat(tmp.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            return fd;
+        const int err = errno;
+        ::close(fd);
+        if (rc != 0) {
+            errno = err;
+            return -1;
+        }
+    }
+}
+
+} // namespace
+
 void SaveFileAtomic(const std::string& path, std::string_view bytes) {
     if (path.empty() || IsPathDelimiter(path.back())) CannotCreate(path, EISDIR);
+    // Through a link the file it names is replaced; the link stays.
+    const std::string target = ResolveFileLinks(path);
+    // rename() would replace a file its owner protected from writing.
+    if (IsReadOnlyFile(target)) CannotCreate(path, EACCES);
+    const std::string tmp = AtomicSaveTempName(target);
     // open() with mode 0666 lets the umask decide the mode of a new file
     // (mkstemp would force 0600, and reading the umask means changing it,
     // which races with other threads).
-    static std::atomic<unsigned> counter{0};
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        tmp = path + ".tmp" + std::to_string(::getpid()) + "-" +
-              std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt >= 100)) CannotCreate(path, errno);
-    }
+    const int fd = OpenLockedTemp(tmp);
+    if (fd < 0) CannotCreate(path, errno);
     int err = 0;
+    if (::ftruncate(fd, 0) != 0) err = errno;
     // Replacing a file keeps its permissions.
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+    if (!err && ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         ::fchmod(fd, st.st_mode & 07777) != 0)
         err = errno;
     if (!err && !WriteAll(fd, bytes)) err = errno;
     if (!err && ::fsync(fd) != 0) err = errno;
+    // Renamed and removed while still locked, so that no other save writes
+    // into it meanwhile.
+    if (!err && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
+    if (err) ::unlink(tmp.c_str());
     if (::close(fd) != 0 && !err) err = errno;
-    if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(tmp.c_str());
-        CannotCreate(path, err);
-    }
+    if (err) CannotCreate(path, err);
     // Make the rename itself durable.
-    std::string dir = ExtractFileDir(path);
+    std::string dir = ExtractFileDir(target);
     int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);

@@ -46,11 +46,40 @@ std::string ApplicationFolder();
 // The temporary folder ($TMPDIR or /tmp), with a trailing '/'.
 std::string TempFolder();
 
-// Writes bytes to a temporary file in the same folder, flushes it to disk and
-// renames it over path, so readers see either the old or the new content.
+// Writes bytes to a temporary file in the target's folder, flushes it to
+// disk and renames it over the target, so readers see either the old or the
+// new content. A symbolic link is followed: the file it names is replaced.
+// A target without write permission is refused (EACCES). The temporary file
+// has one short name per target (AtomicSaveTempName), is locked while in use,
+// and a temporary left by a killed save is taken over by the next save.
 // Raises EFCreateError "Cannot create file \"<path>\". <system message>" on
 // failure and leaves no temporary file behind.
 void SaveFileAtomic(const std::string& path, std::string_view bytes);
+// The file a chain of symbolic links ends at (path itself when it is no link;
+// the last name of a dangling chain).
+std::string ResolveFileLinks(const std::string& path);
+// True for an existing regular file that may not be written (no write
+// permission bit, or none for this user).
+bool IsReadOnlyFile(const std::string& path);
+// "<folder>/.~<16 hexadecimal digits>.qmtmp", derived from the name.
+std::string AtomicSaveTempName(const std::string& target);
+
+// An exclusive lock held by one process (or one owner in a process) at a
+// time: the lock file is created when missing and locked, waiting for the
+// present holder; released when destroyed. Locked() is false when the file
+// could not be opened.
+class TFileLock {
+public:
+    explicit TFileLock(const std::string& path);
+    ~TFileLock();
+    TFileLock(const TFileLock&) = delete;
+    TFileLock& operator=(const TFileLock&) = delete;
+    bool Locked() const { return FFd >= 0; }
+
+private:
+    int FFd = -1;
+};
+
 // Reads a whole file into out. False when it cannot be opened or read, or is
 // larger than maxSize bytes (out is then empty).
 bool LoadFileBytes(const std::string& path, std::string& out, std::uint64_t maxSize);

@@ -172,9 +172,9 @@ bool IdentToColor(std::string_view Ident, TColor& Color) {
     return false;
 }
 
-std::string ColorToString(TColor Color) {
-    std::string Ident;
-    if (ColorToIdent(Color, Ident)) return Ident;
+namespace {
+
+std::string ColorNumberText(TColor Color) {
     static constexpr char Digits[] = "0123456789ABCDEF";
     std::uint32_t u = static_cast<std::uint32_t>(Color);
     std::string Result = "$00000000";
@@ -183,6 +183,20 @@ std::string ColorToString(TColor Color) {
         u >>= 4;
     }
     return Result;
+}
+
+} // namespace
+
+std::string ColorToString(TColor Color) {
+    std::string Ident;
+    if (ColorToIdent(Color, Ident)) return Ident;
+    return ColorNumberText(Color);
+}
+
+std::string BaseColorToString(TColor Color) {
+    for (const TIdentMapEntry& e : BaseColorIdents)
+        if (e.Value == Color && e.Name != nullptr) return e.Name;
+    return ColorNumberText(Color);
 }
 
 TColor StringToColor(std::string_view S) {

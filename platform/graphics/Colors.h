@@ -104,6 +104,9 @@ std::int32_t ColorToRGB(TColor Color);
 // The identifier when one names Color, else "$" and eight upper-case
 // hexadecimal digits of the 32-bit value ("$00FF8000").
 std::string ColorToString(TColor Color);
+// The same from the class library's own table only, never from a registered
+// one: what files read by other programs hold.
+std::string BaseColorToString(TColor Color);
 // An identifier (any case), "$" hexadecimal (up to 8 digits), "0x"
 // hexadecimal or a decimal 32-bit integer. Anything else raises
 // EConvertError "'<text>' is not a valid integer value".

@@ -347,8 +347,13 @@ bool ParseValueLine(std::string_view line, TRegStoreKey& key) {
 bool ParseRegistryStore(std::string_view bytes, TRegStoreKey& root) {
     root.Clear();
     if (bytes.size() > RegMaxFileSize) return false;
+    // A byte-order mark put in front by a text editor.
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    bool valid = true;
     std::size_t pos = 0;
     bool first = true;
+    // The key the value lines go to; null after a damaged key line, whose
+    // values have no sure place and are dropped with it.
     TRegStoreKey* current = &root;
     std::vector<std::string> path;
     while (pos < bytes.size()) {
@@ -359,23 +364,29 @@ bool ParseRegistryStore(std::string_view bytes, TRegStoreKey& root) {
         pos = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (first) {
-            if (line != Signature) return false;
             first = false;
-            continue;
+            if (line == Signature) continue;
+            valid = false; // a damaged signature costs only itself
         }
         if (line.empty() || line[0] == '#') continue;
+        // A damaged line loses only itself: everything else is kept, so that
+        // the next write does not delete the settings after it.
         if (line[0] == '[') {
-            if (!ParseKeyLine(line, path)) return false;
-            current = &root;
-            for (const auto& segment : path)
-                current = current->AddSubKey(segment);
+            if (ParseKeyLine(line, path)) {
+                current = &root;
+                for (const auto& segment : path)
+                    current = current->AddSubKey(segment);
+            } else {
+                current = nullptr;
+                valid = false;
+            }
         } else if (line[0] == '@' || line[0] == '"') {
-            if (!ParseValueLine(line, *current)) return false;
+            if (!current || !ParseValueLine(line, *current)) valid = false;
         } else {
-            return false;
+            valid = false;
         }
     }
-    return !first || bytes.empty();
+    return valid && (!first || bytes.empty());
 }
 
 std::string SerializeRegistryStore(const TRegStoreKey& root) {
@@ -439,12 +450,12 @@ void TRegStore::Refresh() {
 
 bool TRegStore::Save() {
     try {
-        std::string folder = ExtractFileDir(FFileName);
-        if (!folder.empty() && !DirectoryExists(folder) && !ForceDirectories(folder)) return false;
         SaveFileAtomic(FFileName, SerializeRegistryStore(FRoot));
     } catch (const Exception&) {
         return false;
     }
+    // Taken under the lock across processes, so no other writer can slip in
+    // between the rename and this look.
     FStamp = StampOf(FFileName);
     return true;
 }
@@ -457,6 +468,14 @@ void TRegStore::Read(const std::function<void(const TRegStoreKey& root)>& fn) {
 
 bool TRegStore::Update(const std::function<bool(TRegStoreKey& root, bool& changed)>& fn) {
     std::lock_guard lock(FLock);
+    // Another process may write the same file: the change is made on what
+    // the file holds now and written back before the other may read it, so
+    // neither loses the other's values.
+    std::string folder = ExtractFileDir(FFileName);
+    if (!folder.empty() && !DirectoryExists(folder) && !ForceDirectories(folder)) return false;
+    TFileLock across(FFileName + ".lock");
+    if (!across.Locked()) return false;
+    FLoaded = false;
     Refresh();
     bool changed = false;
     bool ok = fn(FRoot, changed);

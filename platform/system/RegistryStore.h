@@ -24,9 +24,10 @@
 // 0x7F, '%', '"' and bytes that are not valid UTF-8 are written as %HH.
 // Blank lines and lines starting with '#' are skipped.
 //
-// Loading keeps everything up to the first line that is malformed (or is
-// not ended by LF, as a truncated file's last line is) and drops the rest;
-// the next write rewrites the file from what was kept.
+// Loading skips a line that is malformed (a damaged key line takes its value
+// lines with it) and a last line not ended by LF (a truncated write), and
+// keeps everything else; a UTF-8 byte-order mark is ignored. The next write
+// rewrites the file from what was kept.
 #include "platform/base/Types.h"
 
 #include <cstdint>
@@ -98,9 +99,8 @@ bool RegSameName(std::string_view a, std::string_view b);
 // deeper than RegMaxKeyDepth.
 bool RegSplitPath(std::string_view path, std::vector<std::string>& segments);
 
-// Fills root (cleared first) from the bytes of a store file, as far as they
-// are valid. Returns true when the whole input was valid. Never throws on
-// bad input.
+// Fills root (cleared first) from the valid lines of a store file. Returns
+// true when the whole input was valid. Never throws on bad input.
 bool ParseRegistryStore(std::string_view bytes, TRegStoreKey& root);
 std::string SerializeRegistryStore(const TRegStoreKey& root);
 
@@ -108,9 +108,11 @@ std::string SerializeRegistryStore(const TRegStoreKey& root);
 std::string RegistryStoreFolder();
 
 // The in-process store of one file: every TRegistry on the same root shares
-// it, so a write is seen at once by the others. Each access first reloads
-// the file when it changed on disk (size, time or identity), and every
-// change is written through atomically. Thread-safe.
+// it, so a write is seen at once by the others. Each read first reloads the
+// file when it changed on disk (size, time or identity). A change holds a
+// lock across processes (the file "<store>.lock" beside it), reads the file
+// again, applies the change and writes the file atomically before letting
+// go, so two programs writing settings at once lose nothing. Thread-safe.
 class TRegStore {
 public:
     explicit TRegStore(std::string fileName);

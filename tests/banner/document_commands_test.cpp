@@ -6,6 +6,7 @@
 #include <string>
 
 #include "banner/BannerDocument.h"
+#include "banner/BannerLimits.h"
 #include "banner/RecentFiles.h"
 #include "platform/base/FileNames.h"
 #include "platform/forms/Dialogs.h"
@@ -163,3 +164,72 @@ TEST_F(DocumentCommandsTest, CloseAsksUnlessToldNotTo) {
 }
 
 } // namespace
+
+namespace {
+
+std::string FileBytes(const std::string& Path) {
+    std::string B;
+    EXPECT_TRUE(LoadFileBytes(Path, B, 1 << 30));
+    return B;
+}
+
+void Fill4(TBannerDocument& D) {
+    for (TBitmap32* B : {&D.Image1, &D.extimage, &D.Extimage1, &D.extimage2}) {
+        B->SetDimensions(3, 2);
+        B->ClearToColor(0xFF102030u);
+    }
+}
+
+} // namespace
+
+// What the user keeps when a file is protected, linked or holds a size the
+// editor cannot draw, and what opening one banner after another carries over.
+TEST_F(DocumentCommandsTest, ProtectedLinkedAndUndrawableFilesLoseNothing) {
+    // A read-only document is refused with a French message, left intact.
+    const std::string Locked = MakeBanner("locked.qmkf", 300);
+    const std::string Before = FileBytes(Locked);
+    fs::permissions(Locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    Choose("locked.qmkf");
+    EXPECT_FALSE(Cmd.SaveAs());
+    EXPECT_EQ(Text(1), "Le fichier \"locked.qmkf\" est en lecture seule : la bannière n'a pas été "
+                       "enregistrée. Enregistrez-la sous un autre nom.");
+    EXPECT_EQ(Dialogs.Calls[1].DlgType, mtWarning);
+    EXPECT_EQ(FileBytes(Locked), Before);
+    EXPECT_TRUE(Doc.Modified);
+    EXPECT_EQ(ReadRecentFiles()[0], "");
+
+    // Saving through a link writes the file it names; the link stays a link.
+    const std::string Real = MakeBanner("real.qmkf", 300);
+    fs::create_directories(Dir / "links");
+    fs::create_symlink("../real.qmkf", Dir / "links" / "link.qmkf");
+    Choose("links/link.qmkf");
+    ASSERT_TRUE(Cmd.SaveAs());
+    EXPECT_TRUE(fs::is_symlink(Dir / "links" / "link.qmkf"));
+    EXPECT_EQ(FileBytes(Real), BannerDocumentBytes(Doc));
+
+    // Opening B after A: B's pictures only, an absent one is empty. A banner
+    // size the renderer cannot draw is refused before anything changes.
+    Fill4(Doc);
+    Doc.Modified = false;
+    const std::string Plain = MakeBanner("plain.qmkf", 200); // no pictures in its slots
+    TBannerDocument Huge;
+    Huge.NewBanner(TNewBannerOptions{"x", 0, 300, 60, 4});
+    Huge.BannerWidth = 2000000000;
+    Huge.BannerHeight = -5;
+    SaveBannerDocument(Huge, File("huge.qmkf"));
+    const std::size_t Calls = Dialogs.Calls.size();
+    EXPECT_EQ(Cmd.OpenCommandLine(File("huge.qmkf")), TOpenResult::NotOpened);
+    EXPECT_EQ(Text(Calls), BannerSizeRefusedText);
+    EXPECT_EQ(Doc.FileName, File("links/link.qmkf"));
+    EXPECT_EQ(Doc.BannerWidth, 468);
+    EXPECT_FALSE(Doc.extimage.Empty() || Doc.Image1.Empty());
+    EXPECT_EQ(ReadRecentFiles()[0], File("links/link.qmkf"));
+
+    EXPECT_EQ(Cmd.OpenCommandLine(Plain), TOpenResult::Opened);
+    EXPECT_EQ(Doc.BannerWidth, 200);
+    EXPECT_TRUE(Doc.extimage.Empty() && Doc.Image1.Empty());
+    Doc.Modified = true;
+    Choose("plain-again.qmkf");
+    ASSERT_TRUE(Cmd.SaveAs());
+    EXPECT_EQ(FileBytes(File("plain-again.qmkf")), FileBytes(Plain));
+}

@@ -198,17 +198,46 @@ TEST(DocumentConverters, OpeningAVersion10FileConvertsItToTheCurrentOne) {
     EXPECT_FALSE(D.Image2.Empty());
 }
 
-TEST(DocumentConverters, DamagedOrMissingPicturesAreWrittenEmpty) {
-    TBitmap32 Image1;
+// A damaged picture costs only itself, through the conversion and the reading
+// after it; its bytes are carried into the new file, never replaced by the
+// empty picture its failed reading left.
+TEST(DocumentConverters, DamagedPictureIsCarriedOverAndTheOthersConverted) {
+    TBitmap32 Image1, External;
     Fill(Image1, 2, 2, 0x50);
-    std::string V10 = MakeV10(Image1, 0);
-    V10.resize(V10.size() - 10); // cut inside Image1's stream
-    const std::string Path = TempPath("cut.qmkf");
-    SaveFileAtomic(Path, V10);
+    Fill(External, 468, 60, 0x60);
+    const std::string Path = TempPath("damaged40.qmkf");
+    SaveFileAtomic(Path, MakeV10(Image1, 0));
+    ConvertV10ToV30(Path, TempPath("NoBack"));
+    ConvertV30ToV40(Path);
+    TMemoryStream Streams;
+    WriteBannerPicture(Streams, 0, Image1, 468, 60);
+    std::string Damaged(Streams.View());
+    Damaged[Damaged.find("Bitmap.Data") + 11 + 4] = char(0x7F); // length past the end
+    TMemoryStream Rest;
+    WriteBannerPicture(Rest, 1, External, 468, 60);
+    SaveFileAtomic(Path, ReadAll(Path).substr(0, 4 + BannerRecordSizeV40) + Damaged +
+                             std::string(Rest.View()));
+
+    TBannerDocument D;
+    Fill(D.Image1, 5, 5, 0x70);
+    EXPECT_EQ(LoadBannerDocument(
+                  D, Path, [](const std::string&) { return true; },
+                  MakeBannerFileConverter(TempPath("NoBack"), D.Image2)),
+              50);
+    EXPECT_TRUE(D.Image1.Empty());
+    EXPECT_TRUE(SamePixels(D.extimage, External));
+    EXPECT_TRUE(SamePixels(D.Extimage1, D.Image2));
+    EXPECT_TRUE(SamePixels(D.extimage2, D.Image2));
+    const std::string F = ReadAll(Path);
+    EXPECT_EQ(F.substr(4 + sizeof(TBannerFileRecord), Damaged.size()), Damaged);
+
+    // A stream cut short: what there is travels on, the missing pictures are
+    // empty.
+    SaveFileAtomic(Path, MakeV10(Image1, 0).substr(0, 4 + BannerRecordSizeV10 + 30));
     ConvertV10ToV30(Path, TempPath("NoBack"));
     ConvertV30ToV40(Path);
     ConvertV40ToV50(Path, TBitmap32());
-    const std::string F = ReadAll(Path);
-    EXPECT_NE(F.find("extimage2"), std::string::npos);
-    EXPECT_EQ(F.find("Bitmap.Data"), std::string::npos);
+    TBannerDocument E;
+    ReadBannerDocument(E, ReadAll(Path));
+    EXPECT_TRUE(E.Image1.Empty() && E.extimage.Empty());
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +11,8 @@
 #include <vector>
 
 #include "banner/BannerDocument.h"
+#include "banner/BannerLimits.h"
+#include "platform/base/Convert.h"
 #include "platform/base/FileNames.h"
 
 namespace {
@@ -238,49 +242,86 @@ TEST(DocumentFile, RoundTripOfEveryFieldAndPicture) {
     EXPECT_TRUE(R.ExtImageFileName.empty());
 }
 
-TEST(DocumentFile, EmptyPictureHasNoDataAndKeepsTheSlot) {
+TEST(DocumentFile, EmptyPictureHasNoDataAndReadsEmpty) {
     TBannerDocument D;
     MakeOneText(D);
     D.Image1.Delete();
     D.Extimage1.Delete();
     D.extimage2.Delete();
     Fill(D.extimage, 2, 2, 0x55);
-    D.BannerWidth = D.BannerHeight = 40000; // no picture control buffer of that size
+    D.BannerWidth = 4096; // no picture control buffer of that size
+    D.BannerHeight = 1024;
     const std::string B = BannerDocumentBytes(D);
     EXPECT_EQ(Occurrences(B, "Bitmap.Data"), 1);
 
+    // Nothing of the banner that was open is carried into the one read.
     TBannerDocument R;
     Fill(R.Extimage1, 4, 4, 0x66);
-    TBitmap32 Before;
-    Before.Assign(&R.Extimage1);
     ReadBannerDocument(R, B);
-    EXPECT_TRUE(SamePixels(R.Extimage1, Before));
+    EXPECT_TRUE(R.Extimage1.Empty());
     EXPECT_TRUE(SamePixels(R.extimage, D.extimage));
-    EXPECT_EQ(R.BannerWidth, 40000);
+    EXPECT_EQ(R.BannerWidth, 4096);
 }
 
 TEST(DocumentFile, DamagedPictureEmptiesOnlyThatPicture) {
     TBannerDocument D;
     MakeTwoTextsImage(D);
-    std::string B = BannerDocumentBytes(D);
-    // Extimage1's Data claims 2 x 7 pixels but holds 1 x 7.
-    const std::size_t Data = B.find("Bitmap.Data", B.find("Extimage1"));
-    ASSERT_NE(Data, std::string::npos);
-    B[Data + 11 + 1 + 4] = 2;
-
-    TBannerDocument R;
-    Fill(R.Extimage1, 4, 4, 0x66);
-    ReadBannerDocument(R, B);
-    EXPECT_TRUE(R.Extimage1.Empty());
-    EXPECT_TRUE(SamePixels(R.Image1, D.Image1));
-    EXPECT_TRUE(SamePixels(R.extimage2, D.extimage2));
+    const std::string Good = BannerDocumentBytes(D);
+    const std::size_t Image1 = Good.find("Image1");
+    // In the first stream: Data's length beyond the file, Data's width, one
+    // value's tag ("Left" = 99), the class name's length.
+    const std::size_t Data = Good.find("Bitmap.Data", Image1) + 11;
+    const std::size_t Left = Good.find("Left", Image1) + 4;
+    const std::vector<std::pair<std::size_t, char>> Damages = {
+        {Data + 4, char(0x7F)}, {Data + 1 + 4, 9}, {Left, 99}, {Image1 - 10, 40}};
+    for (const auto& [At, Byte] : Damages) {
+        std::string B = Good;
+        B[At] = Byte;
+        TBannerDocument R;
+        Fill(R.Image1, 4, 4, 0x66);
+        ReadBannerDocument(R, B);
+        EXPECT_TRUE(R.Image1.Empty()) << At;
+        EXPECT_TRUE(SamePixels(R.extimage, D.extimage)) << At;
+        EXPECT_TRUE(SamePixels(R.Extimage1, D.Extimage1)) << At;
+        EXPECT_TRUE(SamePixels(R.extimage2, D.extimage2)) << At;
+    }
 
     // Streams cut short: the record is still applied, the lost pictures emptied.
     TBannerDocument T;
-    ReadBannerDocument(T, B.substr(0, B.find("Extimage1")));
+    ReadBannerDocument(T, Good.substr(0, Good.find("Extimage1")));
     EXPECT_EQ(T.tlv, D.tlv);
     EXPECT_TRUE(SamePixels(T.extimage, D.extimage));
     EXPECT_TRUE(T.Extimage1.Empty() && T.extimage2.Empty());
+}
+
+// Colours a component registered are written as numbers; positions far off
+// the banner are brought back where sums with a size cannot overflow.
+TEST(DocumentFile, WrittenColoursAreBaseAndReadPositionsBounded) {
+    static constexpr TIdentMapEntry Extra[] = {{0x0080FF, "clOrange"}};
+    RegisterColorIdents(Extra);
+    TBannerDocument D;
+    MakeTwoTextsImage(D);
+    D.Cl = 0x0080FF;
+    D.tlv[1].Color = "clOrange\rclgray\r$00123456";
+    D.ilv[0].TransparentColor = "clOrange";
+    D.TextPositions = {INT_MAX, INT_MIN, 5, 6, 7, 8};
+    D.Value3Position = {INT_MIN, INT_MAX};
+    D.ilv[1].X = "2147483647";
+    const std::string B = BannerDocumentBytes(D);
+    UnregisterColorIdents(Extra);
+    EXPECT_EQ(Occurrences(B, "clOrange"), 0);
+    EXPECT_EQ(ShortAt(B, 2572), "$000080FF");
+    EXPECT_EQ(ShortAt(B, 1537), "$000080FF\rclgray\r$00123456");
+    EXPECT_EQ(ShortAt(B, 4960 + 256), "$000080FF");
+
+    TBannerDocument R;
+    ReadBannerDocument(R, B);
+    EXPECT_EQ(R.Cl, 0x0080FF);
+    EXPECT_EQ(R.TextPositions,
+              (std::array<int, 6>{MaxElementOffset, -MaxElementOffset, 5, 6, 7, 8}));
+    EXPECT_EQ(R.Value3Position, (std::array<int, 2>{-MaxElementOffset, MaxElementOffset}));
+    EXPECT_EQ(R.ilv[1].X, IntToStr(MaxElementOffset));
+    EXPECT_EQ(R.ilv[0].X, "10");
 }
 
 TEST(DocumentFile, RefusedFilesLeaveTheDocumentAsItWas) {
@@ -303,6 +344,20 @@ TEST(DocumentFile, RefusedFilesLeaveTheDocumentAsItWas) {
     Bad[Rec + 2828 + 1] = 'x'; // "xlWhite"
     EXPECT_THROW(ReadBannerDocument(R, Bad), EConvertError);
     Unchanged();
+
+    // A size the renderer cannot draw.
+    for (const auto& [W, H] : {std::pair{2000000000, -5}, {0, 60}, {4097, 60}, {4096, 1025}}) {
+        Bad = Good;
+        std::memcpy(Bad.data() + Rec + 4432, &W, 4);
+        std::memcpy(Bad.data() + Rec + 4428, &H, 4);
+        try {
+            ReadBannerDocument(R, Bad);
+            ADD_FAILURE() << W << " x " << H;
+        } catch (const EBannerFileError& E) {
+            EXPECT_EQ(E.Message(), BannerSizeRefusedText);
+        }
+        Unchanged();
+    }
 
     Bad = Good;
     Bad[Rec] = 0; // no composition

@@ -4,6 +4,9 @@
 
 #include "platform/system/Registry.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 TEST(RecentFiles, MovesToFrontKeepsFourComparesWithCase) {
@@ -24,6 +27,30 @@ TEST(RecentFiles, MovesToFrontKeepsFourComparesWithCase) {
     ASSERT_TRUE(Reg.OpenKey(RecentFilesKey, false));
     Reg.WriteInteger("F2", 5);
     EXPECT_EQ(ReadRecentFiles(), (TRecentFileNames{"/d/B", "", "/d/c", "/d/e"}));
+}
+
+// Two programs adding a file at once: the list is read and written as one
+// change, so both names are in it.
+TEST(RecentFiles, TwoProcessesAddingAtOnceKeepBothNames) {
+    for (int Trial = 0; Trial < 10; ++Trial) {
+        TRegistry().DeleteKey(RecentFilesKey);
+        AddRecentFile("/d/old");
+        pid_t Children[2];
+        for (int C = 0; C < 2; ++C) {
+            Children[C] = fork();
+            ASSERT_GE(Children[C], 0);
+            if (Children[C] == 0) _exit(AddRecentFile("/d/" + std::to_string(C)) ? 0 : 1);
+        }
+        for (pid_t Child : Children) {
+            int Status = 0;
+            ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+            EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+        }
+        const TRecentFileNames N = ReadRecentFiles();
+        EXPECT_TRUE((N == TRecentFileNames{"/d/0", "/d/1", "/d/old", ""}) ||
+                    (N == TRecentFileNames{"/d/1", "/d/0", "/d/old", ""}))
+            << N[0] << " " << N[1] << " " << N[2];
+    }
 }
 
 TEST(RecentFiles, CaptionsLabelsAndHiddenSlots) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 // The program starts the engine before it draws anything.
@@ -271,6 +273,45 @@ TEST(BannerText, BadLinesRaiseAndSizesAreBounded) {
     small.SetDimensions(1, 1);
     ApplyTextFont(small, TextLookOf(d.tlv[0], 0), 2000000000);
     EXPECT_EQ(small.Font()->Size(), MaxTextSize);
+}
+
+} // namespace
+
+namespace {
+
+// Only what can reach the bitmap is rendered: a long text past the right edge
+// gives the same pixels as the whole text, one wholly outside draws nothing
+// (and a position at the integer limits does not overflow).
+TEST(BannerText, TextBeyondTheEdgesIsCutWithoutChangingPixels) {
+    TTextLook look;
+    look.Text = "Soldes d'été " + std::string(300, 'W');
+    look.FontName = "DejaVu Sans";
+    look.Size = 20;
+    look.Shadow = true;
+    auto Blank = [](TBitmap32& B) {
+        B.SetDimensions(150, 40);
+        B.ClearToColor(White);
+    };
+    TBitmap32 cut, whole;
+    Blank(cut);
+    Blank(whole);
+    ApplyTextFont(cut, look, look.Size);
+    ApplyTextFont(whole, look, look.Size);
+    DrawLookText(cut, look, look.Text, 5, 3);
+    whole.RenderAntialiasedText(6, 4, look.Text, 1, ToColor32(TextShadowColor));
+    whole.RenderAntialiasedText(5, 3, look.Text, 1, ToColor32(look.Color));
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 150; ++x)
+            ASSERT_EQ(cut.ReadPixel(x, y), whole.ReadPixel(x, y)) << x << "," << y;
+    EXPECT_NE(InkBox(cut).Right, -1);
+
+    for (const auto& [X, Y] : {std::pair{INT_MAX, 0}, {0, INT_MAX}, {INT_MIN, 3}, {-100000, 3}}) {
+        TBitmap32 far;
+        Blank(far);
+        ApplyTextFont(far, look, look.Size);
+        DrawLookText(far, look, look.Text, X, Y);
+        EXPECT_EQ(InkBox(far).Right, -1) << X << "," << Y;
+    }
 }
 
 } // namespace

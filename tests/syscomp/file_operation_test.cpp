@@ -160,6 +160,15 @@ TEST_F(FileOperationTest, RenameInPlaceAndRefuseExisting) {
     EXPECT_FALSE(Op->Execute(fotRename));
     EXPECT_EQ(Op->LastResult(), EINVAL);
     EXPECT_TRUE(Exists("in/b.txt"));
+
+    // Moving a file onto itself is refused, not turned into a renamed copy.
+    Files({P("in/b.txt")});
+    Op->SetDestFolder(P("in"));
+    Op->SetOptions(SysFileFlag(fofRenameCollision));
+    EXPECT_FALSE(Op->Execute(fotMove));
+    EXPECT_EQ(Op->LastResult(), EINVAL);
+    EXPECT_EQ(Get("in/b.txt"), "A");
+    EXPECT_FALSE(Exists("in/b (2).txt"));
 }
 
 TEST_F(FileOperationTest, DeleteErasesOrMovesToTrash) {
@@ -180,6 +189,10 @@ TEST_F(FileOperationTest, DeleteErasesOrMovesToTrash) {
     EXPECT_TRUE(Op->Execute(fotDelete));
     Put("in/a.txt", "A2");
     EXPECT_TRUE(Op->Execute(fotDelete));
+    // A file left in the trash without its info keeps its name.
+    Put("data/Trash/files/a.txt.3", "orphan");
+    Put("in/a.txt", "A3");
+    EXPECT_TRUE(Op->Execute(fotDelete));
     if (saved)
         setenv("XDG_DATA_HOME", keep.c_str(), 1);
     else
@@ -188,6 +201,10 @@ TEST_F(FileOperationTest, DeleteErasesOrMovesToTrash) {
     EXPECT_FALSE(Exists("in/a.txt"));
     EXPECT_EQ(Get("data/Trash/files/a.txt"), "A1");
     EXPECT_EQ(Get("data/Trash/files/a.txt.2"), "A2");
+    EXPECT_EQ(Get("data/Trash/files/a.txt.3"), "orphan");
+    EXPECT_EQ(Get("data/Trash/files/a.txt.4"), "A3");
+    EXPECT_TRUE(Exists("data/Trash/info/a.txt.4.trashinfo"));
+    EXPECT_FALSE(Exists("data/Trash/info/a.txt.3.trashinfo"));
     const std::string info = Get("data/Trash/info/a.txt.trashinfo");
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + P("in/a.txt") + "\nDeletionDate=", 0), 0u) << info;
 }

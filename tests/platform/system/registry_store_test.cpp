@@ -7,6 +7,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -141,8 +143,9 @@ TEST(RegistryStoreFormat, SplitPath) {
     EXPECT_FALSE(RegSplitPath(deep, p));
 }
 
-// A damaged file keeps everything before the first bad line.
-TEST(RegistryStoreDamage, KeepsTheValidPrefix) {
+// A damaged line loses only itself (a damaged key line its values too); the
+// settings after it are kept, so the next write does not delete them.
+TEST(RegistryStoreDamage, LosesOnlyTheDamagedLine) {
     const std::string good = "QuillomarkRegistry 1\n"
                              "# comment\n"
                              "\n"
@@ -152,18 +155,19 @@ TEST(RegistryStoreDamage, KeepsTheValidPrefix) {
         const char* what;
         std::string tail;
     } cases[] = {
-        {"unknown type", "\"y\"=qword:1\n[B]\n"},
-        {"garbage line", "hello world\n[B]\n"},
-        {"unterminated string", "\"y\"=sz:\"abc\n[B]\n"},
-        {"short dword", "\"y\"=dword:2A\n[B]\n"},
-        {"odd hex", "\"y\"=hex:012\n[B]\n"},
-        {"bad escape", "\"y\"=sz:\"%G0\"\n[B]\n"},
-        {"empty segment", "[B\\\\C]\n[B]\n"},
-        {"escaped separator", "[B%5CC]\n[B]\n"},
-        {"trailing data", "\"y\"=sz:\"a\"b\n[B]\n"},
-        {"empty quoted name", "\"\"=sz:\"a\"\n[B]\n"},
-        {"truncated last line", "[B]\n\"y\"=sz:\"ab"},
-        {"binary noise", std::string("\0\xFF\xFE\x01[B]\n", 8)},
+        {"unknown type", "\"y\"=qword:1\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"garbage line", "hello world\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"unterminated string", "\"y\"=sz:\"abc\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"short dword", "\"y\"=dword:2A\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"odd hex", "\"y\"=hex:012\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"bad escape", "\"y\"=sz:\"%G0\"\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"control byte", "\"y\"=sz:\"a\x01\"\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"empty segment", "[B\\\\C]\n\"y\"=sz:\"a\"\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"escaped separator", "[B%5CC]\n\"y\"=sz:\"a\"\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"trailing data", "\"y\"=sz:\"a\"b\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"empty quoted name", "\"\"=sz:\"a\"\n[B]\n\"z\"=sz:\"2\"\n"},
+        {"binary noise", std::string("\0\xFF\xFE\x01\n[B]\n\"z\"=sz:\"2\"\n", 20)},
+        {"truncated last line", "[B]\n\"z\"=sz:\"2\"\n\"y\"=sz:\"ab"},
     };
     for (const auto& c : cases) {
         TRegStoreKey root;
@@ -171,24 +175,18 @@ TEST(RegistryStoreDamage, KeepsTheValidPrefix) {
         ASSERT_NE(root.FindSubKey("a"), nullptr) << c.what;
         EXPECT_EQ(root.FindSubKey("a")->FindValue("x")->Data, "1") << c.what;
         EXPECT_EQ(root.FindSubKey("a")->Values().size(), 1u) << c.what;
-        if (std::string(c.what) != "truncated last line") {
-            EXPECT_EQ(root.FindSubKey("b"), nullptr) << c.what;
-        }
+        ASSERT_NE(root.FindSubKey("b"), nullptr) << c.what;
+        EXPECT_EQ(root.FindSubKey("b")->Values().size(), 1u) << c.what;
+        EXPECT_EQ(root.FindSubKey("b")->FindValue("z")->Data, "2") << c.what;
     }
-    // The truncated file kept its complete lines only.
+    // A byte-order mark is no damage; a damaged signature costs only itself.
     TRegStoreKey root;
-    ParseRegistryStore(good + "[B]\n\"y\"=sz:\"ab", root);
-    ASSERT_NE(root.FindSubKey("B"), nullptr);
-    EXPECT_TRUE(root.FindSubKey("B")->Values().empty());
-}
-
-TEST(RegistryStoreDamage, WrongSignatureGivesAnEmptyTree) {
-    TRegStoreKey root;
-    root.AddSubKey("stale");
+    EXPECT_TRUE(ParseRegistryStore("\xEF\xBB\xBF" + good, root));
+    EXPECT_EQ(root.FindSubKey("A")->FindValue("x")->Data, "1");
     EXPECT_FALSE(ParseRegistryStore("QuillomarkRegistry 2\n[A]\n", root));
-    EXPECT_TRUE(root.SubKeys.empty());
+    EXPECT_NE(root.FindSubKey("A"), nullptr);
     EXPECT_TRUE(ParseRegistryStore("", root));
-    EXPECT_FALSE(ParseRegistryStore("QuillomarkRegistry 1", root));
+    EXPECT_TRUE(root.SubKeys.empty());
 }
 
 namespace {
@@ -248,10 +246,10 @@ TEST_F(RegistryStoreFile, PersistsAndCreatesItsFolder) {
     EXPECT_EQ(FileText(), "QuillomarkRegistry 1\n[Recent]\n\"F1\"=sz:\"a.qmkf\"\n");
     TRegStore reopened(FileName);
     EXPECT_EQ(GetString(reopened, "RECENT", "f1"), "a.qmkf");
-    // No temporary file is left beside it.
+    // No temporary file is left beside it (the lock file stays).
     int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(Folder))
-        ++files;
+    for (const auto& e : std::filesystem::directory_iterator(Folder))
+        files += e.path().extension() != ".lock";
     EXPECT_EQ(files, 1);
 }
 
@@ -265,14 +263,43 @@ TEST_F(RegistryStoreFile, ReloadsWhenTheFileChangesOnDisk) {
     EXPECT_EQ(GetString(store, "K", "v"), "<missing>");
 }
 
-TEST_F(RegistryStoreFile, DamagedFileIsRewrittenOnTheNextWrite) {
-    WriteFile(
-        "QuillomarkRegistry 1\n[K]\n\"a\"=sz:\"kept\"\n\x01\x02 noise\n[L]\n\"b\"=sz:\"lost\"\n");
+TEST_F(RegistryStoreFile, DamagedLineIsDroppedOnTheNextWriteOnly) {
+    WriteFile("\xEF\xBB\xBFQuillomarkRegistry 1\n[K]\n\"a\"=sz:\"kept\"\n\x01\x02 "
+              "noise\n[L]\n\"b\"=sz:\"also kept\"\n");
     TRegStore store(FileName);
     EXPECT_EQ(GetString(store, "K", "a"), "kept");
-    EXPECT_EQ(GetString(store, "L", "b"), "<missing>");
+    EXPECT_EQ(GetString(store, "L", "b"), "also kept");
     ASSERT_TRUE(SetString(store, "K", "c", "new"));
-    EXPECT_EQ(FileText(), "QuillomarkRegistry 1\n[K]\n\"a\"=sz:\"kept\"\n\"c\"=sz:\"new\"\n");
+    EXPECT_EQ(FileText(),
+              "QuillomarkRegistry 1\n[K]\n\"a\"=sz:\"kept\"\n\"c\"=sz:\"new\"\n[L]\n\"b\"="
+              "sz:\"also kept\"\n");
+}
+
+// Two programs writing settings at once: each change is made on what the
+// file holds under a lock both take, so no value of either is lost.
+TEST_F(RegistryStoreFile, TwoProcessesWritingAtOnceLoseNothing) {
+    constexpr int Values = 40;
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            TRegStore store(FileName);
+            bool ok = true;
+            for (int i = 0; i < Values; ++i)
+                ok = SetString(store, "K", std::to_string(c) + "-" + std::to_string(i), "v") && ok;
+            _exit(ok ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    TRegStore store(FileName);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < Values; ++i)
+            EXPECT_EQ(GetString(store, "K", std::to_string(c) + "-" + std::to_string(i)), "v");
 }
 
 TEST_F(RegistryStoreFile, FailedWriteDropsTheChange) {
