@@ -1,11 +1,7 @@
-// The export path of three reference banners, frames in memory to optimised
-// GIF file: the animation builder (octree reduction of each frame, append),
-// the optimiser and the writer, the way the export command runs them.
-//   468 x 60: letter-by-letter on each value, wipe transitions;
-//   728 x 90: zoom and fade effects, vertical split transitions, template
-//             background;
-//   300 x 250: composition 2 (two texts and an image) with the image sliding
-//             in.
+// The export path of the three reference banners (ReferenceBanners.h),
+// frames in memory to optimised GIF file: the animation builder (octree
+// reduction of each frame, append, transitions), the optimiser and the
+// writer, the way the export command runs them.
 // The frames are rendered once and handed to the builder again on each run,
 // so the figures measure the export and not the text renderer.
 // Counters: ms per banner and per frame for the whole export, and the octree
@@ -20,92 +16,12 @@
 #include <vector>
 
 #include "banner/AnimationBuilder.h"
-#include "banner/TemplateArt.h"
+#include "bench/ReferenceBanners.h"
 #include "gif/ColorReduction.h"
-#include "raster/RasterModule.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-TTextElement Text(const std::vector<std::string>& Values, const char* Color, const char* Size) {
-    TTextElement E;
-    auto repeat = [&](const std::string& v) {
-        std::string s;
-        for (std::size_t i = 0; i < Values.size(); ++i)
-            s += (i ? "\r" : "") + v;
-        return s;
-    };
-    for (std::size_t i = 0; i < Values.size(); ++i)
-        E.Caption += (i ? "\r" : "") + Values[i];
-    E.Color = repeat(Color);
-    E.FontName = repeat("DejaVu Sans");
-    E.StyleIndex = repeat("1");
-    E.Size = repeat(Size);
-    E.Shadow = repeat("1");
-    return E;
-}
-
-std::unique_ptr<TBannerDocument> MakeBanner(int Kind) {
-    InitRasterModules();
-    auto d = std::make_unique<TBannerDocument>();
-    d->three = true;
-    d->forever = true;
-    d->Slider = 8;
-    d->BrLeft = d->BrTop = d->BrRight = d->BrBottom = true;
-    if (Kind == 0) {
-        d->Composition = ckOneText;
-        d->BannerFormat = bfStandard;
-        d->BannerWidth = 468;
-        d->BannerHeight = 60;
-        d->BackgroundKind = bgGradient;
-        d->cg1 = clWhite;
-        d->cg2 = TColor(0x0099CCFF);
-        d->tlv = {Text({"Soldes d'hiver", "Jusqu'à -50 %", "Venez vite"}, "clNavy", "16")};
-        d->ValueEffects = {teLetterByLetter, teLetterByLetter, teLetterByLetter};
-        d->effectcombo = trWipe;
-    } else if (Kind == 1) {
-        d->Composition = ckTwoTexts;
-        d->BannerFormat = bfLargeBanner;
-        d->BannerWidth = 728;
-        d->BannerHeight = 90;
-        d->BackgroundKind = bgTemplate;
-        DrawTemplateArt(d->Tex, bfLargeBanner, 1);
-        d->tlv = {Text({"Quillomark"}, "clBlack", "18"),
-                  Text({"Des bannières en un clin d'oeil", "Effets, transitions, modèles",
-                        "Exportation GIF optimisée"},
-                       "clMaroon", "15")};
-        d->FirstTextEffect = teZoomIn;
-        d->ValueEffects = {teFadeIn, teZoomOut, teFadeDouble};
-        d->effectcombo = trVerticalSplit;
-    } else {
-        d->Composition = ckTwoTextsImage;
-        d->BannerFormat = bfLargeRectangle;
-        d->BannerWidth = 300;
-        d->BannerHeight = 250;
-        d->BackgroundKind = bgGradient;
-        d->cg1 = TColor(0x00FFEEDD);
-        d->cg2 = clWhite;
-        d->dxH = false;
-        d->tlv = {Text({"Nouveau"}, "clBlack", "17"),
-                  Text({"Printemps", "Été", "Automne"}, "clGreen", "14")};
-        d->Image1.SetDimensions(120, 80);
-        for (int y = 0; y < 80; ++y)
-            for (int x = 0; x < 120; ++x)
-                d->Image1.WritePixel(x, y,
-                                     (x - 60) * (x - 60) + (y - 40) * (y - 40) > 1500
-                                         ? 0xFFFFFFFFu
-                                         : MakeColor32(200 - x, 80 + y, 40 + x));
-        TImageElement img;
-        img.X = "90";
-        img.Y = "150";
-        d->ilv = {img};
-        d->ImageEffectCombo = ieSlideFromLeft;
-        d->ValueEffects = {teZoomIn, teFadeIn, teScroll};
-        d->effectcombo = trFade;
-    }
-    return d;
-}
 
 // Renders every frame of a build once, then serves copies of them in the
 // same order: the builder asks for the same frames each time.
@@ -154,10 +70,10 @@ struct TBanner {
 };
 
 TBanner& Banner(int Kind) {
-    static TBanner* banners = new TBanner[3]; // lives until exit
+    static TBanner* banners = new TBanner[ReferenceBannerCount]; // lives until exit
     TBanner& b = banners[Kind];
     if (!b.Doc) {
-        b.Doc = MakeBanner(Kind);
+        b.Doc = MakeReferenceBanner(Kind);
         b.Source = std::make_unique<TReplaySource>(*b.Doc);
         TAnimationPreview preview;
         preview.BuildAnimation(*b.Doc, *b.Source);
@@ -165,11 +81,6 @@ TBanner& Banner(int Kind) {
         b.Source->Rewind();
     }
     return b;
-}
-
-const char* BannerName(int Kind) {
-    static const char* names[3] = {"468x60", "728x90", "300x250"};
-    return names[Kind];
 }
 
 void BM_Export(benchmark::State& State) {
@@ -202,7 +113,7 @@ void BM_Export(benchmark::State& State) {
     }
     bytes = std::filesystem::file_size(file);
     std::filesystem::remove(file);
-    State.SetLabel(BannerName(kind));
+    State.SetLabel(ReferenceBannerName(kind));
     State.counters["frames"] = b.Frames;
     State.counters["ms_per_banner"] = best * 1e3;
     State.counters["ms_per_frame"] = best * 1e3 / std::max(1, b.Frames);
@@ -228,7 +139,7 @@ void BM_OctreeReduction(benchmark::State& State) {
             benchmark::DoNotOptimize(ReduceBitmapColors(*f, rdmOctree, dkNearestColor, 8, nullptr));
         best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
     }
-    State.SetLabel(BannerName(kind));
+    State.SetLabel(ReferenceBannerName(kind));
     State.counters["ms_per_banner"] = best * 1e3;
 }
 
