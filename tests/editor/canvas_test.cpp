@@ -1,12 +1,16 @@
-// The canvas under the mouse, the preview and the guidance balloons, on the
-// running program.
+// The canvas under the mouse, the preview, the export and the guidance
+// balloons, on the running program.
 #include "ProgramOnFile.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "banner/DocumentFile.h"
@@ -196,6 +200,68 @@ TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
                   "Pour réafficher le panneau des éléments, cliquez sur cette flèche.");
     });
     EXPECT_EQ(Hints, 3);
+}
+
+std::string FileText(const fs::path& P) {
+    std::ifstream In(P, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(In), {});
+}
+
+TEST_F(Canvas, ExportAsksBeforeReplacingAndAFailedExportKeepsTheEarlierFile) {
+    const fs::path Gif = fs::path(File).replace_extension(".gif");
+    const std::string Earlier = "GIF89a an earlier export";
+    std::ofstream(Gif, std::ios::binary) << Earlier;
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{"e", 1, 468, 60, 0});
+    Run(Doc, [&](TMainform& M) {
+        const std::string Replace = Gif.string() + " existe déjà.\nVoulez-vous le remplacer ?";
+        // "No" goes back to the dialog with the chosen name; cancelling it
+        // writes nothing.
+        Dialogs.FileAnswers.push_back({true, {Gif.string()}, 1});
+        Dialogs.Answers.push_back(mrNo);
+        Dialogs.FileAnswers.push_back({});
+        const std::size_t Before = Dialogs.Calls.size();
+        M.ExportCmd(nullptr);
+        ASSERT_EQ(Dialogs.Calls.size(), Before + 3);
+        EXPECT_EQ(Dialogs.Calls[Before].File.FileName, fs::path(File).replace_extension().string());
+        EXPECT_EQ(Dialogs.Calls[Before + 1].Text, Replace);
+        EXPECT_EQ(Dialogs.Calls[Before + 2].File.FileName, Gif.string());
+        EXPECT_EQ(FileText(Gif), Earlier);
+
+        // "Yes" on a disk that takes no more bytes (a size limit, which holds
+        // for every user, where a read-only folder would not stop root): the
+        // French failure message, and the earlier file as it was.
+        Dialogs.FileAnswers.push_back({true, {Gif.string()}, 1});
+        Dialogs.Answers.push_back(mrYes);
+        Dialogs.Answers.push_back(mrOk);
+        rlimit Old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &Old), 0);
+        const auto OldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit Full = Old;
+        Full.rlim_cur = 16;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &Full), 0);
+        M.ExportCmd(nullptr);
+        setrlimit(RLIMIT_FSIZE, &Old);
+        std::signal(SIGXFSZ, OldSignal);
+        ASSERT_EQ(Dialogs.Calls.back().Kind, "MessageDlg");
+        EXPECT_EQ(Dialogs.Calls.back().DlgType, mtError);
+        EXPECT_EQ(Dialogs.Calls.back().Text.rfind(
+                      "L'animation n'a pas pu être exportée vers « " + Gif.string() + " ».\n", 0),
+                  0u)
+            << Dialogs.Calls.back().Text;
+        EXPECT_EQ(FileText(Gif), Earlier);
+        for (const fs::directory_entry& E : fs::directory_iterator(Gif.parent_path()))
+            EXPECT_NE(E.path().string().rfind(Gif.string() + ".tmp", 0), 0u) << E.path();
+
+        // With room, "Yes" replaces it with the banner's GIF.
+        Dialogs.FileAnswers.push_back({true, {Gif.string()}, 1});
+        Dialogs.Answers.push_back(mrYes);
+        M.ExportCmd(nullptr);
+        TGIFImage Back;
+        Back.LoadFromFile(Gif.string());
+        EXPECT_EQ(Back.Width(), 468);
+    });
+    fs::remove(Gif);
 }
 
 } // namespace

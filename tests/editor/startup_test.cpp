@@ -148,7 +148,7 @@ TEST(Startup, TheRunningProgramHasEveryModuleStarted) {
         ASSERT_TRUE(Main.DesignPageVisible());
         EXPECT_EQ(Dialogs.Calls.back().Text, BannerSizeRefusedText);
         EXPECT_EQ(Main.Doc.BannerWidth, 468);
-        EXPECT_EQ(Main.Doc.FileName, "sans_nom"); // what the export proposes
+        EXPECT_EQ(Main.Doc.FileName, "sans_nom"); // what the save dialog proposes
         EXPECT_FALSE(Main.Doc.Tex.Empty());
         const TColor32 Corner = Main.img32->Bitmap()->ReadPixel(2, 2);
         EXPECT_NE(Corner & 0xFFFFFF, 0xFFFFFFu) << "a white background: no template";
