@@ -1,6 +1,7 @@
 #include "gif/LzwDecoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "gif/GifTypes.h"
@@ -12,6 +13,7 @@ TGIFSubBlockReader::TGIFSubBlockReader(TStream& Stream, const TLZWWarning& Warn)
     : FStream(Stream), FWarn(Warn) {}
 
 bool TGIFSubBlockReader::NextBlock() {
+    FSize = 0;
     if (FFinished) return false;
     Byte Size = 0;
     if (FStream.Read(&Size, 1) != 1 || Size == 0) {
@@ -28,18 +30,11 @@ bool TGIFSubBlockReader::NextBlock() {
         }
     }
     FSize = int(Got);
-    FPos = 0;
     return true;
 }
 
-int TGIFSubBlockReader::ReadByte() {
-    while (FPos >= FSize)
-        if (!NextBlock()) return -1;
-    return FBuffer[FPos++];
-}
-
 void TGIFSubBlockReader::SkipRest() {
-    FPos = FSize;
+    FSize = 0;
     while (!FFinished) {
         Byte Size = 0;
         if (FStream.Read(&Size, 1) != 1 || Size == 0) {
@@ -57,76 +52,51 @@ void TGIFSubBlockReader::SkipRest() {
     }
 }
 
-// ------------------------------------------------------------ pixel sink
+// ------------------------------------------------------------ pixel rows
 
 namespace {
 
-// Stores decoded pixels row by row, following the interlace passes; ignores
-// whatever comes after the last pixel.
-class TPixelSink {
+// Hands out the rows of the picture in stream order (the four interlace
+// passes when the frame is interlaced). A frame without interlacing is one
+// long row, so only its end interrupts a string.
+class TPixelRows {
 public:
-    explicit TPixelSink(const TLZWTarget& Target)
+    explicit TPixelRows(const TLZWTarget& Target)
         : FPixels(Target.Pixels), FWidth(Target.Width), FHeight(Target.Height),
-          FInterlaced(Target.Interlaced) {
-        FDone = FPixels == nullptr || FWidth <= 0 || FHeight <= 0;
-        FRowPtr = FDone ? nullptr : FPixels;
+          FInterlaced(Target.Interlaced) {}
+
+    // The first row in [Next, End); Next is nullptr for an empty picture.
+    void First(Byte*& Next, Byte*& End) const {
+        Next = End = nullptr;
+        if (FPixels == nullptr || FWidth <= 0 || FHeight <= 0) return;
+        Next = FPixels;
+        End = FPixels + (FInterlaced ? std::size_t(FWidth) : std::size_t(FWidth) * FHeight);
     }
 
-    bool Done() const { return FDone; }
-
-    // Writes up to Count bytes from Source; returns false once the picture is
-    // full.
-    bool Put(const Byte* Source, int Count) {
-        // Most strings are a few bytes long and fit the row: a plain loop
-        // costs less than a call to memcpy.
-        if (Count <= 8 && Count < FWidth - FX && !FDone) {
-            Byte* d = FRowPtr + FX;
-            for (int i = 0; i < Count; ++i)
-                d[i] = Source[i];
-            FX += Count;
-            return true;
+    // The row after a full one; Next becomes nullptr after the last row.
+    void Advance(Byte*& Next, Byte*& End) {
+        Next = End = nullptr;
+        if (!FInterlaced) return;
+        // "Pass 1: every 8th row from row 0; pass 2: every 8th row from
+        // row 4; pass 3: every 4th row from row 2; pass 4: every 2nd row
+        // from row 1." A pass without a row inside the height is skipped.
+        static constexpr int Start[4] = {0, 4, 2, 1};
+        static constexpr int Step[4] = {8, 8, 4, 2};
+        FY += Step[FPass];
+        while (FY >= FHeight && FPass < 3) {
+            ++FPass;
+            FY = Start[FPass];
         }
-        while (Count > 0 && !FDone) {
-            const int n = std::min(Count, FWidth - FX);
-            std::memcpy(FRowPtr + FX, Source, std::size_t(n));
-            Source += n;
-            Count -= n;
-            FX += n;
-            if (FX == FWidth) NextRow();
-        }
-        return !FDone;
+        if (FY >= FHeight) return;
+        Next = FPixels + std::size_t(FY) * std::size_t(FWidth);
+        End = Next + FWidth;
     }
 
 private:
-    void NextRow() {
-        FX = 0;
-        if (!FInterlaced) {
-            ++FY;
-        } else {
-            // "Pass 1: every 8th row from row 0; pass 2: every 8th row from
-            // row 4; pass 3: every 4th row from row 2; pass 4: every 2nd row
-            // from row 1." A pass without a row inside the height is skipped.
-            static constexpr int Start[4] = {0, 4, 2, 1};
-            static constexpr int Step[4] = {8, 8, 4, 2};
-            FY += Step[FPass];
-            while (FY >= FHeight && FPass < 3) {
-                ++FPass;
-                FY = Start[FPass];
-            }
-        }
-        if (FY >= FHeight) {
-            FDone = true;
-            return;
-        }
-        FRowPtr = FPixels + std::size_t(FY) * std::size_t(FWidth);
-    }
-
     Byte* FPixels;
     int FWidth, FHeight;
     bool FInterlaced;
-    int FX = 0, FY = 0, FPass = 0;
-    Byte* FRowPtr;
-    bool FDone;
+    int FY = 0, FPass = 0;
 };
 
 } // namespace
@@ -145,113 +115,176 @@ void DecodeLZW(TStream& Stream, const TLZWTarget& Target, const TLZWWarning& War
         RaiseGIFError(sGIFInvalidData);
     }
 
-    const int ClearCode = 1 << InitialSize;
-    const int EndCode = ClearCode + 1;
+    const unsigned ClearCode = 1u << InitialSize;
+    const unsigned EndCode = ClearCode + 1;
 
-    // Flat tables: Prefix[c] is the code of the string without its last
-    // byte, Suffix[c] that last byte.
-    std::uint16_t Prefix[GIFMaxCodes];
-    Byte Suffix[GIFMaxCodes];
-    Byte Stack[GIFMaxCodes + 1];
+    // Entry c is the string of entry Prefix[c] followed by Suffix[c];
+    // Length and First give its length and first byte, so that a string is
+    // written backwards straight into its place in the picture. Entries are
+    // made only from codes already checked, so every prefix chain ends at a
+    // literal within Length steps. The spare last entry takes the writes
+    // made while the table is full.
+    std::uint16_t Prefix[GIFMaxCodes + 1];
+    std::uint16_t Length[GIFMaxCodes + 1];
+    Byte Suffix[GIFMaxCodes + 1];
+    Byte First[GIFMaxCodes + 1];
+    for (unsigned i = 0; i < ClearCode; ++i) {
+        Prefix[i] = 0;
+        Length[i] = 1;
+        Suffix[i] = First[i] = Byte(i);
+    }
+    Byte Stack[GIFMaxCodes + 1]; // a string that crosses the end of a row
 
-    int CodeSize = InitialSize + 1;
-    int Limit = ClearCode * 2;
-    int NextFree = ClearCode + 2;
-    int OldCode = -1;
-    Byte FirstChar = 0;
+    TPixelRows Rows(Target);
+    Byte* Out;
+    Byte* OutEnd;
+    Rows.First(Out, OutEnd);
 
-    auto ResetTable = [&] {
-        for (int i = 0; i < ClearCode; ++i) {
-            Prefix[i] = 0;
-            Suffix[i] = Byte(i);
-        }
-        std::memset(Prefix + ClearCode, 0,
-                    sizeof(Prefix[0]) * std::size_t(GIFMaxCodes - ClearCode));
-        std::memset(Suffix + ClearCode, 0, std::size_t(GIFMaxCodes - ClearCode));
+    // Codes come least significant bit first. Bits holds BitCount valid bits;
+    // above them may sit copies of the next unread bytes, which a refill puts
+    // back at the same place.
+    std::uint64_t Bits = 0;
+    int BitCount = 0;
+    const Byte* In = nullptr;
+    const Byte* InEnd = nullptr;
+    int CodeSize = 0;
+    unsigned Mask = 0, Limit = 0, NextFree = 0;
+
+    auto Reset = [&] {
         CodeSize = InitialSize + 1;
+        Mask = (1u << CodeSize) - 1;
         Limit = ClearCode * 2;
         NextFree = ClearCode + 2;
-        OldCode = -1;
     };
-    ResetTable();
-
-    TPixelSink Sink(Target);
-    std::uint32_t Bits = 0;
-    int BitCount = 0;
-
-    // Returns -1 when the data runs out before a whole code.
-    auto ReadCode = [&]() -> int {
-        while (BitCount < CodeSize) {
-            const int b = Blocks.ReadByte();
-            if (b < 0) {
-                if (Warn) Warn(sGIFDecodeUnderrun);
-                return -1;
+    // Brings BitCount to at least CodeSize. Sub-blocks are fetched only when
+    // the bits of the current one are used up, so a damaged stream warns
+    // exactly where byte-by-byte reading would. False (with a warning) when
+    // the data ends first.
+    auto Refill = [&]() -> bool {
+        if (InEnd - In >= 8) {
+            std::uint64_t Word = 0;
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(&Word, In, 8);
+            } else {
+                for (int i = 7; i >= 0; --i)
+                    Word = (Word << 8) | In[i];
             }
-            Bits |= std::uint32_t(b) << BitCount;
+            Bits |= Word << BitCount;
+            const int Taken = (63 - BitCount) >> 3;
+            In += Taken;
+            BitCount += Taken * 8;
+            return true;
+        }
+        while (BitCount < CodeSize) {
+            while (In == InEnd) {
+                if (!Blocks.NextBlock()) {
+                    if (Warn) Warn(sGIFDecodeUnderrun);
+                    return false;
+                }
+                In = Blocks.Data();
+                InEnd = In + Blocks.Size();
+            }
+            Bits |= std::uint64_t(*In++) << BitCount;
             BitCount += 8;
         }
-        const int Code = int(Bits & ((1u << CodeSize) - 1));
+        return true;
+    };
+    auto ReadCode = [&](unsigned& Code) -> bool {
+        if (BitCount < CodeSize && !Refill()) return false;
+        Code = unsigned(Bits) & Mask;
         Bits >>= CodeSize;
         BitCount -= CodeSize;
-        return Code;
+        return true;
+    };
+    // After a full row: false once the picture is full.
+    auto RowDone = [&]() -> bool {
+        Rows.Advance(Out, OutEnd);
+        return Out != nullptr;
     };
 
-    while (!Sink.Done()) {
-        const int Code = ReadCode();
-        if (Code < 0) break;
-        if (Code == ClearCode) {
-            ResetTable();
-            continue;
-        }
-        if (Code == EndCode) break;
-
-        if (OldCode < 0) {
-            // The first code after a clear must be a literal.
+    auto Run = [&] {
+        if (Out == nullptr) return;
+        Reset();
+        for (;;) {
+            // The first code, and the first after each clear, must be a
+            // literal.
+            unsigned Code;
+            do {
+                if (!ReadCode(Code)) return;
+                if (Code == ClearCode) Reset();
+            } while (Code == ClearCode);
+            if (Code == EndCode) return;
             if (Code >= ClearCode) {
                 if (Warn) Warn(sGIFInvalidData);
-                break;
+                return;
             }
-            FirstChar = Byte(Code);
-            Sink.Put(&FirstChar, 1);
-            OldCode = Code;
-            continue;
-        }
+            *Out++ = Byte(Code);
+            if (Out == OutEnd && !RowDone()) return;
+            unsigned Old = Code;
 
-        // A code may name an existing entry or the one about to be made
-        // (the KwKwK case); anything beyond is corrupt data.
-        if (Code > NextFree || (Code == NextFree && NextFree >= GIFMaxCodes)) {
-            if (Warn) Warn(sGIFInvalidData);
-            break;
-        }
+            for (;;) {
+                if (!ReadCode(Code)) return;
+                if (Code >= ClearCode) {
+                    if (Code == ClearCode) {
+                        Reset();
+                        break;
+                    }
+                    if (Code == EndCode) return;
+                    // A code may name an existing entry or the one about to
+                    // be made (the KwKwK case); anything beyond is corrupt.
+                    if (Code > NextFree || (Code == NextFree && NextFree >= GIFMaxCodes)) {
+                        if (Warn) Warn(sGIFInvalidData);
+                        return;
+                    }
+                }
+                // The new entry is the previous string and the first byte of
+                // this one; a code naming that very entry starts like the
+                // previous string, which First[NextFree] answers beforehand.
+                First[NextFree] = First[Old];
+                const Byte Lead = First[Code];
+                Prefix[NextFree] = std::uint16_t(Old);
+                Suffix[NextFree] = Lead;
+                Length[NextFree] = std::uint16_t(Length[Old] + 1);
+                if (NextFree < GIFMaxCodes) {
+                    ++NextFree;
+                    if (NextFree >= Limit && Limit < GIFMaxCodes) {
+                        Limit *= 2;
+                        ++CodeSize;
+                        Mask = (1u << CodeSize) - 1;
+                    }
+                }
+                Old = Code;
 
-        int Top = GIFMaxCodes + 1;
-        int Current = Code;
-        if (Code == NextFree) {
-            Stack[--Top] = FirstChar;
-            Current = OldCode;
-        }
-        // Unwind the chain from the last byte to the first; a table built from
-        // valid codes never chains further than the table is long.
-        while (Current >= ClearCode) {
-            if (Top == 0 || Prefix[Current] == Current) RaiseGIFError(sGIFDecodeCircular);
-            Stack[--Top] = Suffix[Current];
-            Current = Prefix[Current];
-        }
-        if (Top == 0) RaiseGIFError(sGIFDecodeCircular);
-        FirstChar = Suffix[Current];
-        Stack[--Top] = FirstChar;
-
-        if (NextFree < GIFMaxCodes) {
-            Prefix[NextFree] = std::uint16_t(OldCode);
-            Suffix[NextFree] = FirstChar;
-            ++NextFree;
-            if (NextFree >= Limit && Limit < GIFMaxCodes) {
-                Limit *= 2;
-                ++CodeSize;
+                // Backwards from the last byte; a string that does not fit
+                // the row goes through the stack.
+                const unsigned Len = Length[Code];
+                const bool Fits = Len <= std::size_t(OutEnd - Out);
+                Byte* Dest = Fits ? Out : Stack;
+                unsigned c = Code;
+                for (unsigned k = Len - 1; k > 0; --k) {
+                    Dest[k] = Suffix[c];
+                    c = Prefix[c];
+                }
+                Dest[0] = Lead;
+                if (Fits) {
+                    Out += Len;
+                    if (Out == OutEnd && !RowDone()) return;
+                    continue;
+                }
+                // Across row ends; what passes the last pixel is dropped.
+                const Byte* Source = Stack;
+                std::size_t Count = Len;
+                while (Count > 0) {
+                    const std::size_t n = std::min(Count, std::size_t(OutEnd - Out));
+                    std::memcpy(Out, Source, n);
+                    Source += n;
+                    Count -= n;
+                    Out += n;
+                    if (Out == OutEnd && !RowDone()) return;
+                }
             }
         }
-        OldCode = Code;
-        Sink.Put(Stack + Top, GIFMaxCodes + 1 - Top);
-    }
+    };
+    Run();
     Blocks.SkipRest();
 }

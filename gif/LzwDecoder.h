@@ -1,11 +1,12 @@
 #pragma once
 // The GIF variant of LZW decoding: codes of 3 to 12 bits, least significant
 // bit first, carried in data sub-blocks (a size byte, then that many bytes,
-// ended by a block of size 0). The decoder uses flat 4096-entry prefix and
-// suffix tables, unwinds each string iteratively with a bound, validates
-// every code and never writes outside the pixel buffer it is given. A
-// damaged stream ends decoding with a warning; only a circular table entry
-// or an impossible code size raises.
+// ended by a block of size 0). The decoder keeps flat 4096-entry tables
+// (prefix, suffix, length and first byte of each string), writes each string
+// backwards straight into the picture, validates every code before it makes
+// an entry (so no chain can loop) and never writes outside the pixel buffer
+// it is given. A damaged stream ends decoding with a warning; only an
+// impossible or missing code size raises.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,23 +18,25 @@ class TStream;
 // Receives the non-fatal problems met while decoding.
 using TLZWWarning = std::function<void(const std::string& Message)>;
 
-// Reads the bytes of consecutive data sub-blocks from a stream.
+// Reads consecutive data sub-blocks from a stream, one block at a time.
 class TGIFSubBlockReader {
 public:
     TGIFSubBlockReader(TStream& Stream, const TLZWWarning& Warn);
-    // The next byte, or -1 once the 0 block (or the end of the stream) is met.
-    int ReadByte();
+    // Reads the next non-empty block into Data(); false once the 0 block (or
+    // the end of the stream) is met. A block cut short by the end of the
+    // stream warns and keeps what was there.
+    bool NextBlock();
+    const Byte* Data() const { return FBuffer; }
+    int Size() const { return FSize; }
     bool Finished() const { return FFinished; }
     // Consumes the remaining sub-blocks up to and including the 0 block.
     void SkipRest();
 
 private:
-    bool NextBlock();
     TStream& FStream;
     const TLZWWarning& FWarn;
     Byte FBuffer[255];
     int FSize = 0;
-    int FPos = 0;
     bool FFinished = false;
 };
 
@@ -48,6 +51,6 @@ struct TLZWTarget {
 // position and stores the pixels into Target (rows in the four interlace
 // passes when Target.Interlaced). Pixels not reached keep their value. The
 // sub-blocks are consumed up to the 0 block whatever happens. Raises
-// GIFException "Circular decoder table entry"; "Invalid GIF data" for a code
-// size above 11; "Premature end of data" when the code size byte is missing.
+// GIFException "Invalid GIF data" for a code size above 11 and "Premature end
+// of data" when the code size byte is missing.
 void DecodeLZW(TStream& Stream, const TLZWTarget& Target, const TLZWWarning& Warn);

@@ -319,3 +319,230 @@ TEST(LzwDecoder, ElevenBitCodeSizeStaysInsideTheTable) {
     for (int i = 0; i < 3000; ++i)
         ASSERT_EQ(R.Pixels[i], Byte(Values[i])) << i;
 }
+
+namespace {
+
+// The classic decoder, kept as the measure of the fast one: bytes read one
+// at a time across sub-blocks, each string unwound onto a stack and copied
+// pixel by pixel through the interlace walk.
+TDecodeResult ReferenceDecode(const std::vector<Byte>& Data, int W, int H, bool Interlaced,
+                              Byte Fill) {
+    TDecodeResult R;
+    R.Pixels.assign(std::size_t(W) * H, Fill);
+    auto Warn = [&](const char* m) { R.Warnings.push_back(m); };
+    std::size_t Pos = 0;
+    auto Finish = [&](std::size_t At) { R.EndPosition = std::int64_t(std::min(At, Data.size())); };
+    if (Data.empty()) throw GIFException(sGIFPrematureEOF);
+    const int Size = Data[Pos++];
+    // Sub-blocks: a short last block warns and keeps what is there; skipping
+    // the rest never warns.
+    std::vector<Byte> Block;
+    std::size_t BlockPos = 0;
+    bool Ended = false;
+    auto ReadByte = [&]() -> int {
+        while (BlockPos >= Block.size()) {
+            if (Ended || Pos >= Data.size() || Data[Pos] == 0) {
+                if (!Ended && Pos < Data.size()) ++Pos;
+                Ended = true;
+                return -1;
+            }
+            const std::size_t n = Data[Pos++];
+            const std::size_t Got = std::min(n, Data.size() - Pos);
+            if (Got < n) Warn(sGIFPrematureEOF);
+            if (Got == 0) {
+                Ended = true;
+                return -1;
+            }
+            Block.assign(Data.begin() + Pos, Data.begin() + Pos + Got);
+            Pos += Got;
+            BlockPos = 0;
+        }
+        return Block[BlockPos++];
+    };
+    auto SkipRest = [&] {
+        while (!Ended && Pos < Data.size() && Data[Pos] != 0)
+            Pos += 1 + Data[Pos];
+        if (!Ended && Pos < Data.size()) ++Pos;
+        Finish(Pos);
+    };
+    if (Size > 11) {
+        SkipRest();
+        throw GIFException(sGIFInvalidData);
+    }
+    // Stream-order row list.
+    std::vector<int> RowOrder;
+    if (Interlaced) {
+        for (auto [Start, Step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+            for (int y = Start; y < H; y += Step)
+                RowOrder.push_back(y);
+    } else {
+        for (int y = 0; y < H; ++y)
+            RowOrder.push_back(y);
+    }
+    std::size_t Written = 0;
+    const std::size_t Total = std::size_t(W) * H;
+    auto Put = [&](Byte v) {
+        if (Written < Total) R.Pixels[std::size_t(RowOrder[Written / W]) * W + Written % W] = v;
+        ++Written;
+    };
+
+    const int Clear = 1 << Size;
+    std::vector<int> Prefix(4096), Suffix(4096);
+    int CodeSize = 0, Limit = 0, Next = 0, Old = -1, FirstChar = 0;
+    auto Reset = [&] {
+        for (int i = 0; i < 4096; ++i) {
+            Prefix[i] = 0;
+            Suffix[i] = i < Clear ? i : 0;
+        }
+        CodeSize = Size + 1;
+        Limit = 2 * Clear;
+        Next = Clear + 2;
+        Old = -1;
+    };
+    Reset();
+    std::uint32_t Bits = 0;
+    int Count = 0;
+    while (Written < Total) {
+        while (Count < CodeSize) {
+            const int b = ReadByte();
+            if (b < 0) break;
+            Bits |= std::uint32_t(b) << Count;
+            Count += 8;
+        }
+        if (Count < CodeSize) {
+            Warn(sGIFDecodeUnderrun);
+            break;
+        }
+        const int Code = int(Bits & ((1u << CodeSize) - 1));
+        Bits >>= CodeSize;
+        Count -= CodeSize;
+        if (Code == Clear) {
+            Reset();
+            continue;
+        }
+        if (Code == Clear + 1) break;
+        if (Old < 0) {
+            if (Code >= Clear) {
+                Warn(sGIFInvalidData);
+                break;
+            }
+            FirstChar = Code;
+            Put(Byte(Code));
+            Old = Code;
+            continue;
+        }
+        if (Code > Next || (Code == Next && Next >= 4096)) {
+            Warn(sGIFInvalidData);
+            break;
+        }
+        std::vector<int> Stack;
+        int c = Code;
+        if (Code == Next) {
+            Stack.push_back(FirstChar);
+            c = Old;
+        }
+        while (c >= Clear) {
+            Stack.push_back(Suffix[c]);
+            c = Prefix[c];
+        }
+        FirstChar = Suffix[c];
+        Stack.push_back(FirstChar);
+        if (Next < 4096) {
+            Prefix[Next] = Old;
+            Suffix[Next] = FirstChar;
+            if (++Next >= Limit && Limit < 4096) {
+                Limit *= 2;
+                ++CodeSize;
+            }
+        }
+        Old = Code;
+        for (auto It = Stack.rbegin(); It != Stack.rend(); ++It)
+            Put(Byte(*It));
+    }
+    BlockPos = Block.size();
+    SkipRest();
+    return R;
+}
+
+// Codes as a decoder would take them, mostly valid: existing entries, the
+// entry being made, clears now and then, and a rare code beyond the table.
+std::vector<Byte> RandomCodeStream(int CodeSize, int Codes, bool LeadingClear, std::mt19937& Rng) {
+    TReferenceEncoder E;
+    E.CodeSize = CodeSize;
+    E.Width = CodeSize + 1;
+    E.DecoderNext = (1 << CodeSize) + 2;
+    const int Clear = 1 << CodeSize;
+    if (LeadingClear) E.Emit(Clear, true);
+    for (int i = 0; i < Codes; ++i) {
+        const unsigned Roll = Rng() % 1000;
+        int Code;
+        if (E.FirstAfterClear || Roll < 300)
+            Code = int(Rng() % unsigned(Clear));
+        else if (Roll < 302)
+            Code = Clear;
+        else if (Roll == 302)
+            Code = int(Rng() % 4096) & ((1 << E.Width) - 1);
+        else
+            Code = Clear + 2 + int(Rng() % unsigned(E.DecoderNext - Clear - 1));
+        E.Emit(std::min(Code, (1 << E.Width) - 1), Code == Clear);
+    }
+    if (E.BucketBits > 0) E.Codes.push_back(Byte(E.Bucket));
+    std::vector<Byte> Out{Byte(CodeSize)};
+    for (std::size_t i = 0; i < E.Codes.size();) {
+        const std::size_t n = std::min<std::size_t>(1 + Rng() % 255, E.Codes.size() - i);
+        Out.push_back(Byte(n));
+        Out.insert(Out.end(), E.Codes.begin() + i, E.Codes.begin() + i + n);
+        i += n;
+    }
+    Out.push_back(0);
+    return Out;
+}
+
+} // namespace
+
+TEST(LzwDecoder, MatchesTheClassicDecoderOnRandomAndDamagedStreams) {
+    std::mt19937 Rng(2024);
+    int Compared = 0;
+    for (int Round = 0; Round < 600; ++Round) {
+        const int W = 1 + int(Rng() % (Round % 3 == 0 ? 7 : 300));
+        const int H = 1 + int(Rng() % 60);
+        const bool Interlaced = Rng() % 3 == 0;
+        const Byte Fill = Byte(Rng());
+        std::vector<Byte> Data;
+        if (Round % 2 == 0) {
+            // Encoded pictures, from flat to noisy.
+            TReferenceEncoder E;
+            E.CodeSize = 2 + int(Rng() % 7);
+            E.BlockSize = 1 + int(Rng() % 255);
+            E.ClearWhenFull = Rng() % 4 != 0;
+            const int Colors = 1 << (1 + Rng() % E.CodeSize);
+            const int Count = W * H + int(Rng() % 50) - 25;
+            Data = E.Encode(RandomPixels(std::max(Count, 1), Colors, Rng()), Rng() % 8 != 0);
+        } else {
+            const int CodeSize = Round % 10 == 1 ? int(Rng() % 12) : 2 + int(Rng() % 7);
+            Data = RandomCodeStream(CodeSize, 1 + int(Rng() % 20000), Rng() % 5 != 0, Rng);
+        }
+        // Damage: cut short, a few bytes changed, or both.
+        const unsigned Damage = Rng() % 4;
+        if (Damage & 1) Data.resize(1 + Rng() % Data.size());
+        if (Damage & 2)
+            for (int k = 0; k < 3; ++k)
+                Data[Rng() % Data.size()] = Byte(Rng());
+        Data.push_back(0x3B);
+
+        auto Guarded = [](auto DecodeOnce) {
+            try {
+                return DecodeOnce();
+            } catch (const GIFException& e) {
+                return TDecodeResult{{}, {std::string("raised ") + e.what()}, -1};
+            }
+        };
+        const auto Fast = Guarded([&] { return Decode(Data, W, H, Interlaced, Fill); });
+        const auto Plain = Guarded([&] { return ReferenceDecode(Data, W, H, Interlaced, Fill); });
+        ASSERT_EQ(Fast.Pixels, Plain.Pixels) << "round " << Round;
+        ASSERT_EQ(Fast.Warnings, Plain.Warnings) << "round " << Round;
+        ASSERT_EQ(Fast.EndPosition, Plain.EndPosition) << "round " << Round;
+        ++Compared;
+    }
+    EXPECT_EQ(Compared, 600);
+}
