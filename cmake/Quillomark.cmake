@@ -31,8 +31,14 @@ function(qm_add_tests folder)
     target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_definitions(${exe} PRIVATE QM_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
     add_test(NAME ${prefix}.${name} COMMAND ${exe})
+    # Each test program gets its own settings, temporary and user data
+    # folders, so that test programs running side by side (or the same
+    # suite built in two folders) never touch each other's files or the
+    # user's own.
+    set(home ${CMAKE_CURRENT_BINARY_DIR}/home-${name})
+    file(MAKE_DIRECTORY ${home}/tmp ${home}/data)
     set_tests_properties(${prefix}.${name} PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILLOMARK_CONFIG_DIR=${CMAKE_CURRENT_BINARY_DIR}/config-${name}"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILLOMARK_CONFIG_DIR=${CMAKE_CURRENT_BINARY_DIR}/config-${name};TMPDIR=${home}/tmp;TEST_TMPDIR=${home}/tmp;XDG_DATA_HOME=${home}/data"
       TIMEOUT 600)
   endforeach()
 endfunction()

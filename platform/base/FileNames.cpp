@@ -229,14 +229,33 @@ std::string AtomicSaveTempName(const std::string& target) {
     return name + ".qmtmp";
 }
 
+namespace {
+
+// Takes the exclusive lock of fd, waiting for its present holder at most
+// LockPatienceMs: a program that hangs while holding it (stopped in a
+// debugger, stuck on a dead network drive) must not freeze this one. Fails
+// with ETIMEDOUT when the wait runs out.
+constexpr int LockPatienceMs = 20000;
+
+bool LockWithin(int fd) {
+    for (int waited = 0;; waited += 5) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        if (waited >= LockPatienceMs) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        ::usleep(5000);
+    }
+}
+
+} // namespace
+
 TFileLock::TFileLock(const std::string& path) {
     FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (FFd < 0) return;
-    while (::flock(FFd, LOCK_EX) != 0) {
-        if (errno == EINTR) continue;
+    if (FFd >= 0 && !LockWithin(FFd)) {
         ::close(FFd);
         FFd = -1;
-        return;
     }
 }
 
@@ -253,9 +272,7 @@ int OpenLockedTemp(const std::string& tmp) {
     for (;;) {
         int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0) return -1;
-        int rc;
-        while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-        }
+        const int rc = LockWithin(fd) ? 0 : -1;
         struct stat held, named;
         if (rc == 0 && ::fstat(fd, &held) == 0 && ::lstat(tmp.c_str(), &named) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino)

@@ -66,8 +66,8 @@ std::string AtomicSaveTempName(const std::string& target);
 
 // An exclusive lock held by one process (or one owner in a process) at a
 // time: the lock file is created when missing and locked, waiting for the
-// present holder; released when destroyed. Locked() is false when the file
-// could not be opened.
+// present holder (20 seconds at most); released when destroyed. Locked() is
+// false when the file could not be opened or the wait ran out.
 class TFileLock {
 public:
     explicit TFileLock(const std::string& path);
