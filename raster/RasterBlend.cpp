@@ -14,14 +14,19 @@ struct TLineRoutines {
     TCombineLine Combine;
     TBlendLine Blend;
     TBlendLineEx BlendEx;
+    TBlendLine Merge;
+    TBlendLineEx MergeEx;
 };
 
 constexpr TLineRoutines PortableRoutines = {BlendPortable::CombineLine, BlendPortable::BlendLine,
-                                            BlendPortable::BlendLineEx};
+                                            BlendPortable::BlendLineEx, BlendPortable::MergeLine,
+                                            BlendPortable::MergeLineEx};
 constexpr TLineRoutines Sse2Routines = {BlendSse2::CombineLine, BlendSse2::BlendLine,
-                                        BlendSse2::BlendLineEx};
+                                        BlendSse2::BlendLineEx, BlendSse2::MergeLine,
+                                        BlendSse2::MergeLineEx};
 constexpr TLineRoutines Avx2Routines = {BlendAvx2::CombineLine, BlendAvx2::BlendLine,
-                                        BlendAvx2::BlendLineEx};
+                                        BlendAvx2::BlendLineEx, BlendAvx2::MergeLine,
+                                        BlendAvx2::MergeLineEx};
 
 // Constant-initialised to the portable forms, so the routines are correct
 // even before the engine starts.
@@ -65,6 +70,16 @@ void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
     }
 }
 
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
+    for (int i = 0; i < Count; ++i)
+        MergeMem(Src[i], Dst[i]);
+}
+
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    for (int i = 0; i < Count; ++i)
+        MergeMemEx(Src[i], Dst[i], M);
+}
+
 } // namespace BlendPortable
 
 void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
@@ -80,13 +95,11 @@ void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
 }
 
 void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
-    for (int i = 0; i < Count; ++i)
-        MergeMem(Src[i], Dst[i]);
+    GLines.Merge(Src, Dst, Count);
 }
 
 void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    for (int i = 0; i < Count; ++i)
-        MergeMemEx(Src[i], Dst[i], M);
+    GLines.MergeEx(Src, Dst, Count, M);
 }
 
 void SelectBlendRoutines() {

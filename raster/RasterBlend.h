@@ -12,7 +12,9 @@
 // 255.
 //
 // The line forms exist in a portable, an SSE2 and an AVX2 form with
-// identical results; SelectBlendRoutines picks one when the engine starts.
+// identical results (the merge forms too: the vector forms compute the
+// merge tables' values exactly); SelectBlendRoutines picks one when the
+// engine starts.
 #include "raster/Color32.h"
 
 #include <cstdint>
@@ -149,18 +151,24 @@ namespace BlendPortable {
 void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W);
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count);
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
 } // namespace BlendPortable
 namespace BlendSse2 {
 bool Available();
 void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W);
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count);
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
 } // namespace BlendSse2
 namespace BlendAvx2 {
 bool Available();
 void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W);
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count);
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
 } // namespace BlendAvx2
 
 enum TBlendForm { bfPortable, bfSse2, bfAvx2 };

@@ -1,86 +1,81 @@
-// The AVX2 line forms: the SSE2 forms' arithmetic on eight pixels per step.
-// Only the functions below are compiled for AVX2 (by attribute, not for the
-// whole file), so no shared inline code is ever emitted with instructions
-// that an older processor lacks; they run only when CpuSupports(ciAVX2).
+// The AVX2 line forms: eight pixels per step (RasterBlendVector.h), then the
+// portable per-pixel form for the tail. Only the functions of this file's
+// anonymous namespace are compiled for AVX2 (by attribute, not for the whole
+// file), so no shared inline code is ever emitted with instructions that an
+// older processor lacks; they run only when CpuSupports(ciAVX2).
 #include "raster/RasterBlend.h"
 #include "raster/RasterSystem.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
-#define QM_AVX2 __attribute__((target("avx2")))
-
 namespace {
 
-QM_AVX2 inline __m256i Load(const TColor32* P) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P));
-}
-QM_AVX2 inline void Store(TColor32* P, __m256i V) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(P), V);
-}
+#define QM_VECTOR __attribute__((target("avx2")))
 
-// Eight pixels of F over B; W holds each pixel's weight (0..256) in both
-// 16-bit halves of its 32-bit lane. See the SSE2 form for the lanes.
-QM_AVX2 inline __m256i Mix8(__m256i F, __m256i B, __m256i W) {
-    const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
-    const __m256i bias = _mm256_set1_epi16(0x0080);
-    __m256i rb = _mm256_mullo_epi16(
-        _mm256_sub_epi16(_mm256_and_si256(F, lowBytes), _mm256_and_si256(B, lowBytes)), W);
-    rb = _mm256_add_epi16(rb, _mm256_or_si256(_mm256_slli_epi16(B, 8), bias));
-    rb = _mm256_srli_epi16(rb, 8);
-    __m256i ga =
-        _mm256_mullo_epi16(_mm256_sub_epi16(_mm256_srli_epi16(F, 8), _mm256_srli_epi16(B, 8)), W);
-    ga = _mm256_add_epi16(ga, _mm256_or_si256(_mm256_andnot_si256(lowBytes, B), bias));
-    ga = _mm256_andnot_si256(lowBytes, ga);
-    return _mm256_or_si256(rb, ga);
-}
+struct TAvx2 {
+    using I = __m256i;
+    using F = __m256;
+    static constexpr int Pixels = 8;
 
-QM_AVX2 inline __m256i AlphaPairs(__m256i F) {
-    const __m256i a = _mm256_srli_epi32(F, 24);
-    return _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
-}
-
-QM_AVX2 void CombineLineAvx2(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    const __m256i w = _mm256_set1_epi16(short(W));
-    int i = 0;
-    for (; i + 8 <= Count; i += 8)
-        Store(Dst + i, Mix8(Load(Src + i), Load(Dst + i), w));
-    BlendSse2::CombineLine(Src + i, Dst + i, Count - i, W);
-}
-
-QM_AVX2 void BlendLineAvx2(const TColor32* Src, TColor32* Dst, int Count) {
-    const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
-    const __m256i ff = _mm256_set1_epi16(255);
-    int i = 0;
-    for (; i + 8 <= Count; i += 8) {
-        const __m256i f = Load(Src + i);
-        const __m256i alpha = _mm256_and_si256(f, alphaMask);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, alphaMask)) == -1) {
-            Store(Dst + i, f);
-            continue;
-        }
-        if (_mm256_testz_si256(alpha, alpha)) continue;
-        __m256i w = AlphaPairs(f);
-        w = _mm256_sub_epi16(w, _mm256_cmpeq_epi16(w, ff));
-        Store(Dst + i, Mix8(f, Load(Dst + i), w));
+    QM_VECTOR static I Load(const TColor32* P) {
+        return _mm256_loadu_si256(reinterpret_cast<const I*>(P));
     }
-    BlendSse2::BlendLine(Src + i, Dst + i, Count - i);
-}
-
-QM_AVX2 void BlendLineExAvx2(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
-    const __m256i m = _mm256_set1_epi16(short(M));
-    const __m256i one = _mm256_set1_epi16(1);
-    int i = 0;
-    for (; i + 8 <= Count; i += 8) {
-        const __m256i f = Load(Src + i);
-        const __m256i alpha = _mm256_and_si256(f, alphaMask);
-        if (_mm256_testz_si256(alpha, alpha)) continue;
-        const __m256i w =
-            _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_add_epi16(AlphaPairs(f), one), m), 8);
-        Store(Dst + i, Mix8(f, Load(Dst + i), w));
+    QM_VECTOR static void Store(TColor32* P, I V) {
+        _mm256_storeu_si256(reinterpret_cast<I*>(P), V);
     }
-    BlendSse2::BlendLineEx(Src + i, Dst + i, Count - i, M);
+    QM_VECTOR static I Set32(Cardinal X) { return _mm256_set1_epi32(int(X)); }
+    QM_VECTOR static I Set16(short X) { return _mm256_set1_epi16(X); }
+    QM_VECTOR static I And(I A, I B) { return _mm256_and_si256(A, B); }
+    QM_VECTOR static I AndNot(I A, I B) { return _mm256_andnot_si256(A, B); }
+    QM_VECTOR static I Or(I A, I B) { return _mm256_or_si256(A, B); }
+    QM_VECTOR static I Xor(I A, I B) { return _mm256_xor_si256(A, B); }
+    QM_VECTOR static I Add16(I A, I B) { return _mm256_add_epi16(A, B); }
+    QM_VECTOR static I Sub16(I A, I B) { return _mm256_sub_epi16(A, B); }
+    QM_VECTOR static I MulLo16(I A, I B) { return _mm256_mullo_epi16(A, B); }
+    QM_VECTOR static I MulHiU16(I A, I B) { return _mm256_mulhi_epu16(A, B); }
+    template <int N> QM_VECTOR static I Srli16(I A) { return _mm256_srli_epi16(A, N); }
+    template <int N> QM_VECTOR static I Slli16(I A) { return _mm256_slli_epi16(A, N); }
+    template <int N> QM_VECTOR static I Srli32(I A) { return _mm256_srli_epi32(A, N); }
+    template <int N> QM_VECTOR static I Slli32(I A) { return _mm256_slli_epi32(A, N); }
+    QM_VECTOR static I CmpEq16(I A, I B) { return _mm256_cmpeq_epi16(A, B); }
+    QM_VECTOR static I CmpEq32(I A, I B) { return _mm256_cmpeq_epi32(A, B); }
+    QM_VECTOR static I Abs16(I A) { return _mm256_abs_epi16(A); }
+    // M where D >= 0, -M where D < 0 (D = 0 gives 0, and M is then 0 too).
+    QM_VECTOR static I ApplySign16(I M, I D) { return _mm256_sign_epi16(M, D); }
+    QM_VECTOR static I Select(I Mask, I A, I B) { return _mm256_blendv_epi8(B, A, Mask); }
+    QM_VECTOR static bool AllSet(I Mask) { return _mm256_movemask_epi8(Mask) == -1; }
+    QM_VECTOR static bool AnySet(I Mask) { return !_mm256_testz_si256(Mask, Mask); }
+    QM_VECTOR static I AlphaPairs(I C) {
+        const I pairs =
+            _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, 3, -1, 3,
+                             -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1);
+        return _mm256_shuffle_epi8(C, pairs);
+    }
+    QM_VECTOR static F SetF(float X) { return _mm256_set1_ps(X); }
+    QM_VECTOR static F ToFloat(I A) { return _mm256_cvtepi32_ps(A); }
+    QM_VECTOR static F AddF(F A, F B) { return _mm256_add_ps(A, B); }
+    QM_VECTOR static F MulF(F A, F B) { return _mm256_mul_ps(A, B); }
+    QM_VECTOR static F DivF(F A, F B) { return _mm256_div_ps(A, B); }
+    QM_VECTOR static I RoundToInt(F A) { return _mm256_cvtps_epi32(A); }
+};
+
+#include "raster/RasterBlendVector.h"
+
+QM_VECTOR void CombineLineAvx2(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
+    CombineLineV<TAvx2>(Src, Dst, Count, W);
+}
+QM_VECTOR void BlendLineAvx2(const TColor32* Src, TColor32* Dst, int Count) {
+    BlendLineV<TAvx2>(Src, Dst, Count);
+}
+QM_VECTOR void BlendLineExAvx2(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    BlendLineExV<TAvx2>(Src, Dst, Count, M);
+}
+QM_VECTOR void MergeLineAvx2(const TColor32* Src, TColor32* Dst, int Count) {
+    MergeLineV<TAvx2, false>(Src, Dst, Count, 255);
+}
+QM_VECTOR void MergeLineExAvx2(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    MergeLineV<TAvx2, true>(Src, Dst, Count, M);
 }
 
 } // namespace
@@ -93,12 +88,11 @@ bool Available() {
 
 void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
     if (Count <= 0) return;
-    W = W > 255 ? 255 : W;
-    if (W == 0 || W == 255) {
+    W = BlendDetail::Limit255(W);
+    if (W == 0 || W == 255)
         BlendPortable::CombineLine(Src, Dst, Count, W);
-        return;
-    }
-    CombineLineAvx2(Src, Dst, Count, W);
+    else
+        CombineLineAvx2(Src, Dst, Count, W);
 }
 
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
@@ -106,9 +100,17 @@ void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
 }
 
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    M = M > 255 ? 255 : M;
-    if (Count <= 0 || M == 0) return;
-    BlendLineExAvx2(Src, Dst, Count, M);
+    M = BlendDetail::Limit255(M);
+    if (Count > 0 && M != 0) BlendLineExAvx2(Src, Dst, Count, M);
+}
+
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
+    if (Count > 0) MergeLineAvx2(Src, Dst, Count);
+}
+
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    M = BlendDetail::Limit255(M);
+    if (Count > 0 && M != 0) MergeLineExAvx2(Src, Dst, Count, M);
 }
 
 } // namespace BlendAvx2
@@ -127,6 +129,12 @@ void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
 }
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
     BlendPortable::BlendLineEx(Src, Dst, Count, M);
+}
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
+    BlendPortable::MergeLine(Src, Dst, Count);
+}
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    BlendPortable::MergeLineEx(Src, Dst, Count, M);
 }
 } // namespace BlendAvx2
 

@@ -1,9 +1,5 @@
-// The SSE2 line forms: four pixels per step, then the portable per-pixel
-// form for the tail. The arithmetic is the portable one: per channel
-// ((x - y) * w + 256 * y + 128) shr 8 is exact in 16-bit lanes because the
-// true value lies in 128..65408, so the wrapping multiply and the logical
-// shift give it back unchanged. Each pixel's blue/red and green/alpha pairs
-// are worked in place as 16-bit lanes, so no unpacking is needed.
+// The SSE2 line forms: four pixels per step (RasterBlendVector.h), then the
+// portable per-pixel form for the tail.
 #include "raster/RasterBlend.h"
 #include "raster/RasterSystem.h"
 
@@ -12,38 +8,58 @@
 
 namespace {
 
-inline __m128i Load(const TColor32* P) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
-}
-inline void Store(TColor32* P, __m128i V) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(P), V);
-}
+#define QM_VECTOR
 
-// Four pixels of F over B; W holds each pixel's weight (0..256) in both
-// 16-bit halves of its 32-bit lane.
-inline __m128i Mix4(__m128i F, __m128i B, __m128i W) {
-    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
-    const __m128i bias = _mm_set1_epi16(0x0080);
-    // Blue and red.
-    const __m128i fRB = _mm_and_si128(F, lowBytes);
-    const __m128i bRB = _mm_and_si128(B, lowBytes);
-    __m128i rb = _mm_mullo_epi16(_mm_sub_epi16(fRB, bRB), W);
-    rb = _mm_add_epi16(rb, _mm_or_si128(_mm_slli_epi16(B, 8), bias));
-    rb = _mm_srli_epi16(rb, 8);
-    // Green and alpha.
-    const __m128i fGA = _mm_srli_epi16(F, 8);
-    const __m128i bGA = _mm_srli_epi16(B, 8);
-    __m128i ga = _mm_mullo_epi16(_mm_sub_epi16(fGA, bGA), W);
-    ga = _mm_add_epi16(ga, _mm_or_si128(_mm_andnot_si128(lowBytes, B), bias));
-    ga = _mm_andnot_si128(lowBytes, ga);
-    return _mm_or_si128(rb, ga);
-}
+struct TSse2 {
+    using I = __m128i;
+    using F = __m128;
+    static constexpr int Pixels = 4;
 
-// Each pixel's alpha in both 16-bit halves of its lane.
-inline __m128i AlphaPairs(__m128i F) {
-    const __m128i a = _mm_srli_epi32(F, 24);
-    return _mm_or_si128(a, _mm_slli_epi32(a, 16));
-}
+    static I Load(const TColor32* P) { return _mm_loadu_si128(reinterpret_cast<const I*>(P)); }
+    static void Store(TColor32* P, I V) { _mm_storeu_si128(reinterpret_cast<I*>(P), V); }
+    static I Set32(Cardinal X) { return _mm_set1_epi32(int(X)); }
+    static I Set16(short X) { return _mm_set1_epi16(X); }
+    static I And(I A, I B) { return _mm_and_si128(A, B); }
+    static I AndNot(I A, I B) { return _mm_andnot_si128(A, B); }
+    static I Or(I A, I B) { return _mm_or_si128(A, B); }
+    static I Xor(I A, I B) { return _mm_xor_si128(A, B); }
+    static I Add16(I A, I B) { return _mm_add_epi16(A, B); }
+    static I Sub16(I A, I B) { return _mm_sub_epi16(A, B); }
+    static I MulLo16(I A, I B) { return _mm_mullo_epi16(A, B); }
+    static I MulHiU16(I A, I B) { return _mm_mulhi_epu16(A, B); }
+    template <int N> static I Srli16(I A) { return _mm_srli_epi16(A, N); }
+    template <int N> static I Slli16(I A) { return _mm_slli_epi16(A, N); }
+    template <int N> static I Srli32(I A) { return _mm_srli_epi32(A, N); }
+    template <int N> static I Slli32(I A) { return _mm_slli_epi32(A, N); }
+    static I CmpEq16(I A, I B) { return _mm_cmpeq_epi16(A, B); }
+    static I CmpEq32(I A, I B) { return _mm_cmpeq_epi32(A, B); }
+    static I Abs16(I A) { return _mm_max_epi16(A, _mm_sub_epi16(_mm_setzero_si128(), A)); }
+    // M where D >= 0, -M where D < 0.
+    static I ApplySign16(I M, I D) {
+        const I s = _mm_srai_epi16(D, 15);
+        return _mm_sub_epi16(_mm_xor_si128(M, s), s);
+    }
+    // Mask's lanes from A, the others from B.
+    static I Select(I Mask, I A, I B) {
+        return _mm_or_si128(_mm_and_si128(Mask, A), _mm_andnot_si128(Mask, B));
+    }
+    static bool AllSet(I Mask) { return _mm_movemask_epi8(Mask) == 0xFFFF; }
+    static bool AnySet(I Mask) { return _mm_movemask_epi8(Mask) != 0; }
+    // Each pixel's alpha in both 16-bit halves of its lane.
+    static I AlphaPairs(I C) {
+        const I a = _mm_srli_epi32(C, 24);
+        return _mm_or_si128(a, _mm_slli_epi32(a, 16));
+    }
+    static F SetF(float X) { return _mm_set1_ps(X); }
+    static F ToFloat(I A) { return _mm_cvtepi32_ps(A); }
+    static F AddF(F A, F B) { return _mm_add_ps(A, B); }
+    static F MulF(F A, F B) { return _mm_mul_ps(A, B); }
+    static F DivF(F A, F B) { return _mm_div_ps(A, B); }
+    // Rounded half to even (the processor's default rounding).
+    static I RoundToInt(F A) { return _mm_cvtps_epi32(A); }
+};
+
+#include "raster/RasterBlendVector.h"
 
 } // namespace
 
@@ -55,58 +71,29 @@ bool Available() {
 
 void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
     if (Count <= 0) return;
-    W = W > 255 ? 255 : W;
-    if (W == 0 || W == 255) {
+    W = BlendDetail::Limit255(W);
+    if (W == 0 || W == 255)
         BlendPortable::CombineLine(Src, Dst, Count, W);
-        return;
-    }
-    const __m128i w = _mm_set1_epi16(short(W));
-    int i = 0;
-    for (; i + 4 <= Count; i += 4)
-        Store(Dst + i, Mix4(Load(Src + i), Load(Dst + i), w));
-    BlendPortable::CombineLine(Src + i, Dst + i, Count - i, W);
+    else
+        CombineLineV<TSse2>(Src, Dst, Count, W);
 }
 
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i ff = _mm_set1_epi16(255);
-    int i = 0;
-    for (; i + 4 <= Count; i += 4) {
-        const __m128i f = Load(Src + i);
-        const __m128i alpha = _mm_and_si128(f, alphaMask);
-        const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, alphaMask));
-        if (opaque == 0xFFFF) {
-            Store(Dst + i, f);
-            continue;
-        }
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_setzero_si128())) == 0xFFFF) continue;
-        // An opaque pixel takes weight 256, which copies it exactly; a clear
-        // one has weight 0, which keeps the background exactly.
-        __m128i w = AlphaPairs(f);
-        w = _mm_sub_epi16(w, _mm_cmpeq_epi16(w, ff));
-        Store(Dst + i, Mix4(f, Load(Dst + i), w));
-    }
-    BlendPortable::BlendLine(Src + i, Dst + i, Count - i);
+    BlendLineV<TSse2>(Src, Dst, Count);
 }
 
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    M = M > 255 ? 255 : M;
-    if (M == 0) return;
-    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i m = _mm_set1_epi16(short(M));
-    const __m128i one = _mm_set1_epi16(1);
-    int i = 0;
-    for (; i + 4 <= Count; i += 4) {
-        const __m128i f = Load(Src + i);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(f, alphaMask), _mm_setzero_si128())) ==
-            0xFFFF)
-            continue;
-        // (Fa + 1) * M <= 65280 fits a 16-bit lane; a zero weight leaves the
-        // background exactly.
-        const __m128i w = _mm_srli_epi16(_mm_mullo_epi16(_mm_add_epi16(AlphaPairs(f), one), m), 8);
-        Store(Dst + i, Mix4(f, Load(Dst + i), w));
-    }
-    BlendPortable::BlendLineEx(Src + i, Dst + i, Count - i, M);
+    M = BlendDetail::Limit255(M);
+    if (M != 0) BlendLineExV<TSse2>(Src, Dst, Count, M);
+}
+
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
+    MergeLineV<TSse2, false>(Src, Dst, Count, 255);
+}
+
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    M = BlendDetail::Limit255(M);
+    if (M != 0) MergeLineV<TSse2, true>(Src, Dst, Count, M);
 }
 
 } // namespace BlendSse2
@@ -125,6 +112,12 @@ void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
 }
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
     BlendPortable::BlendLineEx(Src, Dst, Count, M);
+}
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
+    BlendPortable::MergeLine(Src, Dst, Count);
+}
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    BlendPortable::MergeLineEx(Src, Dst, Count, M);
 }
 } // namespace BlendSse2
 

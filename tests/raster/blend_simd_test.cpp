@@ -1,9 +1,11 @@
 #include "raster/RasterBlend.h"
 #include "raster/RasterLowLevel.h"
 #include "raster/RasterModule.h"
+#include "platform/base/Rounding.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -38,14 +40,15 @@ struct TForm {
     void (*CombineLine)(const TColor32*, TColor32*, int, Cardinal);
     void (*BlendLine)(const TColor32*, TColor32*, int);
     void (*BlendLineEx)(const TColor32*, TColor32*, int, Cardinal);
-    TBlendForm Form;
+    void (*MergeLine)(const TColor32*, TColor32*, int);
+    void (*MergeLineEx)(const TColor32*, TColor32*, int, Cardinal);
 };
 
 const TForm Forms[] = {
     {"Sse2", BlendSse2::Available, BlendSse2::CombineLine, BlendSse2::BlendLine,
-     BlendSse2::BlendLineEx, bfSse2},
+     BlendSse2::BlendLineEx, BlendSse2::MergeLine, BlendSse2::MergeLineEx},
     {"Avx2", BlendAvx2::Available, BlendAvx2::CombineLine, BlendAvx2::BlendLine,
-     BlendAvx2::BlendLineEx, bfAvx2},
+     BlendAvx2::BlendLineEx, BlendAvx2::MergeLine, BlendAvx2::MergeLineEx},
 };
 
 class VectorForm : public testing::TestWithParam<TForm> {
@@ -101,6 +104,39 @@ TEST_P(VectorForm, CombineLineAtSeveralWeights) {
     }
 }
 
+TEST_P(VectorForm, MergeLineAndMergeLineEx) {
+    Compare(BlendPortable::MergeLine, GetParam().MergeLine);
+    for (Cardinal m : {0u, 1u, 128u, 254u, 255u, 1000u}) {
+        SCOPED_TRACE(m);
+        Compare([m](auto s, auto d, int n) { BlendPortable::MergeLineEx(s, d, n, m); },
+                [m](auto s, auto d, int n) { GetParam().MergeLineEx(s, d, n, m); });
+    }
+}
+
+// Every pair of foreground and background alphas, each with 64 pixels of
+// random colours (the special alphas 0 and 255 among them), against the
+// table arithmetic.
+TEST_P(VectorForm, MergeOverEveryAlphaPair) {
+    constexpr int PerPair = 64;
+    std::mt19937 rng(7);
+    std::vector<TColor32> src(256 * PerPair), dst(src.size()), a, b;
+    for (int fa = 0; fa < 256; ++fa) {
+        for (std::size_t i = 0; i < src.size(); ++i) {
+            src[i] = (rng() & 0x00FFFFFF) | TColor32(fa) << 24;
+            dst[i] = (rng() & 0x00FFFFFF) | TColor32(i / PerPair) << 24;
+        }
+        a = b = dst;
+        BlendPortable::MergeLine(src.data(), a.data(), int(src.size()));
+        GetParam().MergeLine(src.data(), b.data(), int(src.size()));
+        ASSERT_EQ(a, b) << "fa " << fa;
+        const Cardinal m = 1 + rng() % 255;
+        a = b = dst;
+        BlendPortable::MergeLineEx(src.data(), a.data(), int(src.size()), m);
+        GetParam().MergeLineEx(src.data(), b.data(), int(src.size()), m);
+        ASSERT_EQ(a, b) << "fa " << fa << " m " << m;
+    }
+}
+
 TEST_P(VectorForm, SourceAndDestinationMayBeTheSameLine) {
     std::mt19937 rng(5);
     const std::vector<TColor32> base = Pixels(rng, 37);
@@ -113,6 +149,48 @@ TEST_P(VectorForm, SourceAndDestinationMayBeTheSameLine) {
     BlendPortable::BlendLineEx(a.data(), a.data(), 37, 99);
     GetParam().BlendLineEx(b.data(), b.data(), 37, 99);
     EXPECT_EQ(a, b);
+    a = base;
+    b = base;
+    BlendPortable::MergeLine(a.data(), a.data(), 37);
+    GetParam().MergeLine(b.data(), b.data(), 37);
+    EXPECT_EQ(a, b);
+}
+
+// The vector merge replaces the table look-ups by arithmetic; these are its
+// two formulas and the bound they rely on, checked over every input.
+TEST(VectorMergeArithmetic, MatchesTheTablesEverywhere) {
+    InitRasterModules();
+    for (unsigned n = 0; n <= 255 * 255; ++n)
+        ASSERT_EQ(((n + 128) * 257) >> 16, unsigned(RoundQuotient(n, 255))) << n;
+    // The composed premultiplied value bp + or - Round(fa * |fc - bp| / 255)
+    // is Round((fa * fc + (255 - fa) * bp) / 255) ...
+    for (int fa = 1; fa < 255; ++fa)
+        for (int bp = 0; bp < 256; ++bp)
+            for (int fc = 0; fc < 256; ++fc) {
+                const int d = fc - bp;
+                const int v =
+                    d >= 0 ? bp + MulDiv255Table[fa * 256 + d] : bp - MulDiv255Table[fa * 256 - d];
+                ASSERT_EQ(v, RoundQuotient(fa * fc + (255 - fa) * bp, 255)) << fa << " " << bp;
+            }
+    // ... and never exceeds the composed alpha. It grows with the foreground
+    // channel, so 255 is the worst case.
+    for (int fa = 1; fa < 255; ++fa)
+        for (int ba = 1; ba < 255; ++ba) {
+            const int ra = fa + ba - MulDiv255Table[ba * 256 + fa];
+            ASSERT_LE(ra, 255);
+            for (int bc = 0; bc < 256; ++bc) {
+                const int bp = MulDiv255Table[ba * 256 + bc];
+                ASSERT_LE(bp + MulDiv255Table[fa * 256 + 255 - bp], ra);
+            }
+        }
+    // So the division needs v <= ra only: 255 / ra rounded to float, times
+    // v, plus 12288, rounded half to even, is 12288 + the table's entry.
+    for (int ra = 1; ra < 256; ++ra) {
+        const float scale = 255.0f / float(ra);
+        for (int v = 0; v <= ra; ++v)
+            ASSERT_EQ(std::lrint(float(v) * scale + 12288.0f), 12288 + DivTable[ra * 256 + v])
+                << ra << " " << v;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, VectorForm, testing::ValuesIn(Forms),

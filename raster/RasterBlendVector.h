@@ -1,0 +1,178 @@
+// The vector line forms of the blend arithmetic, written once over a vector
+// width. RasterBlendSse2.cpp and RasterBlendAvx2.cpp include this file inside
+// an anonymous namespace after defining
+//   QM_VECTOR  the target attribute of every function here (empty for SSE2),
+// and a traits class (V below) giving the width (V::Pixels), the integer and
+// float registers (V::I, V::F) and the lane operations. Everything stays
+// internal to the including file, so no code built for a wider instruction
+// set is ever shared with the rest of the program.
+//
+// Pixels are worked as 16-bit lanes in place: the blue/red pair of each pixel
+// with a mask, the green/alpha pair with a shift, so a pixel's weight sits in
+// both halves of its 32-bit lane ("pairs").
+//
+// No include guard: each vector form includes it once.
+
+// mix(x, y, w) = ((x - y) * w + 256 * y + 128) shr 8 per channel, w in
+// 0..256: exact in 16-bit lanes because the true value lies in 128..65408,
+// so the wrapping multiply and the logical shift give it back unchanged.
+template <class V>
+QM_VECTOR inline typename V::I Mix(typename V::I F, typename V::I B, typename V::I W) {
+    using I = typename V::I;
+    const I lowBytes = V::Set16(0x00FF);
+    const I bias = V::Set16(0x0080);
+    I rb = V::MulLo16(V::Sub16(V::And(F, lowBytes), V::And(B, lowBytes)), W);
+    rb = V::template Srli16<8>(V::Add16(rb, V::Or(V::template Slli16<8>(B), bias)));
+    I ga = V::MulLo16(V::Sub16(V::template Srli16<8>(F), V::template Srli16<8>(B)), W);
+    ga = V::AndNot(lowBytes, V::Add16(ga, V::Or(V::AndNot(lowBytes, B), bias)));
+    return V::Or(rb, ga);
+}
+
+// Round(n / 255) per 16-bit lane for n in 0..65025: the quotient is never a
+// tie (255 is odd), and ((n + 128) * 257) shr 16 hits it for every n (the
+// tests check all of them).
+template <class V> QM_VECTOR inline typename V::I Round255(typename V::I N) {
+    return V::MulHiU16(V::Add16(N, V::Set16(128)), V::Set16(257));
+}
+
+// MulDiv255Table[a, x] = Round(a * x / 255) per 16-bit lane.
+template <class V> QM_VECTOR inline typename V::I MulDiv255(typename V::I A, typename V::I X) {
+    return Round255<V>(V::MulLo16(A, X));
+}
+
+// The composed premultiplied channel of the merge, per 16-bit lane. With
+// bp = Round(ba * bc / 255), the merge adds to bp the rounded
+// fa * (fc - bp) / 255 (rounded on its magnitude, which is the same: there
+// are no ties), so v = Round((fa * fc + (255 - fa) * bp) / 255).
+template <class V>
+QM_VECTOR inline typename V::I MergeChannels(typename V::I Fc, typename V::I Bc, typename V::I Fa,
+                                             typename V::I FaInverse, typename V::I Ba) {
+    const typename V::I bp = MulDiv255<V>(Ba, Bc);
+    return Round255<V>(V::Add16(V::MulLo16(Fa, Fc), V::MulLo16(FaInverse, bp)));
+}
+
+// 0x3000 + DivTable[ra, v] per 32-bit lane, for v <= ra (which the merge
+// guarantees), Scale holding 255 / ra rounded to float. The exact quotient
+// 255 * v / ra is at most 255 and is either a half or at least 1/510 away
+// from one; the float product is within 4e-5 of it. Adding 12288 rounds it
+// to a multiple of 1/1024, which keeps a half exact and every other value on
+// its side of the half, and the conversion then rounds half to even like the
+// table (the tests check every (ra, v)).
+template <class V>
+QM_VECTOR inline typename V::I Quotient(typename V::I Value, typename V::F Scale) {
+    return V::RoundToInt(V::AddF(V::MulF(V::ToFloat(Value), Scale), V::SetF(12288.0f)));
+}
+
+// MergeReg of F over B with both translucent (neither alpha 0 nor 255; an
+// opaque F comes out unchanged too); other lanes give garbage that the
+// caller replaces. Fa and Ba hold the alphas as pairs.
+template <class V>
+QM_VECTOR inline typename V::I MergeTranslucent(typename V::I F, typename V::I B, typename V::I Fa,
+                                                typename V::I Ba) {
+    using I = typename V::I;
+    // Ra = fa + ba - Round(fa * ba / 255), in 1..255 here.
+    const I ra = V::Sub16(V::Add16(Fa, Ba), MulDiv255<V>(Ba, Fa));
+    // ra * 65537 and 255 * 65537 are exact in float, so their quotient is
+    // 255 / ra correctly rounded.
+    const typename V::F scale = V::DivF(V::SetF(255.0f * 65537.0f), V::ToFloat(ra));
+    const I lowBytes = V::Set16(0x00FF);
+    const I faInverse = V::Sub16(lowBytes, Fa);
+    const I vRB = MergeChannels<V>(V::And(F, lowBytes), V::And(B, lowBytes), Fa, faInverse, Ba);
+    const I vGA =
+        MergeChannels<V>(V::template Srli16<8>(F), V::template Srli16<8>(B), Fa, faInverse, Ba);
+    const I lowWord = V::Set32(0x0000FFFF);
+    const I qB = Quotient<V>(V::And(vRB, lowWord), scale);
+    const I qG = Quotient<V>(V::And(vGA, lowWord), scale);
+    const I qR = Quotient<V>(V::template Srli32<16>(vRB), scale);
+    // Each quotient is 0x3000 + its byte: shifted into place, the constant
+    // parts cancel by exclusive or against 0x30303000.
+    return V::Xor(V::Xor(qB, V::template Slli32<8>(qG)),
+                  V::Xor(V::template Slli32<16>(qR),
+                         V::Xor(V::template Slli32<24>(ra), V::Set32(0x30303000))));
+}
+
+// MergeReg on a vector of pixels, with its cases in the same order.
+template <class V> QM_VECTOR inline typename V::I Merge(typename V::I F, typename V::I B) {
+    using I = typename V::I;
+    const I fa = V::AlphaPairs(F), ba = V::AlphaPairs(B);
+    const I zero = V::Set32(0), opaque = V::Set32(0x00FF00FF);
+    const I fClear = V::CmpEq32(fa, zero);
+    const I bOpaque = V::CmpEq32(ba, opaque);
+    const I takeF = V::Or(V::CmpEq32(fa, opaque), V::CmpEq32(ba, zero));
+    I r = F;
+    if (!V::AllSet(V::Or(V::Or(fClear, bOpaque), takeF)))
+        r = V::Select(takeF, F, MergeTranslucent<V>(F, B, fa, ba));
+    // Over an opaque background: BlendReg (weight Fa, no exits), opaque.
+    if (V::AnySet(bOpaque))
+        r = V::Select(bOpaque, V::Or(Mix<V>(F, B, fa), V::Set32(0xFF000000u)), r);
+    return V::Select(fClear, B, r);
+}
+
+template <class V>
+QM_VECTOR inline void CombineLineV(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
+    const typename V::I w = V::Set16(short(W));
+    int i = 0;
+    for (; i + V::Pixels <= Count; i += V::Pixels)
+        V::Store(Dst + i, Mix<V>(V::Load(Src + i), V::Load(Dst + i), w));
+    BlendPortable::CombineLine(Src + i, Dst + i, Count - i, W);
+}
+
+template <class V> QM_VECTOR inline void BlendLineV(const TColor32* Src, TColor32* Dst, int Count) {
+    using I = typename V::I;
+    const I alphaMask = V::Set32(0xFF000000u);
+    const I ff = V::Set16(255);
+    int i = 0;
+    for (; i + V::Pixels <= Count; i += V::Pixels) {
+        const I f = V::Load(Src + i);
+        const I alpha = V::And(f, alphaMask);
+        if (V::AllSet(V::CmpEq32(alpha, alphaMask))) {
+            V::Store(Dst + i, f);
+            continue;
+        }
+        if (V::AllSet(V::CmpEq32(alpha, V::Set32(0)))) continue;
+        // An opaque pixel takes weight 256, which copies it exactly; a clear
+        // one has weight 0, which keeps the background exactly.
+        I w = V::AlphaPairs(f);
+        w = V::Sub16(w, V::CmpEq16(w, ff));
+        V::Store(Dst + i, Mix<V>(f, V::Load(Dst + i), w));
+    }
+    BlendPortable::BlendLine(Src + i, Dst + i, Count - i);
+}
+
+template <class V>
+QM_VECTOR inline void BlendLineExV(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    using I = typename V::I;
+    const I alphaMask = V::Set32(0xFF000000u);
+    const I m = V::Set16(short(M));
+    const I one = V::Set16(1);
+    int i = 0;
+    for (; i + V::Pixels <= Count; i += V::Pixels) {
+        const I f = V::Load(Src + i);
+        if (V::AllSet(V::CmpEq32(V::And(f, alphaMask), V::Set32(0)))) continue;
+        // (Fa + 1) * M <= 65280 fits a 16-bit lane; a zero weight leaves the
+        // background exactly.
+        const I w = V::template Srli16<8>(V::MulLo16(V::Add16(V::AlphaPairs(f), one), m));
+        V::Store(Dst + i, Mix<V>(f, V::Load(Dst + i), w));
+    }
+    BlendPortable::BlendLineEx(Src + i, Dst + i, Count - i, M);
+}
+
+// MergeLine, or MergeLineEx with Master set (M in 1..255).
+template <class V, bool Master>
+QM_VECTOR inline void MergeLineV(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    using I = typename V::I;
+    const I m = V::Set16(short(M));
+    const I colour = V::Set32(0x00FFFFFFu);
+    int i = 0;
+    for (; i + V::Pixels <= Count; i += V::Pixels) {
+        I f = V::Load(Src + i);
+        // MergeRegEx: Fa becomes Round(M * Fa / 255).
+        if (Master)
+            f = V::Or(V::And(f, colour), V::template Slli32<24>(MulDiv255<V>(m, V::AlphaPairs(f))));
+        V::Store(Dst + i, Merge<V>(f, V::Load(Dst + i)));
+    }
+    if (Master)
+        BlendPortable::MergeLineEx(Src + i, Dst + i, Count - i, M);
+    else
+        BlendPortable::MergeLine(Src + i, Dst + i, Count - i);
+}
