@@ -40,9 +40,6 @@ struct TAvx2 {
     template <int N> QM_VECTOR static I Slli32(I A) { return _mm256_slli_epi32(A, N); }
     QM_VECTOR static I CmpEq16(I A, I B) { return _mm256_cmpeq_epi16(A, B); }
     QM_VECTOR static I CmpEq32(I A, I B) { return _mm256_cmpeq_epi32(A, B); }
-    QM_VECTOR static I Abs16(I A) { return _mm256_abs_epi16(A); }
-    // M where D >= 0, -M where D < 0 (D = 0 gives 0, and M is then 0 too).
-    QM_VECTOR static I ApplySign16(I M, I D) { return _mm256_sign_epi16(M, D); }
     QM_VECTOR static I Select(I Mask, I A, I B) { return _mm256_blendv_epi8(B, A, Mask); }
     QM_VECTOR static bool AllSet(I Mask) { return _mm256_movemask_epi8(Mask) == -1; }
     QM_VECTOR static bool AnySet(I Mask) { return !_mm256_testz_si256(Mask, Mask); }

@@ -33,12 +33,6 @@ struct TSse2 {
     template <int N> static I Slli32(I A) { return _mm_slli_epi32(A, N); }
     static I CmpEq16(I A, I B) { return _mm_cmpeq_epi16(A, B); }
     static I CmpEq32(I A, I B) { return _mm_cmpeq_epi32(A, B); }
-    static I Abs16(I A) { return _mm_max_epi16(A, _mm_sub_epi16(_mm_setzero_si128(), A)); }
-    // M where D >= 0, -M where D < 0.
-    static I ApplySign16(I M, I D) {
-        const I s = _mm_srai_epi16(D, 15);
-        return _mm_sub_epi16(_mm_xor_si128(M, s), s);
-    }
     // Mask's lanes from A, the others from B.
     static I Select(I Mask, I A, I B) {
         return _mm_or_si128(_mm_and_si128(Mask, A), _mm_andnot_si128(Mask, B));

@@ -57,7 +57,8 @@ QM_VECTOR inline typename V::I MergeChannels(typename V::I Fc, typename V::I Bc,
 // from one; the float product is within 4e-5 of it. Adding 12288 rounds it
 // to a multiple of 1/1024, which keeps a half exact and every other value on
 // its side of the half, and the conversion then rounds half to even like the
-// table (the tests check every (ra, v)).
+// table (the tests check every (ra, v)). Both roundings are the processor's
+// default mode, which the program never changes.
 template <class V>
 QM_VECTOR inline typename V::I Quotient(typename V::I Value, typename V::F Scale) {
     return V::RoundToInt(V::AddF(V::MulF(V::ToFloat(Value), Scale), V::SetF(12288.0f)));
