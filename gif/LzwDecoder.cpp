@@ -140,27 +140,27 @@ void DecodeLZW(TStream& Stream, const TLZWTarget& Target, const TLZWWarning& War
     Byte* OutEnd;
     Rows.First(Out, OutEnd);
 
-    // Codes come least significant bit first. Bits holds BitCount valid bits;
-    // above them may sit copies of the next unread bytes, which a refill puts
-    // back at the same place.
-    std::uint64_t Bits = 0;
-    int BitCount = 0;
+    // Codes come least significant bit first. Bits holds the unread bits
+    // below a marker bit, so that "enough bits for a code" is Bits > Mask and
+    // no bit count is carried from code to code.
+    std::uint64_t Bits = 1;
     const Byte* In = nullptr;
     const Byte* InEnd = nullptr;
     int CodeSize = 0;
-    unsigned Mask = 0, Limit = 0, NextFree = 0;
+    unsigned Mask = 0, NextFree = 0;
 
     auto Reset = [&] {
         CodeSize = InitialSize + 1;
         Mask = (1u << CodeSize) - 1;
-        Limit = ClearCode * 2;
         NextFree = ClearCode + 2;
     };
-    // Brings BitCount to at least CodeSize. Sub-blocks are fetched only when
-    // the bits of the current one are used up, so a damaged stream warns
-    // exactly where byte-by-byte reading would. False (with a warning) when
-    // the data ends first.
+    // Brings at least CodeSize bits below the marker. Sub-blocks are fetched
+    // only when the bytes of the current one are used up, so a damaged
+    // stream warns exactly where byte-by-byte reading would. False (with a
+    // warning) when the data ends first.
     auto Refill = [&]() -> bool {
+        int Count = 63 - std::countl_zero(Bits);
+        Bits ^= std::uint64_t(1) << Count;
         if (InEnd - In >= 8) {
             std::uint64_t Word = 0;
             if constexpr (std::endian::native == std::endian::little) {
@@ -169,13 +169,14 @@ void DecodeLZW(TStream& Stream, const TLZWTarget& Target, const TLZWWarning& War
                 for (int i = 7; i >= 0; --i)
                     Word = (Word << 8) | In[i];
             }
-            Bits |= Word << BitCount;
-            const int Taken = (63 - BitCount) >> 3;
+            Bits |= Word << Count;
+            const int Taken = (63 - Count) >> 3;
             In += Taken;
-            BitCount += Taken * 8;
+            Count += Taken * 8;
+            Bits = (Bits & ((std::uint64_t(1) << Count) - 1)) | (std::uint64_t(1) << Count);
             return true;
         }
-        while (BitCount < CodeSize) {
+        while (Count < CodeSize) {
             while (In == InEnd) {
                 if (!Blocks.NextBlock()) {
                     if (Warn) Warn(sGIFDecodeUnderrun);
@@ -184,16 +185,16 @@ void DecodeLZW(TStream& Stream, const TLZWTarget& Target, const TLZWWarning& War
                 In = Blocks.Data();
                 InEnd = In + Blocks.Size();
             }
-            Bits |= std::uint64_t(*In++) << BitCount;
-            BitCount += 8;
+            Bits |= std::uint64_t(*In++) << Count;
+            Count += 8;
         }
+        Bits |= std::uint64_t(1) << Count;
         return true;
     };
     auto ReadCode = [&](unsigned& Code) -> bool {
-        if (BitCount < CodeSize && !Refill()) return false;
+        if (Bits <= Mask && !Refill()) return false;
         Code = unsigned(Bits) & Mask;
         Bits >>= CodeSize;
-        BitCount -= CodeSize;
         return true;
     };
     // After a full row: false once the picture is full.
@@ -245,12 +246,15 @@ void DecodeLZW(TStream& Stream, const TLZWTarget& Target, const TLZWWarning& War
                 Prefix[NextFree] = std::uint16_t(Old);
                 Suffix[NextFree] = Lead;
                 Length[NextFree] = std::uint16_t(Length[Old] + 1);
-                if (NextFree < GIFMaxCodes) {
+                // Codes widen when the next free entry reaches 2^CodeSize,
+                // up to 12 bits.
+                if (NextFree < Mask) {
                     ++NextFree;
-                    if (NextFree >= Limit && Limit < GIFMaxCodes) {
-                        Limit *= 2;
+                } else if (NextFree < GIFMaxCodes) {
+                    ++NextFree;
+                    if (NextFree > Mask && CodeSize < GIFMaxCodeBits) {
                         ++CodeSize;
-                        Mask = (1u << CodeSize) - 1;
+                        Mask = Mask * 2 + 1;
                     }
                 }
                 Old = Code;
