@@ -22,15 +22,10 @@ void TAnimationBuilder::Progress(int Position) {
 
 bool TAnimationBuilder::AddFrame(TGIFImage& Gif, TFramePtr Frame) {
     if (!Frame || Frame->Empty()) return false;
-    TBitmap Work;
-    Work.Assign(Frame.get());
+    std::unique_ptr<TBitmap> Reduced = ReduceFrameColors(*Frame);
     Frame.reset();
-    std::unique_ptr<TBitmap> Reduced =
-        ReduceBitmapColors(Work, rdmOctree, dkNearestColor, 8, nullptr);
     if (!Reduced || Reduced->Empty()) RaiseGIFError(sGIFInvalidReduction);
-    Work.Assign(Reduced.get());
-    Reduced.reset();
-    Gif.AppendFrame(&Work);
+    Gif.AppendFrame(Reduced.get());
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "banner/Transitions.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -69,10 +70,7 @@ void CopyPicture(TBitmap32& Dst, const TBitmap32& Src) {
 // Reduces a transition picture to 8 bits and inserts it.
 bool InsertReduced(TGIFImage& Gif, const TBitmap32& Picture, int Position) {
     try {
-        TBitmap Full;
-        Full.Assign(&Picture);
-        std::unique_ptr<TBitmap> Reduced =
-            ReduceBitmapColors(Full, rdmOctree, dkNearestColor, 8, nullptr);
+        std::unique_ptr<TBitmap> Reduced = ReduceFrameColors(Picture);
         if (!Reduced || Reduced->Empty()) return false;
         return InsertTransitionFrame(Gif, *Reduced, 0, Position);
     } catch (const Exception&) {
@@ -124,8 +122,9 @@ int PaintedSeam(TGIFImage& Gif, int Outgoing, int Position, TStepPainter Paint, 
     if (!FramePicture(Gif, Outgoing, OutPicture) || !ValidFrame(Gif, Position)) return 0;
     int Inserted = 0;
     const int Dir = First <= Last ? 1 : -1;
+    // Made once for the seam: every step paints each of their pixels anew.
+    TBitmap32 Current, Picture;
     for (int Step = First;; Step += Dir) {
-        TBitmap32 Current, Picture;
         if (FramePicture(Gif, Position, Current)) {
             Paint(Step, OutPicture, Current, Picture);
             if (InsertReduced(Gif, Picture, Position)) ++Inserted;
@@ -159,6 +158,19 @@ int BothSeams(TGIFImage& Gif, int R, int P1, int P2, bool Three, TSeam Seam) {
 }
 
 } // namespace
+
+std::unique_ptr<TBitmap> ReduceFrameColors(const TBitmap32& Picture) {
+    if constexpr (std::endian::native == std::endian::little) {
+        // The pixels are read where they are: blue, green, red, alpha bytes.
+        const TDIBReader Reader(reinterpret_cast<const Byte*>(Picture.Bits()), Picture.Width(),
+                                Picture.Height(), Picture.Width() * int(sizeof(TColor32)));
+        return ReduceBitmapColors(Reader, rdmOctree, dkNearestColor, 8, nullptr);
+    } else {
+        TBitmap Full;
+        Full.Assign(&Picture);
+        return ReduceBitmapColors(Full, rdmOctree, dkNearestColor, 8, nullptr);
+    }
+}
 
 int TransitionFrameCount(int Kind) {
     switch (Kind) {

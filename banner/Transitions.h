@@ -4,9 +4,17 @@
 // new frames in front of the incoming value's first frame. Every inserted
 // frame is reduced to 8 bits, interlaced, shown for 0 hundredths and
 // restored to the background afterwards.
+#include <memory>
+
 #include "banner/BannerTypes.h"
 #include "gif/GifImage.h"
 #include "platform/graphics/Bitmap.h"
+#include "raster/RasterCore.h"
+
+// A frame's picture reduced as every frame of the animation is: octree
+// palette of 256 colours, nearest colour, 8 bits per pixel. Empty when the
+// picture is.
+std::unique_ptr<TBitmap> ReduceFrameColors(const TBitmap32& Picture);
 
 // Frames one seam of Kind adds (0 for trNone and unknown kinds).
 int TransitionFrameCount(int Kind);

@@ -11,17 +11,22 @@
 // ------------------------------------------------------------- row access
 
 TDIBReader::TDIBReader(const TBitmap& Bitmap) {
-    const TDibImage& image = Bitmap.Image();
-    if (image.PixelFormat == pf24bit) {
-        FImage = &image;
-    } else if (image.PixelFormat == pf32bit || image.PixelFormat == pfDevice) {
-        FImage = &image;
+    const TDibImage* image = &Bitmap.Image();
+    if (image->PixelFormat == pf32bit || image->PixelFormat == pfDevice) {
         FPixelBytes = 4;
-    } else {
-        FConverted = ConvertDibImage(image, pf24bit);
-        FImage = &FConverted;
+    } else if (image->PixelFormat != pf24bit) {
+        FConverted = ConvertDibImage(*image, pf24bit);
+        image = &FConverted;
     }
+    FBits = image->Bits.data();
+    FStride = std::size_t(image->Stride());
+    FWidth = image->Width;
+    FHeight = image->Height;
 }
+
+TDIBReader::TDIBReader(const Byte* Bits, int Width, int Height, int Stride)
+    : FBits(Bits), FStride(std::size_t(std::max(Stride, 0))), FWidth(std::max(Width, 0)),
+      FHeight(std::max(Height, 0)), FPixelBytes(4) {}
 
 TDIBWriter::TDIBWriter(TBitmap& Target, TPixelFormat Format, int Width, int Height,
                        const TPalette& Palette)
@@ -91,8 +96,33 @@ int TNetscapeColorLookup::Lookup(int Red, int Green, int Blue, int& R, int& G, i
 }
 
 TSlowColorLookup::TSlowColorLookup(const TPalette& Palette)
-    : TColorLookup(Palette.Count()), FPalette(Palette), FKeys(MemoSlots, 0), FIndices(MemoSlots, 0),
-      FCellStart(CellCount, -1), FCellCount(CellCount, 0) {}
+    : TColorLookup(Palette.Count()), FPalette(Palette) {
+    if (FPalette.Count() > MaxPaletteEntries) return;
+    FExactKeys.assign(ExactSlots, 0);
+    FExactIndices.assign(ExactSlots, 0);
+    for (int i = 0; i < FPalette.Count(); ++i) {
+        const TPaletteEntry& e = FPalette.Entry(i);
+        const std::uint32_t rgb = std::uint32_t(e.peRed) | (std::uint32_t(e.peGreen) << 8) |
+                                  (std::uint32_t(e.peBlue) << 16);
+        // Open addressing; an equal colour already there keeps its lower index.
+        for (std::uint32_t slot = ExactSlot(rgb);; slot = (slot + 1) & (ExactSlots - 1)) {
+            if (FExactKeys[slot] == rgb + 1) break;
+            if (FExactKeys[slot] == 0) {
+                FExactKeys[slot] = rgb + 1;
+                FExactIndices[slot] = Byte(i);
+                break;
+            }
+        }
+    }
+}
+
+int TSlowColorLookup::Exact(std::uint32_t Rgb) const {
+    if (FExactKeys.empty()) return -1;
+    for (std::uint32_t slot = ExactSlot(Rgb);; slot = (slot + 1) & (ExactSlots - 1)) {
+        if (FExactKeys[slot] == Rgb + 1) return FExactIndices[slot];
+        if (FExactKeys[slot] == 0) return -1;
+    }
+}
 
 int TSlowColorLookup::Distance(const TPaletteEntry& E, int Red, int Green, int Blue) {
     const int dr = E.peRed - Red, dg = E.peGreen - Green, db = E.peBlue - Blue;
@@ -150,8 +180,17 @@ int TSlowColorLookup::Nearest(int Red, int Green, int Blue) const {
                 best = i;
         return best;
     }
+    const int exact =
+        Exact(std::uint32_t(Red) | (std::uint32_t(Green) << 8) | (std::uint32_t(Blue) << 16));
+    if (exact >= 0) return exact;
     const int cell = ((Red >> 4) << 8) | ((Green >> 4) << 4) | (Blue >> 4);
     auto& self = const_cast<TSlowColorLookup&>(*this);
+    if (FCellStart.empty()) {
+        // Made on the first colour that is not in the palette: a picture
+        // whose colours all are never needs them.
+        self.FCellStart.assign(CellCount, -1);
+        self.FCellCount.assign(CellCount, 0);
+    }
     if (FCellStart[cell] < 0) self.BuildCell(cell);
     const TCandidate* c = FCandidates.data() + FCellStart[cell];
     const TCandidate* end = c + FCellCount[cell];
@@ -171,15 +210,21 @@ int TSlowColorLookup::Nearest(int Red, int Green, int Blue) const {
 int TSlowColorLookup::Lookup(int Red, int Green, int Blue, int& R, int& G, int& B) {
     const std::uint32_t rgb =
         std::uint32_t(Red) | (std::uint32_t(Green) << 8) | (std::uint32_t(Blue) << 16);
-    const std::uint32_t slot = ((rgb * 2654435761u) >> 18) & (MemoSlots - 1);
-    int index;
-    if (FKeys[slot] == rgb + 1) {
-        index = FIndices[slot];
-    } else {
-        index = Nearest(Red, Green, Blue);
-        if (index < 0) index = 0;
-        FKeys[slot] = rgb + 1;
-        FIndices[slot] = Byte(index);
+    int index = Exact(rgb);
+    if (index < 0) {
+        if (FKeys.empty()) {
+            FKeys.assign(MemoSlots, 0);
+            FIndices.assign(MemoSlots, 0);
+        }
+        const std::uint32_t slot = ((rgb * 2654435761u) >> 18) & (MemoSlots - 1);
+        if (FKeys[slot] == rgb + 1) {
+            index = FIndices[slot];
+        } else {
+            index = Nearest(Red, Green, Blue);
+            if (index < 0) index = 0;
+            FKeys[slot] = rgb + 1;
+            FIndices[slot] = Byte(index);
+        }
     }
     const TPaletteEntry& e = FPalette.Entry(index);
     R = e.peRed;
@@ -271,14 +316,20 @@ TPalette HalftonePalette() {
 std::unique_ptr<TBitmap> ReduceBitmapColors(const TBitmap& Bitmap, TGIFReductionMethod Method,
                                             TGIFDitherKernel Dither, int Bits,
                                             const TPalette* Palette) {
-    auto result = std::make_unique<TBitmap>();
     if (Method == rdmKeep24Bit) {
+        auto result = std::make_unique<TBitmap>();
         result->Assign(&Bitmap);
         result->SetPixelFormat(pf24bit);
         return result;
     }
-    const TDIBReader reader(Bitmap);
-    if (Method > rdmCallerPalette) return result;
+    return ReduceBitmapColors(TDIBReader(Bitmap), Method, Dither, Bits, Palette);
+}
+
+std::unique_ptr<TBitmap> ReduceBitmapColors(const TDIBReader& reader, TGIFReductionMethod Method,
+                                            TGIFDitherKernel Dither, int Bits,
+                                            const TPalette* Palette) {
+    auto result = std::make_unique<TBitmap>();
+    if (Method == rdmKeep24Bit || Method > rdmCallerPalette) return result;
 
     TPalette palette;
     switch (Method) {

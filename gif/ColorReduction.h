@@ -19,15 +19,24 @@
 class TDIBReader {
 public:
     explicit TDIBReader(const TBitmap& Bitmap);
-    int Width() const { return FImage->Width; }
-    int Height() const { return FImage->Height; }
+    // Rows of 32-bit pixels (blue, green, red, a fourth byte not read) held
+    // elsewhere, Stride bytes apart, the top row first; they must outlive
+    // the reader. Lets a 32-bit picture be reduced without a copy.
+    TDIBReader(const Byte* Bits, int Width, int Height, int Stride);
+    TDIBReader(const TDIBReader&) = delete;
+    TDIBReader& operator=(const TDIBReader&) = delete;
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
     int PixelBytes() const { return FPixelBytes; }
     // Row counted from the top.
-    const Byte* Row(int Y) const { return FImage->Row(Y); }
+    const Byte* Row(int Y) const { return FBits + std::size_t(Y) * FStride; }
 
 private:
     TDibImage FConverted;
-    const TDibImage* FImage;
+    const Byte* FBits = nullptr;
+    std::size_t FStride = 0;
+    int FWidth = 0;
+    int FHeight = 0;
     int FPixelBytes = 3;
 };
 
@@ -101,11 +110,20 @@ private:
     TPalette FPalette;
     static int Distance(const TPaletteEntry& E, int Red, int Green, int Blue);
     void BuildCell(int Cell);
+    // A colour of the palette is its own nearest entry (distance 0; the
+    // lowest of equal entries): the entries' colours -> their lowest index,
+    // so that a picture whose colours are all in the palette (a reduction
+    // that kept every colour) needs no search at all.
+    static constexpr int ExactSlots = 1024;
+    std::vector<std::uint32_t> FExactKeys; // RGB value + 1 (0 = empty)
+    std::vector<Byte> FExactIndices;
+    static std::uint32_t ExactSlot(std::uint32_t Rgb) { return (Rgb * 2654435761u) >> 22; }
+    int Exact(std::uint32_t Rgb) const;
     // The colour cube in cells of 16 x 16 x 16; each cell lists, once a
     // colour of it is searched, the entries that can be nearest to any of
     // its colours.
     static constexpr int CellCount = 16 * 16 * 16;
-    std::vector<int> FCellStart; // -1: not listed yet
+    std::vector<int> FCellStart; // -1: not listed yet; empty until needed
     std::vector<int> FCellCount;
     struct TCandidate {
         int Least; // least distance to any colour of the cell
@@ -113,7 +131,8 @@ private:
         int R, G, B;
     };
     std::vector<TCandidate> FCandidates;
-    // Direct-mapped memo: key is the RGB value + 1 (0 = empty).
+    // Direct-mapped memo of the searched colours: key is the RGB value + 1
+    // (0 = empty); empty until a colour needs a search.
     static constexpr int MemoSlots = 1 << 14;
     std::vector<std::uint32_t> FKeys;
     std::vector<Byte> FIndices;
@@ -141,5 +160,10 @@ TPalette HalftonePalette();
 // palette of rdmCallerPalette. An unknown method or kernel, or a palette
 // without entries, gives an empty bitmap.
 std::unique_ptr<TBitmap> ReduceBitmapColors(const TBitmap& Bitmap, TGIFReductionMethod Method,
+                                            TGIFDitherKernel Dither, int Bits,
+                                            const TPalette* Palette);
+// The same reduction of the pixels Reader gives (for every method but
+// rdmKeep24Bit, which copies a bitmap and gives an empty one here).
+std::unique_ptr<TBitmap> ReduceBitmapColors(const TDIBReader& Reader, TGIFReductionMethod Method,
                                             TGIFDitherKernel Dither, int Bits,
                                             const TPalette* Palette);

@@ -1,15 +1,29 @@
 #include "gif/OctreePalette.h"
 
 #include <algorithm>
+#include <array>
 
 #include "gif/ColorReduction.h"
 
 TColorQuantizer::TColorQuantizer(int MaxColors, int ColorBits)
-    : FMaxColors(std::clamp(MaxColors, 1, MaxPaletteEntries)),
+    : FStore(std::move(Spare())), FMaxColors(std::clamp(MaxColors, 1, MaxPaletteEntries)),
       FColorBits(std::clamp(ColorBits, 1, 8)) {
+    Spare() = TStore();
+    FNodes.clear();
+    FFreeNodes.clear();
     FNodes.reserve(std::size_t(FMaxColors) * 4 + 64);
     FMemoColors.assign(MemoSlots, NoKey);
     FMemoNodes.assign(MemoSlots, -1);
+}
+
+TColorQuantizer::~TColorQuantizer() {
+    TStore& spare = Spare();
+    if (FNodes.capacity() > spare.Nodes.capacity()) spare = std::move(FStore);
+}
+
+TColorQuantizer::TStore& TColorQuantizer::Spare() {
+    thread_local TStore store;
+    return store;
 }
 
 namespace {
@@ -27,18 +41,24 @@ int TColorQuantizer::NewNode(int Level, std::uint32_t Key) {
     if (!FFreeNodes.empty()) {
         node = FFreeNodes.back();
         FFreeNodes.pop_back();
-        FNodes[node] = TOctreeNode();
     } else {
         node = int(FNodes.size());
         FNodes.emplace_back();
     }
-    FNodes[node].Key = Key;
-    FNodes[node].Level = Level;
-    if (Level == FColorBits) {
-        FNodes[node].Leaf = true;
+    // Field by field: nodes are made and folded by the thousand on a
+    // picture of many colours, and a whole-record reset costs more than
+    // the rest of the walk.
+    TOctreeNode& n = FNodes[node];
+    n.Key = Key;
+    n.Level = Level;
+    n.PixelCount = n.RedSum = n.GreenSum = n.BlueSum = 0;
+    n.NextReducible = -1;
+    std::fill(std::begin(n.Children), std::end(n.Children), -1);
+    n.Leaf = Level == FColorBits;
+    if (n.Leaf) {
         ++FLeafCount;
     } else {
-        FNodes[node].NextReducible = FReducible[Level];
+        n.NextReducible = FReducible[Level];
         FReducible[Level] = node;
     }
     return node;
@@ -160,6 +180,57 @@ std::vector<TPaletteEntry> TColorQuantizer::ColorTable() const {
     return out;
 }
 
+namespace {
+
+// The eight bits of a channel spread to every third bit, so that the
+// interleaved bits of a colour (red, green, blue at each level, the top
+// level first) order colours as the tree's depth-first walk meets them.
+constexpr std::array<std::uint32_t, 256> SpreadBits = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t v = 0; v < 256; ++v)
+        for (int b = 0; b < 8; ++b)
+            t[v] |= ((v >> b) & 1u) << (3 * b);
+    return t;
+}();
+
+std::uint32_t WalkOrder(const TPaletteEntry& E) {
+    return (SpreadBits[E.peRed] << 2) | (SpreadBits[E.peGreen] << 1) | SpreadBits[E.peBlue];
+}
+
+// The distinct colours of Reader's pixels in the tree's walk order, when
+// there are at most MaxColors of them; false otherwise.
+bool FewColors(const TDIBReader& Reader, int MaxColors, std::vector<TPaletteEntry>& Colors) {
+    // Open addressing, at most a quarter full: RGB + 1, 0 for an empty slot.
+    constexpr int Slots = 4 * MaxPaletteEntries;
+    std::array<std::uint32_t, Slots> keys{};
+    Colors.clear();
+    const int step = Reader.PixelBytes();
+    const int width = Reader.Width();
+    std::uint32_t last = 0;
+    for (int y = 0; y < Reader.Height(); ++y) {
+        const Byte* p = Reader.Row(y);
+        for (int x = 0; x < width; ++x, p += step) {
+            const std::uint32_t rgb =
+                (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[1]) << 8) | p[0];
+            if (rgb + 1 == last) continue;
+            last = rgb + 1;
+            std::uint32_t slot = (rgb * 2654435761u) >> 22;
+            while (keys[slot] != 0 && keys[slot] != rgb + 1)
+                slot = (slot + 1) & (Slots - 1);
+            if (keys[slot] != 0) continue;
+            if (int(Colors.size()) == MaxColors) return false;
+            keys[slot] = rgb + 1;
+            Colors.push_back({p[2], p[1], p[0], 0});
+        }
+    }
+    std::sort(Colors.begin(), Colors.end(), [](const TPaletteEntry& a, const TPaletteEntry& b) {
+        return WalkOrder(a) < WalkOrder(b);
+    });
+    return true;
+}
+
+} // namespace
+
 TPalette BuildOctreePalette(const TDIBReader& Reader, int MaxColors, int ColorBits,
                             bool KeepStaticColors) {
     // A larger count could not be held by a GIF colour table.
@@ -179,9 +250,16 @@ TPalette BuildOctreePalette(const TDIBReader& Reader, int MaxColors, int ColorBi
         start = 10;
         count = MaxPaletteEntries;
     }
-    TColorQuantizer quantizer(MaxColors, ColorBits);
-    quantizer.AddRows(Reader);
-    const std::vector<TPaletteEntry> colors = quantizer.ColorTable();
+    std::vector<TPaletteEntry> colors;
+    if (ColorBits < 8 || !FewColors(Reader, MaxColors, colors)) {
+        // Past MaxColors the tree folds, and what it keeps depends on the
+        // order the pixels come in. Up to it the tree never folds: its
+        // leaves are the picture's colours, each its own average, which is
+        // what FewColors gives without building it.
+        TColorQuantizer quantizer(MaxColors, ColorBits);
+        quantizer.AddRows(Reader);
+        colors = quantizer.ColorTable();
+    }
     for (std::size_t i = 0; i < colors.size() && start + int(i) < count; ++i)
         entries[start + i] = colors[i];
     entries.resize(std::size_t(count));

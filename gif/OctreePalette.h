@@ -28,6 +28,9 @@ class TColorQuantizer {
 public:
     // MaxColors is kept within 1..256, ColorBits (the tree depth) within 1..8.
     TColorQuantizer(int MaxColors, int ColorBits);
+    ~TColorQuantizer();
+    TColorQuantizer(const TColorQuantizer&) = delete;
+    TColorQuantizer& operator=(const TColorQuantizer&) = delete;
 
     // Adds one colour, then folds nodes while there are too many leaves.
     void AddColor(Byte Red, Byte Green, Byte Blue);
@@ -53,10 +56,21 @@ private:
     // its parent or freed, so a remembered leaf that is still a live leaf on
     // the colour's path is exactly where the walk from the root would end:
     // the memo spares the walk without changing what the tree holds.
-    std::vector<std::uint32_t> FMemoColors;
-    std::vector<int> FMemoNodes;
-    std::vector<TOctreeNode> FNodes;
-    std::vector<int> FFreeNodes;
+    // The storage of one tree. A picture is reduced frame after frame; the
+    // storage of the last tree is kept for the next one (per thread), so
+    // that each frame does not touch fresh memory again.
+    struct TStore {
+        std::vector<std::uint32_t> MemoColors;
+        std::vector<int> MemoNodes;
+        std::vector<TOctreeNode> Nodes;
+        std::vector<int> FreeNodes;
+    };
+    static TStore& Spare();
+    TStore FStore;
+    std::vector<std::uint32_t>& FMemoColors = FStore.MemoColors;
+    std::vector<int>& FMemoNodes = FStore.MemoNodes;
+    std::vector<TOctreeNode>& FNodes = FStore.Nodes;
+    std::vector<int>& FFreeNodes = FStore.FreeNodes;
     int FRoot = -1;
     int FLeafCount = 0;
     int FReducible[8] = {-1, -1, -1, -1, -1, -1, -1, -1};

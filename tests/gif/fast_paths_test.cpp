@@ -1,7 +1,8 @@
 // The export's fast paths against the plain forms they replace, on random
 // pictures: the octree palette and the reduced indices (memo of leaves, runs
-// added at once, nearest colour by cells) against a tree walked for every
-// pixel and a search over every entry; the LZW coder (direct string table)
+// added at once, pictures of few colours kept without a tree, nearest colour
+// by cells or by exact match) against a tree walked for every pixel and a
+// search over every entry; the LZW coder (direct string table)
 // against the coder that asks its hash table for every pixel.
 #include <gtest/gtest.h>
 
@@ -89,12 +90,14 @@ struct TPlainOctree {
     }
 };
 
-// Random banner-like pictures: flat runs, a few colours repeated, noise.
-std::unique_ptr<TBitmap> RandomPicture(std::mt19937& Rng, int W, int H, int Kind) {
+// Random banner-like pictures: flat runs, a few colours repeated, noise;
+// kind 3 scatters Few colours, black among them.
+std::unique_ptr<TBitmap> RandomPicture(std::mt19937& Rng, int W, int H, int Kind, int Few = 12) {
     auto bmp = std::make_unique<TBitmap>(W, H, pf32bit);
-    std::vector<std::array<Byte, 3>> few(12);
+    std::vector<std::array<Byte, 3>> few(std::size_t(std::max(Few, 1)));
     for (auto& c : few)
         c = {Byte(Rng()), Byte(Rng()), Byte(Rng())};
+    few[0] = {0, 0, 0};
     std::array<Byte, 3> c = few[0];
     for (int y = 0; y < H; ++y) {
         Byte* p = bmp->ScanLine(y);
@@ -103,6 +106,7 @@ std::unique_ptr<TBitmap> RandomPicture(std::mt19937& Rng, int W, int H, int Kind
             if (Kind == 0 && roll == 0) c = few[Rng() % few.size()];
             if (Kind == 1 && roll < 6) c = {Byte(Rng()), Byte(Rng()), Byte(Rng())};
             if (Kind == 2) c = {Byte(x * 255 / W), Byte(y * 255 / H), Byte((Rng() % 4) * 60)};
+            if (Kind == 3) c = few[(y * W + x) < Few ? (y * W + x) : Rng() % few.size()];
             p[0] = c[2];
             p[1] = c[1];
             p[2] = c[0];
@@ -210,10 +214,12 @@ std::vector<Byte> PlainLzw(const std::vector<Byte>& Pixels, int W, int H, bool I
 } // namespace
 
 TEST(GifFastPaths, OctreePaletteAndIndicesMatchThePlainForms) {
+    // Kind 3 has one colour fewer than the palette holds, as many, or one
+    // more: up to the palette's size every colour is kept as it is.
     std::mt19937 rng(7);
-    for (int round = 0; round < 9; ++round) {
-        const int w = 40 + int(rng() % 200), h = 1 + int(rng() % 60), bits = round % 3 ? 8 : 4;
-        const auto pic = RandomPicture(rng, w, h, round % 3);
+    for (int round = 0; round < 12; ++round) {
+        const int w = 40 + int(rng() % 200), h = 8 + int(rng() % 60), bits = round % 3 ? 8 : 4;
+        const auto pic = RandomPicture(rng, w, h, round % 4, (1 << bits) + round % 3 - 1);
         const auto reduced = ReduceBitmapColors(*pic, rdmOctree, dkNearestColor, bits, nullptr);
 
         TPlainOctree plain(1 << bits);
