@@ -7,8 +7,9 @@ struct TLZ77Decoder::TState {
     z_stream Stream{};
 };
 
-TLZ77Decoder::TLZ77Decoder(int FlushMode, bool AutoReset)
-    : FState(std::make_unique<TState>()), FFlushMode(FlushMode), FAutoReset(AutoReset) {}
+TLZ77Decoder::TLZ77Decoder(int FlushMode, bool AutoReset, bool VerifyChecksum)
+    : FState(std::make_unique<TState>()), FFlushMode(FlushMode), FAutoReset(AutoReset),
+      FVerifyChecksum(VerifyChecksum) {}
 
 TLZ77Decoder::~TLZ77Decoder() {
     if (FInitialised) inflateEnd(&FState->Stream);
@@ -23,6 +24,8 @@ void TLZ77Decoder::DecodeInit() {
     // Fuzzing builds: mutated data must reach the pixel code, not stop at
     // the Adler-32 check.
     inflateValidate(&FState->Stream, 0);
+#else
+    if (!FVerifyChecksum) inflateValidate(&FState->Stream, 0);
 #endif
     FInitialised = true;
     FZLibResult = Z_OK;

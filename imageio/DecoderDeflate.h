@@ -11,8 +11,10 @@ class TLZ77Decoder : public TDecoder {
 public:
     QM_CLASSNAME(TLZ77Decoder)
     // FlushMode is zlib's flush argument of inflate; AutoReset resets the
-    // stream before every Decode (one zlib stream per TIFF strip).
-    TLZ77Decoder(int FlushMode, bool AutoReset);
+    // stream before every Decode (one zlib stream per TIFF strip). Without
+    // VerifyChecksum the stream's Adler-32 is not computed: for readers that
+    // keep what was inflated whatever zlib's result, it only costs time.
+    TLZ77Decoder(int FlushMode, bool AutoReset, bool VerifyChecksum = true);
     ~TLZ77Decoder() override;
 
     // Inflates from Source (PackedSize bytes) into Dest (UnpackedSize bytes)
@@ -37,6 +39,7 @@ private:
     std::unique_ptr<TState> FState;
     int FFlushMode;
     bool FAutoReset;
+    bool FVerifyChecksum;
     bool FInitialised = false;
     int FZLibResult = 0;
     std::int64_t FInputLeft = 0;

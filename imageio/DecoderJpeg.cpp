@@ -125,12 +125,14 @@ bool GuardedStart(TTIFFJPEGDecoder::TContext& c) {
     return true;
 }
 
-bool GuardedReadRows(TTIFFJPEGDecoder::TContext& c, Byte* Dest, std::int64_t RowBytes,
-                     std::int64_t Rows) {
+// As many rows as the library gives per call, straight into their places.
+bool GuardedReadRows(TTIFFJPEGDecoder::TContext& c, Byte* const* Rows, std::int64_t Count) {
     if (setjmp(c.Error.Jump)) return false;
-    for (std::int64_t r = 0; r < Rows && c.Info.output_scanline < c.Info.output_height; ++r) {
-        JSAMPROW row = Dest + r * RowBytes;
-        jpeg_read_scanlines(&c.Info, &row, 1);
+    for (std::int64_t r = 0; r < Count && c.Info.output_scanline < c.Info.output_height;) {
+        const JDIMENSION want = JDIMENSION(std::min<std::int64_t>(Count - r, 1 << 16));
+        const JDIMENSION got = jpeg_read_scanlines(&c.Info, const_cast<JSAMPARRAY>(Rows + r), want);
+        if (got == 0) break;
+        r += got;
     }
     return true;
 }
@@ -181,6 +183,21 @@ void TTIFFJPEGDecoder::DecodeEnd() {
 
 void TTIFFJPEGDecoder::Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
                               std::int64_t UnpackedSize) {
+    if (PackedSize <= 0) return;
+    const std::int64_t rows = DecodeStrip(Source, PackedSize, UnpackedSize, Dest, {});
+    Source += PackedSize;
+    Dest += rows * FRowBytes;
+}
+
+std::int64_t TTIFFJPEGDecoder::DecodeRows(const Byte* Source, std::int64_t PackedSize,
+                                          std::int64_t UnpackedSize, std::span<Byte* const> Rows) {
+    if (PackedSize <= 0 || Rows.empty()) return 0;
+    return DecodeStrip(Source, PackedSize, UnpackedSize, nullptr, Rows);
+}
+
+std::int64_t TTIFFJPEGDecoder::DecodeStrip(const Byte* Source, std::int64_t PackedSize,
+                                           std::int64_t UnpackedSize, Byte* Dest,
+                                           std::span<Byte* const> Rows) {
     if (!FContext) DecodeInit();
     TContext& c = *FContext;
     auto fail = [&]() -> void {
@@ -188,7 +205,6 @@ void TTIFFJPEGDecoder::Decode(const Byte*& Source, Byte*& Dest, std::int64_t Pac
         GuardedFinish(c);
         throw EDecoderError(text);
     };
-    if (PackedSize <= 0) return;
     if (!GuardedReadHeader(c, Source, static_cast<std::size_t>(PackedSize))) fail();
 
     // The strip must hold exactly the rows the image expects of it.
@@ -240,9 +256,16 @@ void TTIFFJPEGDecoder::Decode(const Byte*& Source, Byte*& Dest, std::int64_t Pac
         throw EDecoderError(SJPEGFractionalLineError);
     }
     std::int64_t wanted = std::min<std::int64_t>(UnpackedSize / rowBytes, c.Info.output_height);
-    if (!GuardedReadRows(c, Dest, rowBytes, wanted)) fail();
+    if (Rows.empty()) {
+        FRowPointers.resize(std::size_t(wanted));
+        for (std::int64_t r = 0; r < wanted; ++r)
+            FRowPointers[std::size_t(r)] = Dest + r * rowBytes;
+        Rows = FRowPointers;
+    }
+    wanted = std::min<std::int64_t>(wanted, std::int64_t(Rows.size()));
+    if (!GuardedReadRows(c, Rows.data(), wanted)) fail();
     GuardedFinish(c);
     FRowsDone += rows;
-    Source += PackedSize;
-    Dest += wanted * rowBytes;
+    FRowBytes = rowBytes;
+    return wanted;
 }

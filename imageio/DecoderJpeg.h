@@ -9,6 +9,7 @@
 // program; its warnings go to OnWarning and decoding goes on.
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ public:
     // strip is expected to hold only the image's remaining rows.
     void Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
                 std::int64_t UnpackedSize) override;
+    // The same strip delivered straight into Rows (one pointer per row of
+    // the strip, each with room for UnpackedSize / Rows.size() bytes), so
+    // that a reader whose bitmap rows already have the decoder's layout
+    // needs no strip buffer. Returns the rows written.
+    std::int64_t DecodeRows(const Byte* Source, std::int64_t PackedSize, std::int64_t UnpackedSize,
+                            std::span<Byte* const> Rows);
     void DecodeEnd() override;
     // A block of 8 x 8 samples with no detail costs about two bits; with
     // 4 x 4 chroma subsampling three colour samples per pixel come from
@@ -47,7 +54,14 @@ public:
     struct TContext;
 
 private:
+    // Decodes one strip into the rows Rows gives, or into Dest's rows one
+    // after another when Rows is empty; returns the rows written.
+    std::int64_t DecodeStrip(const Byte* Source, std::int64_t PackedSize, std::int64_t UnpackedSize,
+                             Byte* Dest, std::span<Byte* const> Rows);
+
     std::unique_ptr<TContext> FContext;
+    std::vector<Byte*> FRowPointers;
+    std::int64_t FRowBytes = 0;
     TImageProperties FProperties;
     std::vector<Byte> FTables;
     std::int64_t FRowsDone = 0;

@@ -74,6 +74,36 @@ void UnpremultiplyRow(Byte* P, int Count) {
     }
 }
 
+// Horizontal differencing undone over one row of Count pixels of Distance
+// byte samples: each sample adds the same sample of the pixel before. The
+// running sums stay in registers rather than being read back from the row.
+template <int Distance> void UndoByteDifferencesOf(Byte* P, std::int64_t Count) {
+    Byte sum[Distance];
+    for (int k = 0; k < Distance; ++k)
+        sum[k] = P[k];
+    for (std::int64_t i = 1; i < Count; ++i) {
+        P += Distance;
+        for (int k = 0; k < Distance; ++k)
+            P[k] = sum[k] = Byte(P[k] + sum[k]);
+    }
+}
+
+void UndoByteDifferences(Byte* P, std::int64_t Count, int Distance) {
+    switch (Distance) {
+    case 1:
+        return UndoByteDifferencesOf<1>(P, Count);
+    case 2:
+        return UndoByteDifferencesOf<2>(P, Count);
+    case 3:
+        return UndoByteDifferencesOf<3>(P, Count);
+    case 4:
+        return UndoByteDifferencesOf<4>(P, Count);
+    default:
+        for (std::int64_t i = Distance; i < Count * Distance; ++i)
+            P[i] = Byte(P[i] + P[i - Distance]);
+    }
+}
+
 // Sizes of the data types BYTE .. SLONG; types 10-12 are not handled.
 constexpr int TypeSize[10] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4};
 int SizeOf(Word Type) {
@@ -578,7 +608,9 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
                                                     reversed);
         break;
     case ctLZ77:
-        decoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, true);
+        // A strip keeps what was inflated whatever zlib's verdict, so the
+        // checksum would be computed for nothing.
+        decoder = std::make_unique<TLZ77Decoder>(Z_PARTIAL_FLUSH, true, false);
         break;
     case ctPackedBits:
         decoder = std::make_unique<TPackbitsRLEDecoder>();
@@ -612,9 +644,7 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
     const int distance = planar ? 1 : p.SamplesPerPixel;
     auto undoPredictor = [&](Byte* row) {
         if (p.BitsPerSample == 8) {
-            const std::int64_t n = std::int64_t(p.Width) * distance;
-            for (std::int64_t i = distance; i < n; ++i)
-                row[i] = Byte(row[i] + row[i - distance]);
+            UndoByteDifferences(row, p.Width, distance);
         } else if (p.BitsPerSample == 16) {
             const std::int64_t n = std::int64_t(p.Width) * distance;
             for (std::int64_t i = distance; i < n; ++i) {
@@ -678,6 +708,21 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
     const bool unpremultiply = FAssociatedAlpha && PixelFormat() == pf32bit;
 
     ProgressStart(STransfering);
+    // JPEG strips whose rows already have the bitmap's layout (blue, green,
+    // red or grey bytes, nothing to undo or convert on the way) are decoded
+    // straight into the scan lines.
+    const TColorManager& cm = FColorManager;
+    const bool sameLayout = p.BitsPerSample == 8 && cm.SourceBitsPerSample() == 8 &&
+                            cm.TargetBitsPerSample() == 8 &&
+                            (cm.TargetOptions() & coApplyGamma) == 0 &&
+                            ((cm.SourceColorScheme() == csBGR && cm.TargetColorScheme() == csBGR &&
+                              p.SamplesPerPixel == 3 && PixelFormat() == pf24bit) ||
+                             (cm.SourceColorScheme() == csG && cm.TargetColorScheme() == csG &&
+                              p.SamplesPerPixel == 1 && PixelFormat() == pf8bit));
+    auto* jpeg = dynamic_cast<TTIFFJPEGDecoder*>(decoder.get());
+    const bool direct = jpeg && sameLayout && !planar && !predictor && !FWidenIndices &&
+                        !unpremultiply && !reverseBits;
+    std::vector<Byte*> rowPointers;
     std::vector<std::vector<Byte>> buffers(static_cast<std::size_t>(planes));
     std::vector<Byte> packed;
     std::vector<Byte> widened(FWidenIndices ? std::size_t(p.Width) : 0);
@@ -687,9 +732,23 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
         // or hold stays blank.
         const std::int64_t stripRows = rowsOf(strip, row);
         const std::int64_t unpacked = stripRows * bytesPerLine;
+        if (direct) {
+            const std::int64_t index = strip;
+            const std::int64_t count = codedBytesOf(index);
+            Stream.SetPosition(FBasePosition + std::int64_t(offsets[std::size_t(index)]));
+            packed.resize(std::size_t(count));
+            readerbytes::ReadExact(Stream, packed.data(), count, label);
+            rowPointers.resize(std::size_t(stripRows));
+            for (std::int64_t r = 0; r < stripRows; ++r)
+                rowPointers[std::size_t(r)] = ScanLine(int(row + r));
+            jpeg->DecodeRows(packed.data(), count, unpacked, rowPointers);
+            for (std::int64_t r = 0; r < stripRows; ++r, ++row)
+                ProgressRow(row);
+            continue;
+        }
         for (int plane = 0; plane < planes; ++plane) {
             std::vector<Byte>& buffer = buffers[std::size_t(plane)];
-            buffer.assign(std::size_t(unpacked), 0);
+            buffer.resize(std::size_t(unpacked));
             const std::int64_t index = planar ? plane * stripsPerPlane + strip : strip;
             const std::int64_t at = FBasePosition + std::int64_t(offsets[std::size_t(index)]);
             Stream.SetPosition(at);
@@ -701,6 +760,8 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
                 const Byte* src = packed.data();
                 Byte* dst = buffer.data();
                 decoder->Decode(src, dst, count, unpacked);
+                // What the strip's data did not cover stays blank.
+                std::fill(dst, buffer.data() + buffer.size(), Byte(0));
             } else {
                 readerbytes::ReadExact(Stream, buffer.data(), unpacked, label);
                 if (reverseBits) ReverseBits(buffer.data(), buffer.size());

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <random>
+
+#include <jpeglib.h>
+#include <zlib.h>
 
 #include "ImageTestSupport.h"
 #include "imageio/EpsReader.h"
@@ -362,4 +367,214 @@ TEST(TiffReader, OddSizedIndicesKeepTheirColourMapEntries) {
     EXPECT_EQ(g.PixelFormat(), pf8bit);
     EXPECT_EQ(g.ScanLine(0)[0], 255);
     EXPECT_EQ(g.ScanLine(0)[1], 0x800 * 255 / 4095);
+}
+
+namespace {
+
+// Every scan line of a loaded picture, as bytes.
+std::vector<Byte> Lines(const TTIFFGraphic& g) {
+    std::vector<Byte> out;
+    const std::size_t n = (std::size_t(g.Width()) * BitsPerPixel(g.PixelFormat()) + 7) / 8;
+    for (int y = 0; y < g.Height(); ++y)
+        out.insert(out.end(), g.ScanLine(y), g.ScanLine(y) + n);
+    return out;
+}
+
+std::vector<Byte> PackBitsRow(const Byte* p, int n) {
+    std::vector<Byte> o;
+    for (int i = 0; i < n;) {
+        int run = 1;
+        while (i + run < n && run < 128 && p[i + run] == p[i])
+            ++run;
+        if (run >= 2) {
+            o.push_back(Byte(257 - run));
+            o.push_back(p[i]);
+            i += run;
+            continue;
+        }
+        int lit = 1;
+        while (i + lit < n && lit < 128 && !(i + lit + 1 < n && p[i + lit] == p[i + lit + 1]))
+            ++lit;
+        o.push_back(Byte(lit - 1));
+        o.insert(o.end(), p + i, p + i + lit);
+        i += lit;
+    }
+    return o;
+}
+
+// One strip of JPEG data (YCbCr with chroma halved both ways, or grey).
+std::vector<Byte> JpegStrip(const Byte* rgb, int width, int rows, int samples) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(rows);
+    c.input_components = samples;
+    c.in_color_space = samples == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    for (int y = 0; y < rows; ++y) {
+        JSAMPROW row = const_cast<Byte*>(rgb + std::size_t(y) * width * samples);
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<Byte> o(out, out + size);
+    jpeg_destroy_compress(&c);
+    std::free(out);
+    return o;
+}
+
+// The library's own decoding of a strip, one row at a time, blue first.
+std::vector<Byte> JpegRows(const std::vector<Byte>& strip, int samples) {
+    jpeg_decompress_struct d{};
+    jpeg_error_mgr err{};
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, strip.data(), static_cast<unsigned long>(strip.size()));
+    jpeg_read_header(&d, TRUE);
+    d.out_color_space = samples == 3 ? JCS_EXT_BGR : JCS_GRAYSCALE;
+    jpeg_start_decompress(&d);
+    std::vector<Byte> out(std::size_t(d.output_width) * d.output_height * samples);
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW row = out.data() + std::size_t(d.output_scanline) * d.output_width * samples;
+        jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    return out;
+}
+
+} // namespace
+
+// Compressed strips give the picture the stored strips give: PackBits and
+// deflate with and without the horizontal predictor, 8 and 16 bits, colour,
+// alpha, grey and palette, odd widths, strips of 5 rows over 13 and one
+// strip; JPEG strips give the library's own rows.
+TEST(TiffReader, CompressedStripsMatchTheStoredPicture) {
+    std::mt19937 rng(2026);
+    struct TLayout {
+        int Bits, Samples, Photometric;
+    };
+    const TLayout layouts[] = {{8, 3, 2}, {8, 4, 2}, {8, 1, 1}, {8, 1, 3}, {16, 3, 2}, {16, 1, 1}};
+    for (const TLayout& l : layouts)
+        for (int width : {1, 7, 33})
+            for (int rowsPerStrip : {5, 13}) {
+                SCOPED_TRACE(::testing::Message() << l.Bits << " bits x " << l.Samples << ", width "
+                                                  << width << ", strips of " << rowsPerStrip);
+                const int height = 13;
+                const int rowBytes = width * l.Samples * l.Bits / 8;
+                std::vector<Byte> pixels(std::size_t(rowBytes) * height);
+                // Runs as well as noise, so that PackBits uses both packets.
+                for (std::size_t i = 0; i < pixels.size(); ++i)
+                    pixels[i] = (rng() % 3 == 0 && i > 0) ? pixels[i - 1] : Byte(rng());
+                // Cut: the second strip holds only its first two bytes.
+                auto build = [&](unsigned compression, bool predictor, bool cut = false) {
+                    TTiffBuilder b;
+                    b.Basic(width, height, l.Bits, l.Samples, l.Photometric);
+                    b.Short(259, {compression});
+                    b.Long(278, {std::uint32_t(rowsPerStrip)});
+                    if (l.Samples == 4) b.Short(338, {2});
+                    if (l.Photometric == 3) {
+                        std::vector<unsigned> map(768);
+                        for (unsigned& v : map)
+                            v = rng() & 0xFFFF;
+                        b.Short(320, map);
+                    }
+                    if (predictor) b.Short(317, {2});
+                    std::vector<std::uint32_t> offsets, counts;
+                    for (int y0 = 0; y0 < height; y0 += rowsPerStrip) {
+                        const int rows = std::min(rowsPerStrip, height - y0);
+                        std::vector<Byte> strip(pixels.begin() + std::ptrdiff_t(y0) * rowBytes,
+                                                pixels.begin() +
+                                                    std::ptrdiff_t(y0 + rows) * rowBytes);
+                        std::vector<Byte> coded;
+                        if (compression == 32773) {
+                            for (int r = 0; r < rows; ++r) {
+                                auto c = PackBitsRow(strip.data() + r * rowBytes, rowBytes);
+                                coded.insert(coded.end(), c.begin(), c.end());
+                            }
+                        } else if (compression == 8) {
+                            if (predictor)
+                                for (int r = 0; r < rows; ++r) {
+                                    Byte* p = strip.data() + r * rowBytes;
+                                    if (l.Bits == 8) {
+                                        for (int i = rowBytes - 1; i >= l.Samples; --i)
+                                            p[i] = Byte(p[i] - p[i - l.Samples]);
+                                    } else {
+                                        for (int i = rowBytes / 2 - 1; i >= l.Samples; --i) {
+                                            const int j = i - l.Samples;
+                                            const unsigned v =
+                                                unsigned(p[2 * i] | p[2 * i + 1] << 8) -
+                                                unsigned(p[2 * j] | p[2 * j + 1] << 8);
+                                            p[2 * i] = Byte(v);
+                                            p[2 * i + 1] = Byte(v >> 8);
+                                        }
+                                    }
+                                }
+                            uLongf size = compressBound(uLong(strip.size()));
+                            coded.resize(size);
+                            compress2(coded.data(), &size, strip.data(), uLong(strip.size()), 6);
+                            coded.resize(size);
+                        } else {
+                            coded = strip;
+                        }
+                        offsets.push_back(8 + std::uint32_t(b.Pixels.size()));
+                        counts.push_back(cut && y0 == rowsPerStrip ? 2u
+                                                                   : std::uint32_t(coded.size()));
+                        b.Pixels.insert(b.Pixels.end(), coded.begin(), coded.end());
+                    }
+                    b.Long(273, offsets);
+                    b.Long(279, counts);
+                    return b.Build();
+                };
+                TTIFFGraphic stored, packed;
+                ASSERT_EQ(LoadMessage(stored, build(1, false)), "");
+                const std::vector<Byte> expected = Lines(stored);
+                for (auto [compression, predictor] :
+                     {std::pair{32773u, false}, std::pair{8u, false}, std::pair{8u, true}}) {
+                    ASSERT_EQ(LoadMessage(packed, build(compression, predictor)), "");
+                    EXPECT_EQ(Lines(packed), expected) << compression << " " << predictor;
+                }
+                // The rows a cut strip does not reach stay blank.
+                if (rowsPerStrip < height) {
+                    std::vector<Byte> blanked = expected;
+                    const std::size_t line = blanked.size() / height;
+                    std::fill_n(blanked.begin() + std::ptrdiff_t(line * rowsPerStrip),
+                                line * rowsPerStrip, Byte(0));
+                    ASSERT_EQ(LoadMessage(packed, build(8, false, true)), "");
+                    EXPECT_EQ(Lines(packed), blanked);
+                }
+            }
+
+    for (int samples : {3, 1}) {
+        const int width = 37, height = 21, rowsPerStrip = 16;
+        std::vector<Byte> pixels(std::size_t(width) * height * samples);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = Byte((i * 7 / samples) ^ (rng() & 15));
+        TTiffBuilder b;
+        b.Basic(width, height, 8, samples, samples == 3 ? 6 : 1);
+        b.Short(259, {7});
+        b.Long(278, {rowsPerStrip});
+        std::vector<std::uint32_t> offsets, counts;
+        std::vector<Byte> expected;
+        for (int y0 = 0; y0 < height; y0 += rowsPerStrip) {
+            const int rows = std::min(rowsPerStrip, height - y0);
+            const auto strip =
+                JpegStrip(pixels.data() + std::size_t(y0) * width * samples, width, rows, samples);
+            const auto decoded = JpegRows(strip, samples);
+            expected.insert(expected.end(), decoded.begin(), decoded.end());
+            offsets.push_back(8 + std::uint32_t(b.Pixels.size()));
+            counts.push_back(std::uint32_t(strip.size()));
+            b.Pixels.insert(b.Pixels.end(), strip.begin(), strip.end());
+        }
+        b.Long(273, offsets);
+        b.Long(279, counts);
+        TTIFFGraphic g;
+        ASSERT_EQ(LoadMessage(g, b.Build()), "");
+        EXPECT_EQ(Lines(g), expected) << samples << " samples";
+    }
 }
