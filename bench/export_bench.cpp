@@ -18,6 +18,7 @@
 #include "banner/AnimationBuilder.h"
 #include "bench/ReferenceBanners.h"
 #include "gif/ColorReduction.h"
+#include "platform/base/Memory.h"
 
 namespace {
 
@@ -70,6 +71,9 @@ struct TBanner {
 };
 
 TBanner& Banner(int Kind) {
+    // As the program's start-up does before any picture is made.
+    static const bool memory = (KeepFreedMemory(), true);
+    (void)memory;
     static TBanner* banners = new TBanner[ReferenceBannerCount]; // lives until exit
     TBanner& b = banners[Kind];
     if (!b.Doc) {

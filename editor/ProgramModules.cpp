@@ -8,6 +8,7 @@
 #include "menus/SysUnitVersion.h"
 #include "menus/ThemeSupport.h"
 #include "menus/WndProcHooks.h"
+#include "platform/base/Memory.h"
 #include "platform/forms/Screen.h"
 #include "platform/graphics/Graphic.h"
 #include "raster/RasterModule.h"
@@ -37,6 +38,9 @@ void StopWindowProcedureHooks() {
 
 const std::vector<TProgramModule>& ProgramModules() {
     static const std::vector<TProgramModule> Modules = {
+        // Before any picture is made: freed picture buffers stay with the
+        // process for the next ones.
+        {"Memory", KeepFreedMemory, nullptr},
         // The class library's picture formats (bitmap, icon, JPEG,
         // metafiles) come first: the readers register them again.
         {"Picture formats", InitGraphicsModule, DoneGraphicsModule},
