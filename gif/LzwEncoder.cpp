@@ -105,7 +105,7 @@ void TLZWEncoder::ClearTable() {
     // The flag is raised before the clear code goes out so that the width
     // drops right after it, where every decoder drops it.
     FClearFlag = true;
-    if (FProbes) FHashTable.Clear();
+    FHashTable.Clear();
     for (std::uint32_t i : FUsed)
         (*FStrings)[i] = 0;
     FUsed.clear();
@@ -114,8 +114,8 @@ void TLZWEncoder::ClearTable() {
 }
 
 void TLZWEncoder::Compress() {
-    // One table per thread, left empty after every frame.
-    thread_local std::vector<std::uint32_t> strings(StringSlots, 0);
+    // One 2 MB array per thread, left all zero after every frame.
+    thread_local std::vector<std::uint16_t> strings(std::size_t(GIFMaxCodes) * 256);
     FStrings = &strings;
     FUsed.reserve(GIFMaxCodes);
     struct TReset {
@@ -126,8 +126,6 @@ void TLZWEncoder::Compress() {
             E.FUsed.clear();
         }
     } reset{*this};
-    // Strings stored between clears: codes FClearCode + 2 .. GIFMaxCodes - 2.
-    FProbes = GIFMaxCodes - 2 - (FClearCode + 2) >= 4004;
 
     ClearTable();
     const Byte* p;
@@ -136,30 +134,26 @@ void TLZWEncoder::Compress() {
     if (*p >= FColorCount) RaiseGIFError(sGIFColorNotFound);
     int prefix = *p++;
     --n;
-    std::uint32_t* table = strings.data();
+    std::uint16_t* table = strings.data();
     do {
         for (const Byte* end = p + n; p != end; ++p) {
             const int pixel = *p;
             if (pixel >= FColorCount) RaiseGIFError(sGIFColorNotFound);
-            const std::uint32_t key = (std::uint32_t(prefix) << 8) | std::uint32_t(pixel);
-            std::uint32_t at = StringSlot(key);
-            std::uint32_t v;
-            while ((v = table[at]) != 0 && (v >> 12) != key)
-                at = (at + 1) & (StringSlots - 1);
-            if (v != 0) {
-                prefix = int(v & 0xFFF);
+            const std::uint32_t index = (std::uint32_t(prefix) << 8) | std::uint32_t(pixel);
+            if (const int code = table[index]) {
+                prefix = code;
                 continue;
             }
-            int slot = 0;
-            if (FProbes) FHashTable.Lookup(key, slot);
+            int slot;
+            FHashTable.Lookup(index, slot);
             SendCode(prefix);
             prefix = pixel;
             if (FNextFree > GIFMaxCodes - 2 || slot < 0) {
                 ClearTable();
             } else {
-                if (FProbes) FHashTable.Insert(slot, key, FNextFree);
-                table[at] = (key << 12) | std::uint32_t(FNextFree);
-                FUsed.push_back(at);
+                FHashTable.Insert(slot, index, FNextFree);
+                table[index] = std::uint16_t(FNextFree);
+                FUsed.push_back(index);
                 ++FNextFree;
             }
         }

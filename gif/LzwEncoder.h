@@ -115,22 +115,14 @@ private:
     void SendCode(int Code);
     void ClearTable();
 
-    // The strings known since the last clear, in a small open-addressing
-    // table that stays in the processor's cache: each slot holds
-    // (prefix << 8 | pixel) << 12 | code, 0 when empty (no string has code
-    // 0). It is at most a quarter full. FUsed lists the slots set since the
-    // last clear, so that clearing costs what was stored.
-    static constexpr int StringSlots = 1 << 14;
-    static std::uint32_t StringSlot(std::uint32_t Key) { return (Key * 2654435761u) >> 18; }
-    std::vector<std::uint32_t>* FStrings = nullptr;
-    std::vector<std::uint32_t> FUsed;
-    // The standard hash table decides where a string goes and when a
-    // crowded probe forces an early clear. Only the second shows in the
-    // codes, and only when the table can hold a whole probe orbit (4004 of
-    // its 8009 slots): with a first free code above 90, that is with 7 or
-    // 8 bits per pixel, it never holds that many strings, and it is not
-    // kept at all.
-    bool FProbes = false;
+    // The hash table decides where a string goes and when a crowded probe
+    // forces an early clear, so it is kept exactly; FStrings answers the
+    // far more frequent question "is prefix + pixel known?" directly:
+    // entry prefix * 256 + pixel holds the string's code, 0 when unknown
+    // (no string has code 0). FUsed lists the entries set since the last
+    // clear so that clearing costs what was stored, not the whole array.
     THashTable FHashTable;
+    std::vector<std::uint16_t>* FStrings = nullptr;
+    std::vector<std::uint32_t> FUsed;
     int FNextFree = 0;
 };
