@@ -1,6 +1,8 @@
 #include "gif/GifOptimizer.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -97,17 +99,33 @@ void ResetHistogram(const TGIFColorMap& Map, std::vector<TGIFUsageCount>& Histog
 }
 
 void CountPixels(const TGIFSubImage& Frame, std::vector<TGIFUsageCount>& Histogram) {
+    // Four tallies in turn, so that a run of one index does not wait on its
+    // own count at every pixel.
+    std::array<std::array<std::uint64_t, 256>, 4> tally{};
     const Byte* p = Frame.Data();
     const std::int64_t n = Frame.DataSize();
-    for (std::int64_t i = 0; i < n; ++i)
-        if (p[i] < Histogram.size()) ++Histogram[p[i]].Count;
+    std::int64_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        ++tally[0][p[i]];
+        ++tally[1][p[i + 1]];
+        ++tally[2][p[i + 2]];
+        ++tally[3][p[i + 3]];
+    }
+    for (; i < n; ++i)
+        ++tally[0][p[i]];
+    for (std::size_t k = 0; k < Histogram.size() && k < 256; ++k)
+        Histogram[k].Count += int(tally[0][k] + tally[1][k] + tally[2][k] + tally[3][k]);
 }
 
 void RemapFrame(TGIFSubImage& Frame, const std::vector<int>& Map) {
+    // Indices past the map stay as they are.
+    std::array<Byte, 256> to;
+    for (std::size_t v = 0; v < 256; ++v)
+        to[v] = v < Map.size() ? Byte(Map[v]) : Byte(v);
     Byte* p = Frame.Data();
     const std::int64_t n = Frame.DataSize();
     for (std::int64_t i = 0; i < n; ++i)
-        if (p[i] < Map.size()) p[i] = Byte(Map[p[i]]);
+        p[i] = to[p[i]];
     if (TGIFGraphicControlExtension* gce = Frame.GraphicControlExtension()) {
         const int t = gce->TransparentColorIndex();
         if (std::size_t(t) < Map.size()) gce->SetTransparentColorIndex(Map[std::size_t(t)]);
@@ -234,10 +252,19 @@ void NoteTransparentIndex(std::array<int, 256>& First, const TGIFSubImage& Frame
 
 namespace {
 
-bool SameColor(const TGIFColorMap& MapA, int A, const TGIFColorMap& MapB, int B) {
-    if (&MapA == &MapB && A == B) return true;
-    if (A >= MapA.Count() || B >= MapB.Count()) return false;
-    return std::memcmp(MapA.Data() + A * 3, MapB.Data() + B * 3, 3) == 0;
+// Each index of a map as one number, so that two pixels show the same colour
+// exactly when their numbers are equal: an index in the map gives its RGB
+// triple; one past the map's end matches only itself in the same map (Tag
+// | index, with a Tag of 1 or 2 above the 24 colour bits per map).
+using TColorKeys = std::array<std::uint32_t, 256>;
+
+void FillColorKeys(const TGIFColorMap& Map, std::uint32_t Tag, TColorKeys& Keys) {
+    const Byte* t = Map.Data();
+    for (int i = 0; i < 256; ++i)
+        Keys[std::size_t(i)] = i < Map.Count()
+                                   ? std::uint32_t(t[3 * i]) | std::uint32_t(t[3 * i + 1]) << 8 |
+                                         std::uint32_t(t[3 * i + 2]) << 16
+                                   : Tag << 24 | std::uint32_t(i);
 }
 
 } // namespace
@@ -304,6 +331,13 @@ void TGIFSubImage::Merge(TGIFSubImage* Previous, const std::array<int, 256>* Fir
         return map.Add(clBlack);
     };
 
+    // Same map and same index: same colour, even past the map's end.
+    TColorKeys keys, previousKeys;
+    const auto fillKeys = [&] {
+        FillColorKeys(map, 1, keys);
+        FillColorKeys(previousMap, &previousMap == &map ? 1 : 2, previousKeys);
+    };
+    fillKeys();
     const int w = Width(), pw = Previous->Width();
     for (int y = overlap.Top; y < overlap.Bottom; ++y) {
         Byte* row = Data() + std::size_t(y - Top()) * std::size_t(w);
@@ -313,8 +347,12 @@ void TGIFSubImage::Merge(TGIFSubImage* Previous, const std::array<int, 256>* Fir
             Byte& pixel = row[x - Left()];
             const int under = previousRow[x - Previous->Left()];
             if ((t >= 0 && pixel == t) || under == previousT) continue;
-            if (!SameColor(map, pixel, previousMap, under)) continue;
-            if (t < 0) t = chooseTransparent();
+            if (keys[pixel] != previousKeys[std::size_t(under)]) continue;
+            if (t < 0) {
+                t = chooseTransparent();
+                // A black entry may have been added to either map.
+                fillKeys();
+            }
             pixel = Byte(t);
         }
     }
