@@ -79,6 +79,30 @@ bool MaskBit(Byte Mask, int Pixel) {
     return (Mask & (0x80u >> (Pixel & 7))) != 0;
 }
 
+// Count pixels of bytes: Source holds SourceSamples a pixel, red, green,
+// blue (blue, green, red with Swap) and alpha when SourceAlpha; Target takes
+// TargetSamples a pixel, three colour bytes and, with TargetAlpha, the
+// source's alpha or 255. Target bytes beyond those are left as they are.
+void CopyRow8(const Byte* Source, int SourceSamples, Byte* Target, int TargetSamples,
+              bool TargetAlpha, bool SourceAlpha, bool Swap, int Count) {
+    const int first = Swap ? 2 : 0, last = 2 - first;
+    if (SourceSamples == 3 && TargetSamples == 3 && !TargetAlpha) {
+        if (Swap)
+            SwapRedBlue24(Source, Target, std::size_t(Count));
+        else
+            std::memmove(Target, Source, std::size_t(Count) * 3);
+        return;
+    }
+    for (int i = 0; i < Count; ++i, Source += SourceSamples, Target += TargetSamples) {
+        const Byte a = Source[first], b = Source[1], c = Source[last];
+        const Byte alpha = SourceAlpha ? Source[3] : Byte(255);
+        Target[0] = a;
+        Target[1] = b;
+        Target[2] = c;
+        if (TargetAlpha) Target[3] = alpha;
+    }
+}
+
 } // namespace
 
 TColorManager::TColorManager() {
@@ -411,6 +435,14 @@ void TColorManager::ConvertEachPixel(std::span<const Byte* const> Sources, Byte*
 void TColorManager::ConvertCopy(std::span<const Byte* const> Sources, Byte* Target, int Count,
                                 Byte Mask, bool Swap) {
     const bool sourceAlpha = (FSourceOptions & coAlpha) != 0;
+    // Interleaved rows of bytes with every pixel written, the rows of most
+    // true-colour files, are moved without going sample by sample.
+    if (Sources.size() == 1 && FSourceBPS == 8 && FTargetBPS == 8 && Mask == 0xFF &&
+        (FTargetOptions & coApplyGamma) == 0) {
+        CopyRow8(Sources[0], FSourceSPP, Target, FTargetSPP, (FTargetOptions & coAlpha) != 0,
+                 sourceAlpha, Swap, Count);
+        return;
+    }
     ConvertEachPixel(Sources, Target, Count, Mask, Swap, true,
                      [sourceAlpha](const TSampleReader& in, int pixel, unsigned* rgba) {
                          for (int k = 0; k < 3; ++k)

@@ -75,6 +75,17 @@ inline constexpr const char* SVerticalSubSamplingError =
     "La valeur du sous échantillon vertical doit être <= à la valeur du sous échantillon "
     "horizontal.";
 
+// Count pixels of three bytes with the first and the third exchanged
+// (red, green, blue <-> blue, green, red). Target may be Source itself.
+inline void SwapRedBlue24(const Byte* Source, Byte* Target, std::size_t Count) {
+    for (std::size_t i = 0; i < Count; ++i, Source += 3, Target += 3) {
+        const Byte first = Source[0], second = Source[1], third = Source[2];
+        Target[0] = third;
+        Target[1] = second;
+        Target[2] = first;
+    }
+}
+
 class TColorManager : public TObject {
 public:
     QM_CLASSNAME(TColorManager)

@@ -34,6 +34,26 @@ std::int64_t TPPMGraphic::FillBuffer() {
     return static_cast<std::int64_t>(FBufferCount);
 }
 
+void TPPMGraphic::ReadBytes(Byte* Dest, std::size_t Count) {
+    const std::size_t buffered = std::min(Count, FBufferCount - FBufferPos);
+    std::memcpy(Dest, FBuffer.data() + FBufferPos, buffered);
+    FBufferPos += buffered;
+    Dest += buffered;
+    Count -= buffered;
+    if (Count == 0) return;
+    // Rows of the size of the buffer or more go straight to their place.
+    if (Count >= FBuffer.size()) {
+        if (FStream->Read(Dest, static_cast<std::int64_t>(Count)) !=
+            static_cast<std::int64_t>(Count))
+            RaiseReaderError(SStreamReadError, {ReadLabel});
+        return;
+    }
+    if (static_cast<std::size_t>(FillBuffer()) < Count)
+        RaiseReaderError(SStreamReadError, {ReadLabel});
+    std::memcpy(Dest, FBuffer.data(), Count);
+    FBufferPos = Count;
+}
+
 bool TPPMGraphic::AtEnd() {
     return FBufferPos >= FBufferCount && FillBuffer() == 0;
 }
@@ -139,10 +159,21 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
         if (maxValue == 255) return static_cast<Byte>(v);
         return static_cast<Byte>((v * 255 + maxValue / 2) / maxValue);
     };
-    auto binarySample = [&]() -> Byte {
-        std::int64_t v = NextByte();
-        if (wide) v = (v << 8) | NextByte();
-        return scale(v);
+    // Binary samples go through a table of every value a sample can hold.
+    std::vector<Byte> sampleOf;
+    if (kind >= 5 && maxValue != 255) {
+        sampleOf.resize(wide ? 65536 : 256);
+        for (std::size_t v = 0; v < sampleOf.size(); ++v)
+            sampleOf[v] = scale(static_cast<std::int64_t>(v));
+    }
+    auto scaleRow = [&sampleOf](Byte* Row, std::size_t Count) {
+        if (sampleOf.empty()) return;
+        for (std::size_t i = 0; i < Count; ++i)
+            Row[i] = sampleOf[Row[i]];
+    };
+    auto scaleWideRow = [&sampleOf](const Byte* Source, Byte* Row, std::size_t Count) {
+        for (std::size_t i = 0; i < Count; ++i)
+            Row[i] = sampleOf[BE16(Source + 2 * i)];
     };
 
     switch (kind) {
@@ -176,6 +207,8 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
                        needed, ReadLabel);
     }
     SetSize(width, height);
+    // One row of two-byte samples.
+    std::vector<Byte> wideRow(wide && kind >= 5 ? std::size_t(width) * (kind == 6 ? 6 : 2) : 0);
     ProgressStart(STransfering);
     for (int y = 0; y < height; ++y) {
         Byte* line = ScanLine(y);
@@ -207,22 +240,26 @@ void TPPMGraphic::LoadFromStream(TStream& Stream) {
             }
             break;
         case 4:
-            for (int i = 0; i < (width + 7) / 8; ++i)
-                line[i] = NextByte();
+            ReadBytes(line, (std::size_t(width) + 7) / 8);
             break;
         case 5:
-            for (int x = 0; x < width; ++x)
-                line[x] = binarySample();
+            if (wide) {
+                ReadBytes(wideRow.data(), wideRow.size());
+                scaleWideRow(wideRow.data(), line, std::size_t(width));
+            } else {
+                ReadBytes(line, std::size_t(width));
+                scaleRow(line, std::size_t(width));
+            }
             break;
         default:
-            for (int x = 0; x < width; ++x) {
-                const Byte r = binarySample();
-                const Byte g = binarySample();
-                const Byte b = binarySample();
-                line[x * 3] = b;
-                line[x * 3 + 1] = g;
-                line[x * 3 + 2] = r;
+            if (wide) {
+                ReadBytes(wideRow.data(), wideRow.size());
+                scaleWideRow(wideRow.data(), line, 3 * std::size_t(width));
+            } else {
+                ReadBytes(line, 3 * std::size_t(width));
+                scaleRow(line, 3 * std::size_t(width));
             }
+            SwapRedBlue24(line, line, std::size_t(width));
             break;
         }
         ProgressRow(y);

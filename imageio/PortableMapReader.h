@@ -18,6 +18,9 @@ private:
     // The buffered reader of the text parts.
     Byte NextByte();
     bool AtEnd();
+    // Count bytes of the binary kinds; SStreamReadError when the stream
+    // ends first.
+    void ReadBytes(Byte* Dest, std::size_t Count);
     // Skips to the next decimal number (a "#" starts a comment that runs to
     // the end of the line) and reads it; the character after it is consumed.
     std::int64_t ReadNumber();

@@ -38,10 +38,11 @@ inline void ReadExact(TStream& Stream, void* Buffer, std::int64_t Count, const s
         TReaderGraphic::RaiseReaderError(SStreamReadError, {Label});
 }
 
-// Reads up to Count bytes (fewer at the end of the stream) into a new buffer.
-inline std::vector<Byte> ReadUpTo(TStream& Stream, std::int64_t Count) {
+// Reads up to Count bytes (fewer at the end of the stream) into a new buffer
+// (TPictureBytes for picture-sized reads).
+template <class TBytes = std::vector<Byte>> TBytes ReadUpTo(TStream& Stream, std::int64_t Count) {
     Count = std::clamp<std::int64_t>(Count, 0, Remaining(Stream));
-    std::vector<Byte> data(static_cast<std::size_t>(Count));
+    TBytes data(static_cast<std::size_t>(Count));
     if (Count > 0) data.resize(static_cast<std::size_t>(Stream.Read(data.data(), Count)));
     return data;
 }

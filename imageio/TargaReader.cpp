@@ -166,8 +166,8 @@ void TTargaGraphic::LoadFromStream(TStream& Stream) {
         // go; a packet never stores more than twice the bytes it stands for.
         const std::int64_t imageBytes = rowBytes * p.Height;
         const std::int64_t dataStart = Stream.Position();
-        std::vector<Byte> packed = ReadUpTo(Stream, 2 * imageBytes);
-        std::vector<Byte> pixels(static_cast<std::size_t>(imageBytes));
+        const TPictureBytes packed = ReadUpTo<TPictureBytes>(Stream, 2 * imageBytes);
+        TPictureBytes pixels(static_cast<std::size_t>(imageBytes));
         const Byte* src = packed.data();
         Byte* dst = pixels.data();
         decoder.Decode(src, dst, static_cast<std::int64_t>(packed.size()), imageBytes);

@@ -415,7 +415,7 @@ void TBitmap::LoadFromStream(TStream& Stream) {
     const std::int64_t remaining = std::max<std::int64_t>(Stream.Size() - start, 0);
     // No valid file needs more than the largest pixel data and its headers.
     const std::int64_t take = std::min<std::int64_t>(remaining, MaxBitmapBytes + (1 << 20));
-    std::vector<Byte> data(static_cast<size_t>(take));
+    TPictureBytes data(static_cast<size_t>(take));
     Stream.ReadBuffer(data.data(), take);
     size_t consumed = 0;
     TDibImage img = ReadBmp(data.data(), data.size(), &consumed);

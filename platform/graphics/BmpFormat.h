@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/base/PictureMemory.h"
 #include "platform/base/Types.h"
 #include "platform/graphics/Palette.h"
 #include "platform/graphics/PixelFormat.h"
@@ -20,7 +21,7 @@ struct TDibImage {
     int Height = 0;
     TPixelFormat PixelFormat = pf24bit;
     TPalette Palette;
-    std::vector<Byte> Bits;
+    TPictureBytes Bits;
 
     int Stride() const {
         return static_cast<int>(BytesPerScanline(Width, BitsPerPixel(PixelFormat)));
