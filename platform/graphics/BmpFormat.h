@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/base/PictureMemory.h"
+#include "platform/base/Memory.h"
 #include "platform/base/Types.h"
 #include "platform/graphics/Palette.h"
 #include "platform/graphics/PixelFormat.h"
