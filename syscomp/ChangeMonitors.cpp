@@ -88,6 +88,40 @@ void TSysMonitorThread::Changed() {
     });
 }
 
+// Both monitors wait on their watch the same way: every event read is handed
+// to Event, EventsRead follows each batch, and a change of parameters opens
+// the watch again.
+void TSysMonitorThread::Execute() {
+    const bool watching = FWakeFd >= 0 && OpenWatch();
+    SetWatching(watching);
+    if (!watching) return;
+    alignas(inotify_event) char buffer[16384];
+    while (!Terminated()) {
+        bool notified = false, woken = false;
+        if (!WaitForEvents(notified, woken)) return;
+        if (Terminated()) return;
+        if (notified) {
+            for (;;) {
+                ssize_t n = ::read(FNotify, buffer, sizeof buffer);
+                if (n <= 0) break;
+                for (ssize_t off = 0; off + ssize_t(sizeof(inotify_event)) <= n;) {
+                    const auto* ev = reinterpret_cast<const inotify_event*>(buffer + off);
+                    off += sizeof(inotify_event) + ev->len;
+                    if (off > n) break;
+                    Event(*ev);
+                }
+            }
+            EventsRead();
+        }
+        bool restart;
+        {
+            std::lock_guard<std::mutex> guard(FParamLock);
+            restart = FRestart;
+        }
+        if (restart && !OpenWatch()) return;
+    }
+}
+
 // ---------------------------------------------------------------------------
 
 TSysFolderMonitorThread::~TSysFolderMonitorThread() {
@@ -164,48 +198,26 @@ bool TSysFolderMonitorThread::Relevant(std::uint32_t Mask, bool Root) const {
     return false;
 }
 
-void TSysFolderMonitorThread::Execute() {
-    const bool watching = FWakeFd >= 0 && OpenWatch();
-    SetWatching(watching);
-    if (!watching) return;
-    alignas(inotify_event) char buffer[16384];
-    while (!Terminated()) {
-        bool notified = false, woken = false;
-        if (!WaitForEvents(notified, woken)) return;
-        if (Terminated()) return;
-        if (notified) {
-            bool changed = false;
-            for (;;) {
-                ssize_t n = ::read(FNotify, buffer, sizeof buffer);
-                if (n <= 0) break;
-                for (ssize_t off = 0; off + ssize_t(sizeof(inotify_event)) <= n;) {
-                    const auto* ev = reinterpret_cast<const inotify_event*>(buffer + off);
-                    off += sizeof(inotify_event) + ev->len;
-                    if (off > n) break;
-                    const bool root = !FWatches.empty() && FWatches.front().first == ev->wd;
-                    changed |= Relevant(ev->mask, root);
-                    if ((ev->mask & IN_IGNORED) && !root)
-                        std::erase_if(FWatches, [&](const auto& w) { return w.first == ev->wd; });
-                    if (FCurSubTree && (ev->mask & IN_ISDIR) &&
-                        (ev->mask & (IN_CREATE | IN_MOVED_TO)) && ev->len > 0) {
-                        for (const auto& [wd, dir] : FWatches)
-                            if (wd == ev->wd) {
-                                int count = int(FWatches.size());
-                                AddWatch(dir + "/" + ev->name, count);
-                                break;
-                            }
-                    }
-                }
+void TSysFolderMonitorThread::Event(const inotify_event& Ev) {
+    const bool root = !FWatches.empty() && FWatches.front().first == Ev.wd;
+    FPending |= Relevant(Ev.mask, root);
+    if ((Ev.mask & IN_IGNORED) && !root)
+        std::erase_if(FWatches, [&](const auto& w) { return w.first == Ev.wd; });
+    if (FCurSubTree && (Ev.mask & IN_ISDIR) && (Ev.mask & (IN_CREATE | IN_MOVED_TO)) &&
+        Ev.len > 0) {
+        for (const auto& [wd, dir] : FWatches)
+            if (wd == Ev.wd) {
+                int count = int(FWatches.size());
+                AddWatch(dir + "/" + Ev.name, count);
+                break;
             }
-            if (changed) Changed();
-        }
-        bool restart;
-        {
-            std::lock_guard<std::mutex> guard(FParamLock);
-            restart = FRestart;
-        }
-        if (restart && !OpenWatch()) return;
     }
+}
+
+void TSysFolderMonitorThread::EventsRead() {
+    if (!FPending) return;
+    FPending = false;
+    Changed();
 }
 
 // ---------------------------------------------------------------------------
@@ -305,42 +317,17 @@ bool TSysRegistryMonitorThread::OpenWatch() {
     return true;
 }
 
-void TSysRegistryMonitorThread::Execute() {
-    const bool watching = FWakeFd >= 0 && OpenWatch();
-    SetWatching(watching);
-    if (!watching) return;
-    alignas(inotify_event) char buffer[16384];
-    while (!Terminated()) {
-        bool notified = false, woken = false;
-        if (!WaitForEvents(notified, woken)) return;
-        if (Terminated()) return;
-        if (notified) {
-            bool ours = false;
-            for (;;) {
-                ssize_t n = ::read(FNotify, buffer, sizeof buffer);
-                if (n <= 0) break;
-                for (ssize_t off = 0; off + ssize_t(sizeof(inotify_event)) <= n;) {
-                    const auto* ev = reinterpret_cast<const inotify_event*>(buffer + off);
-                    off += sizeof(inotify_event) + ev->len;
-                    if (off > n) break;
-                    if ((ev->mask & IN_Q_OVERFLOW) || (ev->len > 0 && FStoreFile == ev->name))
-                        ours = true;
-                }
-            }
-            if (ours) {
-                std::string now = Snapshot();
-                if (now != FLast) {
-                    FLast = std::move(now);
-                    Changed();
-                }
-            }
-        }
-        bool restart;
-        {
-            std::lock_guard<std::mutex> guard(FParamLock);
-            restart = FRestart;
-        }
-        if (restart && !OpenWatch()) return;
+void TSysRegistryMonitorThread::Event(const inotify_event& Ev) {
+    if ((Ev.mask & IN_Q_OVERFLOW) || (Ev.len > 0 && FStoreFile == Ev.name)) FOurs = true;
+}
+
+void TSysRegistryMonitorThread::EventsRead() {
+    if (!FOurs) return;
+    FOurs = false;
+    std::string now = Snapshot();
+    if (now != FLast) {
+        FLast = std::move(now);
+        Changed();
     }
 }
 

@@ -23,6 +23,8 @@
 #include <mutex>
 #include <string>
 
+struct inotify_event;
+
 using TSysChangeEvent = std::function<void()>;
 
 enum TFolderMonitorFilter {
@@ -83,6 +85,12 @@ protected:
     bool WaitForEvents(bool& Notified, bool& Woken);
     // Runs OnChange on the main thread unless the thread was terminated.
     void Changed();
+    void Execute() override;
+    // Sets the watch up (again); false when it cannot be.
+    virtual bool OpenWatch() = 0;
+    // One event read from the watch, then EventsRead after each batch.
+    virtual void Event(const inotify_event& Ev) = 0;
+    virtual void EventsRead() = 0;
 
     int FNotify = -1;
     int FWakeFd = -1;
@@ -105,10 +113,11 @@ public:
     void SetParameters(const std::string& Folder, bool WatchSubTree, TFolderMonitorFilters Filters);
 
 protected:
-    void Execute() override;
+    bool OpenWatch() override;
+    void Event(const inotify_event& Ev) override;
+    void EventsRead() override;
 
 private:
-    bool OpenWatch();
     void AddWatch(const std::string& Folder, int& Count);
     bool Relevant(std::uint32_t Mask, bool Root) const;
 
@@ -120,6 +129,7 @@ private:
     TFolderMonitorFilters FCurFilters = 0;
     // Watch descriptor -> folder path, for folders created later.
     std::vector<std::pair<int, std::string>> FWatches;
+    bool FPending = false; // a relevant event in the batch being read
 };
 
 class TSysRegistryMonitorThread : public TSysMonitorThread {
@@ -132,10 +142,11 @@ public:
                        TSysRegistryMonitorFilters Filters);
 
 protected:
-    void Execute() override;
+    bool OpenWatch() override;
+    void Event(const inotify_event& Ev) override;
+    void EventsRead() override;
 
 private:
-    bool OpenWatch();
     std::string Snapshot();
 
     HKEY FRootKey = HKEY_CURRENT_USER;
@@ -144,6 +155,7 @@ private:
     TSysRegistryMonitorFilters FFilters = 0;
     std::string FStoreFile; // name of the root's file in the watched folder
     std::string FLast;
+    bool FOurs = false; // the batch being read touched the store's file
 };
 
 class TSysCustomFolderMonitor : public TSysComponent {
