@@ -27,6 +27,9 @@ constexpr TLineRoutines Sse2Routines = {BlendSse2::CombineLine, BlendSse2::Blend
 constexpr TLineRoutines Avx2Routines = {BlendAvx2::CombineLine, BlendAvx2::BlendLine,
                                         BlendAvx2::BlendLineEx, BlendAvx2::MergeLine,
                                         BlendAvx2::MergeLineEx};
+constexpr TLineRoutines Avx512Routines = {BlendAvx512::CombineLine, BlendAvx512::BlendLine,
+                                          BlendAvx512::BlendLineEx, BlendAvx512::MergeLine,
+                                          BlendAvx512::MergeLineEx};
 
 // Constant-initialised to the portable forms, so the routines are correct
 // even before the engine starts.
@@ -103,8 +106,8 @@ void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
 }
 
 void SelectBlendRoutines() {
-    if (!SelectBlendRoutines(bfAvx2) && !SelectBlendRoutines(bfSse2))
-        SelectBlendRoutines(bfPortable);
+    for (TBlendForm form : {bfAvx512, bfAvx2, bfSse2, bfPortable})
+        if (SelectBlendRoutines(form)) return;
 }
 
 bool SelectBlendRoutines(TBlendForm Form) {
@@ -119,6 +122,10 @@ bool SelectBlendRoutines(TBlendForm Form) {
     case bfAvx2:
         if (!BlendAvx2::Available()) return false;
         GLines = Avx2Routines;
+        break;
+    case bfAvx512:
+        if (!BlendAvx512::Available()) return false;
+        GLines = Avx512Routines;
         break;
     default:
         return false;

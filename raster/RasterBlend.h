@@ -11,7 +11,7 @@
 // pointer or do not overlap). Weights and master alphas above 255 count as
 // 255.
 //
-// The line forms exist in a portable, an SSE2 and an AVX2 form with
+// The line forms exist in a portable, an SSE2, an AVX2 and an AVX-512 form with
 // identical results (the merge forms too: the vector forms compute the
 // merge tables' values exactly); SelectBlendRoutines picks one when the
 // engine starts.
@@ -170,8 +170,16 @@ void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
 void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
 void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
 } // namespace BlendAvx2
+namespace BlendAvx512 {
+bool Available();
+void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W);
+void BlendLine(const TColor32* Src, TColor32* Dst, int Count);
+void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
+void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
+void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
+} // namespace BlendAvx512
 
-enum TBlendForm { bfPortable, bfSse2, bfAvx2 };
+enum TBlendForm { bfPortable, bfSse2, bfAvx2, bfAvx512 };
 // Picks the widest form the processor runs.
 void SelectBlendRoutines();
 // Forces one form; False (and nothing changed) when it is unavailable.

@@ -15,6 +15,7 @@ namespace {
 
 struct TAvx2 {
     using I = __m256i;
+    using M = I; // all-ones lanes
     using F = __m256;
     static constexpr int Pixels = 8;
 
@@ -30,6 +31,8 @@ struct TAvx2 {
     QM_VECTOR static I AndNot(I A, I B) { return _mm256_andnot_si256(A, B); }
     QM_VECTOR static I Or(I A, I B) { return _mm256_or_si256(A, B); }
     QM_VECTOR static I Xor(I A, I B) { return _mm256_xor_si256(A, B); }
+    QM_VECTOR static I Xor3(I A, I B, I C) { return Xor(Xor(A, B), C); }
+    QM_VECTOR static M MaskOr(M A, M B) { return Or(A, B); }
     QM_VECTOR static I Add16(I A, I B) { return _mm256_add_epi16(A, B); }
     QM_VECTOR static I Sub16(I A, I B) { return _mm256_sub_epi16(A, B); }
     QM_VECTOR static I MulLo16(I A, I B) { return _mm256_mullo_epi16(A, B); }
@@ -53,6 +56,7 @@ struct TAvx2 {
     QM_VECTOR static F ToFloat(I A) { return _mm256_cvtepi32_ps(A); }
     QM_VECTOR static F AddF(F A, F B) { return _mm256_add_ps(A, B); }
     QM_VECTOR static F MulF(F A, F B) { return _mm256_mul_ps(A, B); }
+    QM_VECTOR static F MulAddF(F A, F B, F C) { return AddF(MulF(A, B), C); }
     QM_VECTOR static F DivF(F A, F B) { return _mm256_div_ps(A, B); }
     QM_VECTOR static I RoundToInt(F A) { return _mm256_cvtps_epi32(A); }
 };

@@ -12,6 +12,7 @@ namespace {
 
 struct TSse2 {
     using I = __m128i;
+    using M = I; // all-ones lanes
     using F = __m128;
     static constexpr int Pixels = 4;
 
@@ -23,6 +24,8 @@ struct TSse2 {
     static I AndNot(I A, I B) { return _mm_andnot_si128(A, B); }
     static I Or(I A, I B) { return _mm_or_si128(A, B); }
     static I Xor(I A, I B) { return _mm_xor_si128(A, B); }
+    static I Xor3(I A, I B, I C) { return Xor(Xor(A, B), C); }
+    static M MaskOr(M A, M B) { return Or(A, B); }
     static I Add16(I A, I B) { return _mm_add_epi16(A, B); }
     static I Sub16(I A, I B) { return _mm_sub_epi16(A, B); }
     static I MulLo16(I A, I B) { return _mm_mullo_epi16(A, B); }
@@ -48,6 +51,7 @@ struct TSse2 {
     static F ToFloat(I A) { return _mm_cvtepi32_ps(A); }
     static F AddF(F A, F B) { return _mm_add_ps(A, B); }
     static F MulF(F A, F B) { return _mm_mul_ps(A, B); }
+    static F MulAddF(F A, F B, F C) { return AddF(MulF(A, B), C); }
     static F DivF(F A, F B) { return _mm_div_ps(A, B); }
     // Rounded half to even (the processor's default rounding).
     static I RoundToInt(F A) { return _mm_cvtps_epi32(A); }

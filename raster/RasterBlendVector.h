@@ -3,7 +3,9 @@
 // an anonymous namespace after defining
 //   QM_VECTOR  the target attribute of every function here (empty for SSE2),
 // and a traits class (V below) giving the width (V::Pixels), the integer and
-// float registers (V::I, V::F) and the lane operations. Everything stays
+// float registers (V::I, V::F), the result of a lane comparison (V::M: a
+// register of all-ones lanes, or a mask register where the instruction set
+// has them) and the lane operations. Everything stays
 // internal to the including file, so no code built for a wider instruction
 // set is ever shared with the rest of the program.
 //
@@ -58,10 +60,12 @@ QM_VECTOR inline typename V::I MergeChannels(typename V::I Fc, typename V::I Bc,
 // to a multiple of 1/1024, which keeps a half exact and every other value on
 // its side of the half, and the conversion then rounds half to even like the
 // table (the tests check every (ra, v)). Both roundings are the processor's
-// default mode, which the program never changes.
+// default mode, which the program never changes. A fused multiply-add skips
+// the rounding of the product, which only brings the sum closer, so
+// MulAddF may fuse or not.
 template <class V>
 QM_VECTOR inline typename V::I Quotient(typename V::I Value, typename V::F Scale) {
-    return V::RoundToInt(V::AddF(V::MulF(V::ToFloat(Value), Scale), V::SetF(12288.0f)));
+    return V::RoundToInt(V::MulAddF(V::ToFloat(Value), Scale, V::SetF(12288.0f)));
 }
 
 // MergeReg of F over B with both translucent (neither alpha 0 nor 255; an
@@ -87,21 +91,21 @@ QM_VECTOR inline typename V::I MergeTranslucent(typename V::I F, typename V::I B
     const I qR = Quotient<V>(V::template Srli32<16>(vRB), scale);
     // Each quotient is 0x3000 + its byte: shifted into place, the constant
     // parts cancel by exclusive or against 0x30303000.
-    return V::Xor(V::Xor(qB, V::template Slli32<8>(qG)),
-                  V::Xor(V::template Slli32<16>(qR),
-                         V::Xor(V::template Slli32<24>(ra), V::Set32(0x30303000))));
+    return V::Xor3(V::Xor3(qB, V::template Slli32<8>(qG), V::template Slli32<16>(qR)),
+                   V::template Slli32<24>(ra), V::Set32(0x30303000));
 }
 
 // MergeReg on a vector of pixels, with its cases in the same order.
 template <class V> QM_VECTOR inline typename V::I Merge(typename V::I F, typename V::I B) {
     using I = typename V::I;
+    using M = typename V::M;
     const I fa = V::AlphaPairs(F), ba = V::AlphaPairs(B);
     const I zero = V::Set32(0), opaque = V::Set32(0x00FF00FF);
-    const I fClear = V::CmpEq32(fa, zero);
-    const I bOpaque = V::CmpEq32(ba, opaque);
-    const I takeF = V::Or(V::CmpEq32(fa, opaque), V::CmpEq32(ba, zero));
+    const M fClear = V::CmpEq32(fa, zero);
+    const M bOpaque = V::CmpEq32(ba, opaque);
+    const M takeF = V::MaskOr(V::CmpEq32(fa, opaque), V::CmpEq32(ba, zero));
     I r = F;
-    if (!V::AllSet(V::Or(V::Or(fClear, bOpaque), takeF)))
+    if (!V::AllSet(V::MaskOr(V::MaskOr(fClear, bOpaque), takeF)))
         r = V::Select(takeF, F, MergeTranslucent<V>(F, B, fa, ba));
     // Over an opaque background: BlendReg (weight Fa, no exits), opaque.
     if (V::AnySet(bOpaque))

@@ -41,8 +41,17 @@ static bool HasAvx2() {
     return (Cpuid(7, 0).EBX & (1u << 5)) != 0;
 }
 
+static bool HasAvx512() {
+    if (CpuidMaxLeaf(0) < 7 || !OsSavesAvx512State()) return false;
+    // Foundation (16), double/quad words (17), bytes/words (30), 128/256-bit
+    // lanes (31); fused multiply-add is bit 12 of leaf 1.
+    const std::uint32_t wanted = (1u << 16) | (1u << 17) | (1u << 30) | (1u << 31);
+    return (Cpuid(7, 0).EBX & wanted) == wanted && (Cpuid(1).ECX & (1u << 12)) != 0;
+}
+
 bool CpuSupports(TCpuInstruction Instruction) {
     if (Instruction == ciAVX2) return HasAvx2();
+    if (Instruction == ciAVX512) return HasAvx512();
     if (Instruction < ciMMX || Instruction > ci3DNowExt) return false;
     if (CpuidMaxLeaf(0) < 1) return false;
     const TCpuidRegs leaf1 = Cpuid(1);

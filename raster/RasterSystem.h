@@ -6,12 +6,14 @@
 #include <cstdint>
 
 // The instruction sets whose forms the engine may choose between; the value
-// is the index into the feature-mask table. ciAVX2 is our addition for the
-// wider blend forms.
-enum TCpuInstruction { ciMMX, ciEMMX, ciSSE, ciSSE2, ci3DNow, ci3DNowExt, ciAVX2 };
+// is the index into the feature-mask table. ciAVX2 and ciAVX512 are our
+// additions for the wider blend forms (ciAVX512: the foundation with the
+// byte/word, double/quad word and 128/256-bit extensions, and fused
+// multiply-add).
+enum TCpuInstruction { ciMMX, ciEMMX, ciSSE, ciSSE2, ci3DNow, ci3DNowExt, ciAVX2, ciAVX512 };
 
 // True when the processor has the instruction set, read with the processor
-// identification instruction (for AVX2 also whether the system saves the
+// identification instruction (for AVX2 and AVX-512 also whether the system saves the
 // wide registers). Always False off x86.
 bool CpuSupports(TCpuInstruction Instruction);
 

@@ -43,15 +43,29 @@ std::uint32_t CpuidMaxLeaf(std::uint32_t Base) {
 #endif
 }
 
-bool OsSavesAvxState() {
+namespace {
+// The register states the system saves (the low word of the extended
+// control register), or 0 when it does not manage them (no OSXSAVE).
+std::uint32_t SavedStates() {
 #if QM_HAVE_CPUID
-    if (CpuidMaxLeaf(0) < 1) return false;
+    if (CpuidMaxLeaf(0) < 1) return 0;
     const std::uint32_t osxsave = 1u << 27, avx = 1u << 28;
-    if ((Cpuid(1).ECX & (osxsave | avx)) != (osxsave | avx)) return false;
+    if ((Cpuid(1).ECX & (osxsave | avx)) != (osxsave | avx)) return 0;
     unsigned xcr0Low = 0, xcr0High = 0;
     __asm__ volatile("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
-    return (xcr0Low & 6) == 6;
+    return xcr0Low;
 #else
-    return false;
+    return 0;
 #endif
+}
+} // namespace
+
+bool OsSavesAvxState() {
+    return (SavedStates() & 6) == 6;
+}
+
+bool OsSavesAvx512State() {
+    // SSE and AVX state, plus the mask registers and both halves of the
+    // 512-bit registers.
+    return (SavedStates() & 0xE6) == 0xE6;
 }

@@ -27,3 +27,7 @@ std::uint32_t CpuidMaxLeaf(std::uint32_t Base);
 // The system saves the SSE and AVX register state (OSXSAVE is set and the
 // extended control register enables both), the condition for using AVX.
 bool OsSavesAvxState();
+
+// The same for the mask registers and the 512-bit registers, the condition
+// for using AVX-512.
+bool OsSavesAvx512State();

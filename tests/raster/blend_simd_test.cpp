@@ -49,6 +49,8 @@ const TForm Forms[] = {
      BlendSse2::BlendLineEx, BlendSse2::MergeLine, BlendSse2::MergeLineEx},
     {"Avx2", BlendAvx2::Available, BlendAvx2::CombineLine, BlendAvx2::BlendLine,
      BlendAvx2::BlendLineEx, BlendAvx2::MergeLine, BlendAvx2::MergeLineEx},
+    {"Avx512", BlendAvx512::Available, BlendAvx512::CombineLine, BlendAvx512::BlendLine,
+     BlendAvx512::BlendLineEx, BlendAvx512::MergeLine, BlendAvx512::MergeLineEx},
 };
 
 class VectorForm : public testing::TestWithParam<TForm> {
@@ -184,12 +186,18 @@ TEST(VectorMergeArithmetic, MatchesTheTablesEverywhere) {
             }
         }
     // So the division needs v <= ra only: 255 / ra rounded to float, times
-    // v, plus 12288, rounded half to even, is 12288 + the table's entry.
+    // v, plus 12288, rounded half to even, is 12288 + the table's entry,
+    // with the product rounded first or not.
     for (int ra = 1; ra < 256; ++ra) {
         const float scale = 255.0f / float(ra);
-        for (int v = 0; v <= ra; ++v)
-            ASSERT_EQ(std::lrint(float(v) * scale + 12288.0f), 12288 + DivTable[ra * 256 + v])
+        for (int v = 0; v <= ra; ++v) {
+            volatile float product = float(v) * scale;
+            ASSERT_EQ(std::lrint(product + 12288.0f), 12288 + DivTable[ra * 256 + v])
                 << ra << " " << v;
+            ASSERT_EQ(std::lrint(std::fma(float(v), scale, 12288.0f)),
+                      12288 + DivTable[ra * 256 + v])
+                << ra << " " << v;
+        }
     }
 }
 

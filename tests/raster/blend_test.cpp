@@ -214,7 +214,7 @@ TEST_F(Blend, LineFormsAgainstReference) {
     std::mt19937 rng(4);
     constexpr int N = 4099;
     std::vector<TColor32> src(N), dst(N), expect(N);
-    for (TBlendForm form : {bfPortable, bfSse2, bfAvx2}) {
+    for (TBlendForm form : {bfPortable, bfSse2, bfAvx2, bfAvx512}) {
         if (!SelectBlendRoutines(form)) continue;
         for (int round = 0; round < 20; ++round) {
             for (int i = 0; i < N; ++i) {
@@ -275,8 +275,10 @@ TEST(RasterModule, StartAndEnd) {
     EXPECT_TRUE(RasterModulesInitialized());
     ASSERT_NE(ThemeLink(), nullptr);
     EXPECT_FALSE(ThemeLink()->UseXPThemes());
-    const TBlendForm widest =
-        BlendAvx2::Available() ? bfAvx2 : (BlendSse2::Available() ? bfSse2 : bfPortable);
+    const TBlendForm widest = BlendAvx512::Available() ? bfAvx512
+                              : BlendAvx2::Available() ? bfAvx2
+                              : BlendSse2::Available() ? bfSse2
+                                                       : bfPortable;
     EXPECT_EQ(ActiveBlendForm(), widest);
     EXPECT_EQ(MulDiv255Table[255 * 256 + 255], 255);
     EXPECT_EQ(GammaTable[255], 255);

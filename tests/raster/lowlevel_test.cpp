@@ -127,13 +127,17 @@ TEST(CpuSupports, AgreesWithTheCompilerProbe) {
     EXPECT_EQ(CpuSupports(ciSSE), bool(__builtin_cpu_supports("sse")));
     EXPECT_EQ(CpuSupports(ciSSE2), bool(__builtin_cpu_supports("sse2")));
     EXPECT_EQ(CpuSupports(ciAVX2), bool(__builtin_cpu_supports("avx2")));
+    EXPECT_EQ(CpuSupports(ciAVX512),
+              __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                  __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+                  __builtin_cpu_supports("fma"));
     if (CpuSupports(ciSSE)) {
         EXPECT_TRUE(CpuSupports(ciEMMX));
     }
 #else
     EXPECT_FALSE(CpuSupports(ciSSE2));
 #endif
-    EXPECT_FALSE(CpuSupports(TCpuInstruction(7)));
+    EXPECT_FALSE(CpuSupports(TCpuInstruction(ciAVX512 + 1)));
     EXPECT_FALSE(CpuSupports(TCpuInstruction(-1)));
 }
 
