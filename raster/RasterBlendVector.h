@@ -46,11 +46,16 @@ template <class V> QM_VECTOR inline typename V::I MulDiv255(typename V::I A, typ
 // bp = Round(ba * bc / 255), the merge adds to bp the rounded
 // fa * (fc - bp) / 255 (rounded on its magnitude, which is the same: there
 // are no ties), so v = Round((fa * fc + (255 - fa) * bp) / 255).
+// Round255 of that sum is a high multiply by 257; Keep holds 257 in the
+// 16-bit lanes whose result is wanted and 0 in those whose result is not
+// (which then come out 0).
 template <class V>
 QM_VECTOR inline typename V::I MergeChannels(typename V::I Fc, typename V::I Bc, typename V::I Fa,
-                                             typename V::I FaInverse, typename V::I Ba) {
+                                             typename V::I FaInverse, typename V::I Ba,
+                                             typename V::I Keep) {
     const typename V::I bp = MulDiv255<V>(Ba, Bc);
-    return Round255<V>(V::Add16(V::MulLo16(Fa, Fc), V::MulLo16(FaInverse, bp)));
+    const typename V::I sum = V::Add16(V::MulLo16(Fa, Fc), V::MulLo16(FaInverse, bp));
+    return V::MulHiU16(V::Add16(sum, V::Set16(128)), Keep);
 }
 
 // 0x3000 + DivTable[ra, v] per 32-bit lane, for v <= ra (which the merge
@@ -68,9 +73,10 @@ QM_VECTOR inline typename V::I Quotient(typename V::I Value, typename V::F Scale
     return V::RoundToInt(V::MulAddF(V::ToFloat(Value), Scale, V::SetF(12288.0f)));
 }
 
-// MergeReg of F over B with both translucent (neither alpha 0 nor 255; an
-// opaque F comes out unchanged too); other lanes give garbage that the
-// caller replaces. Fa and Ba hold the alphas as pairs.
+// MergeReg of F over B with B translucent (alpha neither 0 nor 255) and F
+// not clear: an opaque F comes out unchanged, as MergeReg has it. Other
+// lanes give garbage that the caller replaces. Fa and Ba hold the alphas as
+// pairs.
 template <class V>
 QM_VECTOR inline typename V::I MergeTranslucent(typename V::I F, typename V::I B, typename V::I Fa,
                                                 typename V::I Ba) {
@@ -82,12 +88,13 @@ QM_VECTOR inline typename V::I MergeTranslucent(typename V::I F, typename V::I B
     const typename V::F scale = V::DivF(V::SetF(255.0f * 65537.0f), V::ToFloat(ra));
     const I lowBytes = V::Set16(0x00FF);
     const I faInverse = V::Sub16(lowBytes, Fa);
-    const I vRB = MergeChannels<V>(V::And(F, lowBytes), V::And(B, lowBytes), Fa, faInverse, Ba);
-    const I vGA =
-        MergeChannels<V>(V::template Srli16<8>(F), V::template Srli16<8>(B), Fa, faInverse, Ba);
-    const I lowWord = V::Set32(0x0000FFFF);
-    const I qB = Quotient<V>(V::And(vRB, lowWord), scale);
-    const I qG = Quotient<V>(V::And(vGA, lowWord), scale);
+    const I vRB = MergeChannels<V>(V::And(F, lowBytes), V::And(B, lowBytes), Fa, faInverse, Ba,
+                                   V::Set16(257));
+    // The alpha lanes' result is not needed: 0 there leaves green alone.
+    const I vG = MergeChannels<V>(V::template Srli16<8>(F), V::template Srli16<8>(B), Fa,
+                                  faInverse, Ba, V::Set32(257));
+    const I qB = Quotient<V>(V::And(vRB, V::Set32(0x0000FFFF)), scale);
+    const I qG = Quotient<V>(vG, scale);
     const I qR = Quotient<V>(V::template Srli32<16>(vRB), scale);
     // Each quotient is 0x3000 + its byte: shifted into place, the constant
     // parts cancel by exclusive or against 0x30303000.
@@ -95,21 +102,27 @@ QM_VECTOR inline typename V::I MergeTranslucent(typename V::I F, typename V::I B
                    V::template Slli32<24>(ra), V::Set32(0x30303000));
 }
 
-// MergeReg on a vector of pixels, with its cases in the same order.
+// MergeReg over an opaque background: BlendReg (weight Fa, no exits), opaque.
+template <class V>
+QM_VECTOR inline typename V::I MergeOverOpaque(typename V::I F, typename V::I B, typename V::I Fa) {
+    return V::Or(Mix<V>(F, B, Fa), V::Set32(0xFF000000u));
+}
+
+// MergeReg on a vector of pixels, with its cases in the same order. A
+// vector that is all clear foreground or all over an opaque background
+// skips the composition; any other runs it (it gives an opaque F back
+// unchanged) and has the other cases put in after.
 template <class V> QM_VECTOR inline typename V::I Merge(typename V::I F, typename V::I B) {
     using I = typename V::I;
     using M = typename V::M;
     const I fa = V::AlphaPairs(F), ba = V::AlphaPairs(B);
     const I zero = V::Set32(0), opaque = V::Set32(0x00FF00FF);
     const M fClear = V::CmpEq32(fa, zero);
+    if (V::AllSet(fClear)) return B;
     const M bOpaque = V::CmpEq32(ba, opaque);
-    const M takeF = V::MaskOr(V::CmpEq32(fa, opaque), V::CmpEq32(ba, zero));
-    I r = F;
-    if (!V::AllSet(V::MaskOr(V::MaskOr(fClear, bOpaque), takeF)))
-        r = V::Select(takeF, F, MergeTranslucent<V>(F, B, fa, ba));
-    // Over an opaque background: BlendReg (weight Fa, no exits), opaque.
-    if (V::AnySet(bOpaque))
-        r = V::Select(bOpaque, V::Or(Mix<V>(F, B, fa), V::Set32(0xFF000000u)), r);
+    if (V::AllSet(bOpaque)) return V::Select(fClear, B, MergeOverOpaque<V>(F, B, fa));
+    I r = V::Select(V::CmpEq32(ba, zero), F, MergeTranslucent<V>(F, B, fa, ba));
+    if (V::AnySet(bOpaque)) r = V::Select(bOpaque, MergeOverOpaque<V>(F, B, fa), r);
     return V::Select(fClear, B, r);
 }
 
