@@ -10,30 +10,17 @@ alignas(64) Byte DivTable[256 * 256];
 
 namespace {
 
-struct TLineRoutines {
-    TCombineLine Combine;
-    TBlendLine Blend;
-    TBlendLineEx BlendEx;
-    TBlendLine Merge;
-    TBlendLineEx MergeEx;
-};
+bool PortableAvailable() {
+    return true;
+}
 
-constexpr TLineRoutines PortableRoutines = {BlendPortable::CombineLine, BlendPortable::BlendLine,
-                                            BlendPortable::BlendLineEx, BlendPortable::MergeLine,
-                                            BlendPortable::MergeLineEx};
-constexpr TLineRoutines Sse2Routines = {BlendSse2::CombineLine, BlendSse2::BlendLine,
-                                        BlendSse2::BlendLineEx, BlendSse2::MergeLine,
-                                        BlendSse2::MergeLineEx};
-constexpr TLineRoutines Avx2Routines = {BlendAvx2::CombineLine, BlendAvx2::BlendLine,
-                                        BlendAvx2::BlendLineEx, BlendAvx2::MergeLine,
-                                        BlendAvx2::MergeLineEx};
-constexpr TLineRoutines Avx512Routines = {BlendAvx512::CombineLine, BlendAvx512::BlendLine,
-                                          BlendAvx512::BlendLineEx, BlendAvx512::MergeLine,
-                                          BlendAvx512::MergeLineEx};
+// Indexed by TBlendForm.
+const TBlendLineForm* const Forms[] = {&BlendPortableForm, &BlendSse2Form, &BlendAvx2Form,
+                                       &BlendAvx512Form};
 
-// Constant-initialised to the portable forms, so the routines are correct
+// Constant-initialised to the portable form, so the routines are correct
 // even before the engine starts.
-TLineRoutines GLines = PortableRoutines;
+const TBlendLineForm* GLines = &BlendPortableForm;
 TBlendForm GForm = bfPortable;
 
 } // namespace
@@ -85,24 +72,28 @@ void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
 
 } // namespace BlendPortable
 
+const TBlendLineForm BlendPortableForm = {PortableAvailable,        BlendPortable::CombineLine,
+                                          BlendPortable::BlendLine, BlendPortable::BlendLineEx,
+                                          BlendPortable::MergeLine, BlendPortable::MergeLineEx};
+
 void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    GLines.Combine(Src, Dst, Count, W);
+    GLines->CombineLine(Src, Dst, Count, W);
 }
 
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    GLines.Blend(Src, Dst, Count);
+    GLines->BlendLine(Src, Dst, Count);
 }
 
 void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    GLines.BlendEx(Src, Dst, Count, M);
+    GLines->BlendLineEx(Src, Dst, Count, M);
 }
 
 void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
-    GLines.Merge(Src, Dst, Count);
+    GLines->MergeLine(Src, Dst, Count);
 }
 
 void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    GLines.MergeEx(Src, Dst, Count, M);
+    GLines->MergeLineEx(Src, Dst, Count, M);
 }
 
 void SelectBlendRoutines() {
@@ -111,25 +102,8 @@ void SelectBlendRoutines() {
 }
 
 bool SelectBlendRoutines(TBlendForm Form) {
-    switch (Form) {
-    case bfPortable:
-        GLines = PortableRoutines;
-        break;
-    case bfSse2:
-        if (!BlendSse2::Available()) return false;
-        GLines = Sse2Routines;
-        break;
-    case bfAvx2:
-        if (!BlendAvx2::Available()) return false;
-        GLines = Avx2Routines;
-        break;
-    case bfAvx512:
-        if (!BlendAvx512::Available()) return false;
-        GLines = Avx512Routines;
-        break;
-    default:
-        return false;
-    }
+    if (Form < bfPortable || Form > bfAvx512 || !Forms[Form]->Available()) return false;
+    GLines = Forms[Form];
     GForm = Form;
     return true;
 }

@@ -144,9 +144,7 @@ inline constexpr TBlendMemEx BLEND_MEM_EX[2] = {BlendMemEx, MergeMemEx};
 inline constexpr TBlendLine BLEND_LINE[2] = {BlendLine, MergeLine};
 inline constexpr TBlendLineEx BLEND_LINE_EX[2] = {BlendLineEx, MergeLineEx};
 
-// The forms of the line routines, exposed for the tests and benchmarks. A
-// vector form's Available() says whether this build has it and the
-// processor runs it; only then may its routines be called.
+// The forms of the line routines, exposed for the tests and benchmarks.
 namespace BlendPortable {
 void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W);
 void BlendLine(const TColor32* Src, TColor32* Dst, int Count);
@@ -154,30 +152,29 @@ void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
 void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
 void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
 } // namespace BlendPortable
-namespace BlendSse2 {
-bool Available();
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W);
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count);
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
-} // namespace BlendSse2
-namespace BlendAvx2 {
-bool Available();
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W);
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count);
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
-} // namespace BlendAvx2
-namespace BlendAvx512 {
-bool Available();
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W);
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count);
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count);
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M);
-} // namespace BlendAvx512
+
+// The line routines of one form. Available says whether this build has the
+// form and the processor runs it; only then may its routines be called.
+struct TBlendLineForm {
+    bool (*Available)();
+    TCombineLine CombineLine;
+    TBlendLine BlendLine;
+    TBlendLineEx BlendLineEx;
+    TBlendLine MergeLine;
+    TBlendLineEx MergeLineEx;
+};
+inline bool BlendFormAbsent() {
+    return false;
+}
+// What a form this build lacks stands as: never available.
+inline constexpr TBlendLineForm BlendFormMissing = {
+    BlendFormAbsent,          BlendPortable::CombineLine,
+    BlendPortable::BlendLine, BlendPortable::BlendLineEx,
+    BlendPortable::MergeLine, BlendPortable::MergeLineEx};
+extern const TBlendLineForm BlendPortableForm;
+extern const TBlendLineForm BlendSse2Form;
+extern const TBlendLineForm BlendAvx2Form;
+extern const TBlendLineForm BlendAvx512Form;
 
 enum TBlendForm { bfPortable, bfSse2, bfAvx2, bfAvx512 };
 // Picks the widest form the processor runs.

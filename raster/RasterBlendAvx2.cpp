@@ -63,80 +63,16 @@ struct TAvx2 {
 
 #include "raster/RasterBlendVector.h"
 
-QM_VECTOR void CombineLineAvx2(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    CombineLineV<TAvx2>(Src, Dst, Count, W);
-}
-QM_VECTOR void BlendLineAvx2(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendLineV<TAvx2>(Src, Dst, Count);
-}
-QM_VECTOR void BlendLineExAvx2(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    BlendLineExV<TAvx2>(Src, Dst, Count, M);
-}
-QM_VECTOR void MergeLineAvx2(const TColor32* Src, TColor32* Dst, int Count) {
-    MergeLineV<TAvx2, false>(Src, Dst, Count, 255);
-}
-QM_VECTOR void MergeLineExAvx2(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    MergeLineV<TAvx2, true>(Src, Dst, Count, M);
+bool Available() {
+    return BlendSse2Form.Available() && CpuSupports(ciAVX2);
 }
 
 } // namespace
 
-namespace BlendAvx2 {
-
-bool Available() {
-    return BlendSse2::Available() && CpuSupports(ciAVX2);
-}
-
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    if (Count <= 0) return;
-    W = BlendDetail::Limit255(W);
-    if (W == 0 || W == 255)
-        BlendPortable::CombineLine(Src, Dst, Count, W);
-    else
-        CombineLineAvx2(Src, Dst, Count, W);
-}
-
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    if (Count > 0) BlendLineAvx2(Src, Dst, Count);
-}
-
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    M = BlendDetail::Limit255(M);
-    if (Count > 0 && M != 0) BlendLineExAvx2(Src, Dst, Count, M);
-}
-
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
-    if (Count > 0) MergeLineAvx2(Src, Dst, Count);
-}
-
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    M = BlendDetail::Limit255(M);
-    if (Count > 0 && M != 0) MergeLineExAvx2(Src, Dst, Count, M);
-}
-
-} // namespace BlendAvx2
+extern const TBlendLineForm BlendAvx2Form = VectorLineForm<TAvx2>(Available);
 
 #else
 
-namespace BlendAvx2 {
-bool Available() {
-    return false;
-}
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    BlendPortable::CombineLine(Src, Dst, Count, W);
-}
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendPortable::BlendLine(Src, Dst, Count);
-}
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    BlendPortable::BlendLineEx(Src, Dst, Count, M);
-}
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendPortable::MergeLine(Src, Dst, Count);
-}
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    BlendPortable::MergeLineEx(Src, Dst, Count, M);
-}
-} // namespace BlendAvx2
+extern const TBlendLineForm BlendAvx2Form = BlendFormMissing;
 
 #endif

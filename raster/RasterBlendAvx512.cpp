@@ -65,80 +65,16 @@ struct TAvx512 {
 
 #include "raster/RasterBlendVector.h"
 
-QM_VECTOR void CombineLineAvx512(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    CombineLineV<TAvx512>(Src, Dst, Count, W);
-}
-QM_VECTOR void BlendLineAvx512(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendLineV<TAvx512>(Src, Dst, Count);
-}
-QM_VECTOR void BlendLineExAvx512(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    BlendLineExV<TAvx512>(Src, Dst, Count, M);
-}
-QM_VECTOR void MergeLineAvx512(const TColor32* Src, TColor32* Dst, int Count) {
-    MergeLineV<TAvx512, false>(Src, Dst, Count, 255);
-}
-QM_VECTOR void MergeLineExAvx512(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    MergeLineV<TAvx512, true>(Src, Dst, Count, M);
+bool Available() {
+    return BlendAvx2Form.Available() && CpuSupports(ciAVX512);
 }
 
 } // namespace
 
-namespace BlendAvx512 {
-
-bool Available() {
-    return BlendAvx2::Available() && CpuSupports(ciAVX512);
-}
-
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    if (Count <= 0) return;
-    W = BlendDetail::Limit255(W);
-    if (W == 0 || W == 255)
-        BlendPortable::CombineLine(Src, Dst, Count, W);
-    else
-        CombineLineAvx512(Src, Dst, Count, W);
-}
-
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    if (Count > 0) BlendLineAvx512(Src, Dst, Count);
-}
-
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    M = BlendDetail::Limit255(M);
-    if (Count > 0 && M != 0) BlendLineExAvx512(Src, Dst, Count, M);
-}
-
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
-    if (Count > 0) MergeLineAvx512(Src, Dst, Count);
-}
-
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    M = BlendDetail::Limit255(M);
-    if (Count > 0 && M != 0) MergeLineExAvx512(Src, Dst, Count, M);
-}
-
-} // namespace BlendAvx512
+extern const TBlendLineForm BlendAvx512Form = VectorLineForm<TAvx512>(Available);
 
 #else
 
-namespace BlendAvx512 {
-bool Available() {
-    return false;
-}
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    BlendPortable::CombineLine(Src, Dst, Count, W);
-}
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendPortable::BlendLine(Src, Dst, Count);
-}
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    BlendPortable::BlendLineEx(Src, Dst, Count, M);
-}
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendPortable::MergeLine(Src, Dst, Count);
-}
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    BlendPortable::MergeLineEx(Src, Dst, Count, M);
-}
-} // namespace BlendAvx512
+extern const TBlendLineForm BlendAvx512Form = BlendFormMissing;
 
 #endif

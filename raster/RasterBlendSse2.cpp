@@ -59,64 +59,16 @@ struct TSse2 {
 
 #include "raster/RasterBlendVector.h"
 
-} // namespace
-
-namespace BlendSse2 {
-
 bool Available() {
     return true;
 }
 
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    if (Count <= 0) return;
-    W = BlendDetail::Limit255(W);
-    if (W == 0 || W == 255)
-        BlendPortable::CombineLine(Src, Dst, Count, W);
-    else
-        CombineLineV<TSse2>(Src, Dst, Count, W);
-}
+} // namespace
 
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendLineV<TSse2>(Src, Dst, Count);
-}
-
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    M = BlendDetail::Limit255(M);
-    if (M != 0) BlendLineExV<TSse2>(Src, Dst, Count, M);
-}
-
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
-    MergeLineV<TSse2, false>(Src, Dst, Count, 255);
-}
-
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    M = BlendDetail::Limit255(M);
-    if (M != 0) MergeLineV<TSse2, true>(Src, Dst, Count, M);
-}
-
-} // namespace BlendSse2
+extern const TBlendLineForm BlendSse2Form = VectorLineForm<TSse2>(Available);
 
 #else
 
-namespace BlendSse2 {
-bool Available() {
-    return false;
-}
-void CombineLine(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
-    BlendPortable::CombineLine(Src, Dst, Count, W);
-}
-void BlendLine(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendPortable::BlendLine(Src, Dst, Count);
-}
-void BlendLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    BlendPortable::BlendLineEx(Src, Dst, Count, M);
-}
-void MergeLine(const TColor32* Src, TColor32* Dst, int Count) {
-    BlendPortable::MergeLine(Src, Dst, Count);
-}
-void MergeLineEx(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
-    BlendPortable::MergeLineEx(Src, Dst, Count, M);
-}
-} // namespace BlendSse2
+extern const TBlendLineForm BlendSse2Form = BlendFormMissing;
 
 #endif

@@ -91,8 +91,8 @@ QM_VECTOR inline typename V::I MergeTranslucent(typename V::I F, typename V::I B
     const I vRB = MergeChannels<V>(V::And(F, lowBytes), V::And(B, lowBytes), Fa, faInverse, Ba,
                                    V::Set16(257));
     // The alpha lanes' result is not needed: 0 there leaves green alone.
-    const I vG = MergeChannels<V>(V::template Srli16<8>(F), V::template Srli16<8>(B), Fa,
-                                  faInverse, Ba, V::Set32(257));
+    const I vG = MergeChannels<V>(V::template Srli16<8>(F), V::template Srli16<8>(B), Fa, faInverse,
+                                  Ba, V::Set32(257));
     const I qB = Quotient<V>(V::And(vRB, V::Set32(0x0000FFFF)), scale);
     const I qG = Quotient<V>(vG, scale);
     const I qR = Quotient<V>(V::template Srli32<16>(vRB), scale);
@@ -193,4 +193,36 @@ QM_VECTOR inline void MergeLineV(const TColor32* Src, TColor32* Dst, int Count, 
         BlendPortable::MergeLineEx(Src + i, Dst + i, Count - i, M);
     else
         BlendPortable::MergeLine(Src + i, Dst + i, Count - i);
+}
+
+// The line routines as the program calls them (counts, weights and master
+// alphas checked as the portable forms do), and the form that holds them.
+template <class V>
+QM_VECTOR void CombineLineForm(const TColor32* Src, TColor32* Dst, int Count, Cardinal W) {
+    if (Count <= 0) return;
+    W = BlendDetail::Limit255(W);
+    if (W == 0 || W == 255)
+        BlendPortable::CombineLine(Src, Dst, Count, W);
+    else
+        CombineLineV<V>(Src, Dst, Count, W);
+}
+template <class V> QM_VECTOR void BlendLineForm(const TColor32* Src, TColor32* Dst, int Count) {
+    if (Count > 0) BlendLineV<V>(Src, Dst, Count);
+}
+template <class V>
+QM_VECTOR void BlendLineExForm(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    M = BlendDetail::Limit255(M);
+    if (Count > 0 && M != 0) BlendLineExV<V>(Src, Dst, Count, M);
+}
+template <class V> QM_VECTOR void MergeLineForm(const TColor32* Src, TColor32* Dst, int Count) {
+    if (Count > 0) MergeLineV<V, false>(Src, Dst, Count, 255);
+}
+template <class V>
+QM_VECTOR void MergeLineExForm(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
+    M = BlendDetail::Limit255(M);
+    if (Count > 0 && M != 0) MergeLineV<V, true>(Src, Dst, Count, M);
+}
+template <class V> constexpr TBlendLineForm VectorLineForm(bool (*Available)()) {
+    return {Available,          CombineLineForm<V>, BlendLineForm<V>,
+            BlendLineExForm<V>, MergeLineForm<V>,   MergeLineExForm<V>};
 }

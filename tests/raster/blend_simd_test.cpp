@@ -33,31 +33,20 @@ std::vector<TColor32> Pixels(std::mt19937& Rng, int N) {
     return v;
 }
 
-// The routines of one vector form.
+// One vector form and its name.
 struct TForm {
     const char* Name;
-    bool (*Available)();
-    void (*CombineLine)(const TColor32*, TColor32*, int, Cardinal);
-    void (*BlendLine)(const TColor32*, TColor32*, int);
-    void (*BlendLineEx)(const TColor32*, TColor32*, int, Cardinal);
-    void (*MergeLine)(const TColor32*, TColor32*, int);
-    void (*MergeLineEx)(const TColor32*, TColor32*, int, Cardinal);
+    TBlendLineForm Lines;
 };
 
 const TForm Forms[] = {
-    {"Sse2", BlendSse2::Available, BlendSse2::CombineLine, BlendSse2::BlendLine,
-     BlendSse2::BlendLineEx, BlendSse2::MergeLine, BlendSse2::MergeLineEx},
-    {"Avx2", BlendAvx2::Available, BlendAvx2::CombineLine, BlendAvx2::BlendLine,
-     BlendAvx2::BlendLineEx, BlendAvx2::MergeLine, BlendAvx2::MergeLineEx},
-    {"Avx512", BlendAvx512::Available, BlendAvx512::CombineLine, BlendAvx512::BlendLine,
-     BlendAvx512::BlendLineEx, BlendAvx512::MergeLine, BlendAvx512::MergeLineEx},
-};
+    {"Sse2", BlendSse2Form}, {"Avx2", BlendAvx2Form}, {"Avx512", BlendAvx512Form}};
 
 class VectorForm : public testing::TestWithParam<TForm> {
 protected:
     void SetUp() override {
         InitRasterModules();
-        if (!GetParam().Available()) GTEST_SKIP() << GetParam().Name << " not available here";
+        if (!GetParam().Lines.Available()) GTEST_SKIP() << GetParam().Name << " not available here";
     }
 
     // Runs the portable and the vector form of one line routine on the same
@@ -87,14 +76,14 @@ protected:
 } // namespace
 
 TEST_P(VectorForm, BlendLine) {
-    Compare(BlendPortable::BlendLine, GetParam().BlendLine);
+    Compare(BlendPortable::BlendLine, GetParam().Lines.BlendLine);
 }
 
 TEST_P(VectorForm, BlendLineExAtSeveralMasterAlphas) {
     for (Cardinal m : {0u, 1u, 2u, 127u, 128u, 200u, 254u, 255u, 256u, 1000u}) {
         SCOPED_TRACE(m);
         Compare([m](auto s, auto d, int n) { BlendPortable::BlendLineEx(s, d, n, m); },
-                [m](auto s, auto d, int n) { GetParam().BlendLineEx(s, d, n, m); });
+                [m](auto s, auto d, int n) { GetParam().Lines.BlendLineEx(s, d, n, m); });
     }
 }
 
@@ -102,16 +91,16 @@ TEST_P(VectorForm, CombineLineAtSeveralWeights) {
     for (Cardinal w : {0u, 1u, 2u, 127u, 128u, 200u, 254u, 255u, 256u, 1000u}) {
         SCOPED_TRACE(w);
         Compare([w](auto s, auto d, int n) { BlendPortable::CombineLine(s, d, n, w); },
-                [w](auto s, auto d, int n) { GetParam().CombineLine(s, d, n, w); });
+                [w](auto s, auto d, int n) { GetParam().Lines.CombineLine(s, d, n, w); });
     }
 }
 
 TEST_P(VectorForm, MergeLineAndMergeLineEx) {
-    Compare(BlendPortable::MergeLine, GetParam().MergeLine);
+    Compare(BlendPortable::MergeLine, GetParam().Lines.MergeLine);
     for (Cardinal m : {0u, 1u, 128u, 254u, 255u, 1000u}) {
         SCOPED_TRACE(m);
         Compare([m](auto s, auto d, int n) { BlendPortable::MergeLineEx(s, d, n, m); },
-                [m](auto s, auto d, int n) { GetParam().MergeLineEx(s, d, n, m); });
+                [m](auto s, auto d, int n) { GetParam().Lines.MergeLineEx(s, d, n, m); });
     }
 }
 
@@ -129,12 +118,12 @@ TEST_P(VectorForm, MergeOverEveryAlphaPair) {
         }
         a = b = dst;
         BlendPortable::MergeLine(src.data(), a.data(), int(src.size()));
-        GetParam().MergeLine(src.data(), b.data(), int(src.size()));
+        GetParam().Lines.MergeLine(src.data(), b.data(), int(src.size()));
         ASSERT_EQ(a, b) << "fa " << fa;
         const Cardinal m = 1 + rng() % 255;
         a = b = dst;
         BlendPortable::MergeLineEx(src.data(), a.data(), int(src.size()), m);
-        GetParam().MergeLineEx(src.data(), b.data(), int(src.size()), m);
+        GetParam().Lines.MergeLineEx(src.data(), b.data(), int(src.size()), m);
         ASSERT_EQ(a, b) << "fa " << fa << " m " << m;
     }
 }
@@ -144,17 +133,17 @@ TEST_P(VectorForm, SourceAndDestinationMayBeTheSameLine) {
     const std::vector<TColor32> base = Pixels(rng, 37);
     std::vector<TColor32> a = base, b = base;
     BlendPortable::BlendLine(a.data(), a.data(), 37);
-    GetParam().BlendLine(b.data(), b.data(), 37);
+    GetParam().Lines.BlendLine(b.data(), b.data(), 37);
     EXPECT_EQ(a, b);
     a = base;
     b = base;
     BlendPortable::BlendLineEx(a.data(), a.data(), 37, 99);
-    GetParam().BlendLineEx(b.data(), b.data(), 37, 99);
+    GetParam().Lines.BlendLineEx(b.data(), b.data(), 37, 99);
     EXPECT_EQ(a, b);
     a = base;
     b = base;
     BlendPortable::MergeLine(a.data(), a.data(), 37);
-    GetParam().MergeLine(b.data(), b.data(), 37);
+    GetParam().Lines.MergeLine(b.data(), b.data(), 37);
     EXPECT_EQ(a, b);
 }
 

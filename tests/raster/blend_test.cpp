@@ -275,10 +275,10 @@ TEST(RasterModule, StartAndEnd) {
     EXPECT_TRUE(RasterModulesInitialized());
     ASSERT_NE(ThemeLink(), nullptr);
     EXPECT_FALSE(ThemeLink()->UseXPThemes());
-    const TBlendForm widest = BlendAvx512::Available() ? bfAvx512
-                              : BlendAvx2::Available() ? bfAvx2
-                              : BlendSse2::Available() ? bfSse2
-                                                       : bfPortable;
+    const TBlendForm widest = BlendAvx512Form.Available() ? bfAvx512
+                              : BlendAvx2Form.Available() ? bfAvx2
+                              : BlendSse2Form.Available() ? bfSse2
+                                                          : bfPortable;
     EXPECT_EQ(ActiveBlendForm(), widest);
     EXPECT_EQ(MulDiv255Table[255 * 256 + 255], 255);
     EXPECT_EQ(GammaTable[255], 255);
