@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gif/ColorReduction.h"
 #include "platform/classes/Stream.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Clipboard.h"
@@ -102,16 +103,6 @@ void TGIFImage::SetHeight(int Value) {
 }
 
 namespace {
-TPalette WebCube() {
-    std::vector<TPaletteEntry> Entries;
-    Entries.reserve(216);
-    for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b)
-                Entries.push_back({Byte(r * 51), Byte(g * 51), Byte(b * 51), PC_NOCOLLAPSE});
-    return TPalette(std::move(Entries));
-}
-
 struct TReentryGuard {
     bool& Flag;
     explicit TReentryGuard(bool& f) : Flag(f) { Flag = true; }
@@ -127,7 +118,7 @@ TPalette TGIFImage::Palette() const {
     if (FBitmap && !FBitmap->Palette().Empty()) return FBitmap->Palette();
     if (!FGlobalPalette.Empty()) return FGlobalPalette;
     if (DoDither())
-        FGlobalPalette = WebCube();
+        FGlobalPalette = WebPalette();
     else if (FHeader->ColorMap().Count() > 0)
         FGlobalPalette = FHeader->ColorMap().ExportPalette();
     else if (FImages->ItemCount() > 0)

@@ -354,23 +354,11 @@ int TGIFSubImage::Index() const {
     return FImage ? FImage->Images().IndexOf(this) : -1;
 }
 
-namespace {
-TPalette WebCubePalette() {
-    std::vector<TPaletteEntry> Entries;
-    Entries.reserve(216);
-    for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b)
-                Entries.push_back({Byte(r * 51), Byte(g * 51), Byte(b * 51), PC_NOCOLLAPSE});
-    return TPalette(std::move(Entries));
-}
-} // namespace
-
 TPalette TGIFSubImage::Palette() {
     if (FBitmap && !FBitmap->Palette().Empty()) return FBitmap->Palette();
     if (!FPalette.Empty()) return FPalette;
     if (FImage && FImage->DoDither()) {
-        FPalette = WebCubePalette();
+        FPalette = WebPalette();
         return FPalette;
     }
     if (FColorMap->Count() > 0) {

@@ -79,6 +79,42 @@ TFixed AddWrap(TFixed A, TFixed B, TFixed C) {
     return TFixed(std::uint32_t(A) + std::uint32_t(B) + std::uint32_t(C));
 }
 
+// (X, Y) through an affine matrix.
+void MapFixed(const TFixedMatrix& M, TFixed X, TFixed Y, TFixed& OX, TFixed& OY) {
+    OX = AddWrap(FixedMul(X, M[0][0]), FixedMul(Y, M[1][0]), M[2][0]);
+    OY = AddWrap(FixedMul(X, M[0][1]), FixedMul(Y, M[1][1]), M[2][1]);
+}
+void MapFloat(const TFloatMatrix& M, TFloat X, TFloat Y, TFloat& OX, TFloat& OY) {
+    OX = X * M[0][0] + Y * M[1][0] + M[2][0];
+    OY = X * M[0][1] + Y * M[1][1] + M[2][1];
+}
+
+// The base class's coarser forms: an integer position goes through the
+// fixed form (as X shl 16, Y shl 16) and is rounded back, a fixed one
+// through the float form.
+template <class TFine, class TCoarse, class TWiden, class TNarrow>
+void ThroughFiner(TTransformation& T, void (TTransformation::*Map)(TFine, TFine, TFine&, TFine&),
+                  TWiden Widen, TNarrow Narrow, TCoarse X, TCoarse Y, TCoarse& OX, TCoarse& OY) {
+    TFine x, y;
+    (T.*Map)(Widen(X), Widen(Y), x, y);
+    OX = Narrow(x);
+    OY = Narrow(y);
+}
+
+// A walk along a destination row from (X, Y) through an affine inverse
+// fixed matrix: the first source position and the steps per column. With
+// X shl 16 exact, the product for X + 1 is the product for X plus the
+// matrix element, so the positions step by addition (wrapping as the 32-bit
+// sums do).
+struct TFixedRowWalk {
+    std::uint32_t U, V, DU, DV;
+};
+TFixedRowWalk StartRowWalk(const TFixedMatrix& M, int X, int Y) {
+    TFixed u, v;
+    MapFixed(M, ShiftFixed(X), ShiftFixed(Y), u, v);
+    return {std::uint32_t(u), std::uint32_t(v), std::uint32_t(M[0][0]), std::uint32_t(M[0][1])};
+}
+
 } // namespace
 
 void TTransformation::Changed() {
@@ -96,55 +132,43 @@ TRect TTransformation::GetTransformedBounds(const TFloatRect& ASrcRect) {
             Round(ASrcRect.Bottom)};
 }
 
-TPoint TTransformation::ReverseTransform(const TPoint& P) {
+// The public transforms: prepare a stale mapping, then map through one of
+// the protected forms.
+template <class TP, class TV>
+TP TTransformation::MapPoint(const TP& P, void (TTransformation::*Map)(TV, TV, TV&, TV&)) {
     PrepareIfInvalid();
-    TPoint r;
-    ReverseTransformInt(P.X, P.Y, r.X, r.Y);
+    TP r;
+    (this->*Map)(P.X, P.Y, r.X, r.Y);
     return r;
+}
+
+TPoint TTransformation::ReverseTransform(const TPoint& P) {
+    return MapPoint(P, &TTransformation::ReverseTransformInt);
 }
 TFixedPoint TTransformation::ReverseTransform(const TFixedPoint& P) {
-    PrepareIfInvalid();
-    TFixedPoint r;
-    ReverseTransformFixed(P.X, P.Y, r.X, r.Y);
-    return r;
+    return MapPoint(P, &TTransformation::ReverseTransformFixed);
 }
 TFloatPoint TTransformation::ReverseTransform(const TFloatPoint& P) {
-    PrepareIfInvalid();
-    TFloatPoint r;
-    ReverseTransformFloat(P.X, P.Y, r.X, r.Y);
-    return r;
+    return MapPoint(P, &TTransformation::ReverseTransformFloat);
 }
 TPoint TTransformation::Transform(const TPoint& P) {
-    PrepareIfInvalid();
-    TPoint r;
-    TransformInt(P.X, P.Y, r.X, r.Y);
-    return r;
+    return MapPoint(P, &TTransformation::TransformInt);
 }
 TFixedPoint TTransformation::Transform(const TFixedPoint& P) {
-    PrepareIfInvalid();
-    TFixedPoint r;
-    TransformFixed(P.X, P.Y, r.X, r.Y);
-    return r;
+    return MapPoint(P, &TTransformation::TransformFixed);
 }
 TFloatPoint TTransformation::Transform(const TFloatPoint& P) {
-    PrepareIfInvalid();
-    TFloatPoint r;
-    TransformFloat(P.X, P.Y, r.X, r.Y);
-    return r;
+    return MapPoint(P, &TTransformation::TransformFloat);
 }
 
 void TTransformation::ReverseTransformInt(int DstX, int DstY, int& SrcX, int& SrcY) {
-    TFixed x, y;
-    ReverseTransformFixed(ShiftFixed(DstX), ShiftFixed(DstY), x, y);
-    SrcX = FixedRound(x);
-    SrcY = FixedRound(y);
+    ThroughFiner(*this, &TTransformation::ReverseTransformFixed, ShiftFixed, FixedRound, DstX, DstY,
+                 SrcX, SrcY);
 }
 
 void TTransformation::ReverseTransformFixed(TFixed DstX, TFixed DstY, TFixed& SrcX, TFixed& SrcY) {
-    TFloat x, y;
-    ReverseTransformFloat(FromFixed(DstX), FromFixed(DstY), x, y);
-    SrcX = Fixed(x);
-    SrcY = Fixed(y);
+    ThroughFiner(*this, &TTransformation::ReverseTransformFloat, FromFixed, Fixed, DstX, DstY, SrcX,
+                 SrcY);
 }
 
 void TTransformation::ReverseTransformFloat(TFloat, TFloat, TFloat&, TFloat&) {
@@ -152,17 +176,12 @@ void TTransformation::ReverseTransformFloat(TFloat, TFloat, TFloat&, TFloat&) {
 }
 
 void TTransformation::TransformInt(int SrcX, int SrcY, int& DstX, int& DstY) {
-    TFixed x, y;
-    TransformFixed(ShiftFixed(SrcX), ShiftFixed(SrcY), x, y);
-    DstX = FixedRound(x);
-    DstY = FixedRound(y);
+    ThroughFiner(*this, &TTransformation::TransformFixed, ShiftFixed, FixedRound, SrcX, SrcY, DstX,
+                 DstY);
 }
 
 void TTransformation::TransformFixed(TFixed SrcX, TFixed SrcY, TFixed& DstX, TFixed& DstY) {
-    TFloat x, y;
-    TransformFloat(FromFixed(SrcX), FromFixed(SrcY), x, y);
-    DstX = Fixed(x);
-    DstY = Fixed(y);
+    ThroughFiner(*this, &TTransformation::TransformFloat, FromFixed, Fixed, SrcX, SrcY, DstX, DstY);
 }
 
 void TTransformation::TransformFloat(TFloat, TFloat, TFloat&, TFloat&) {
@@ -206,28 +225,20 @@ void TAffineTransformation::PrepareTransform() {
 
 void TAffineTransformation::ReverseTransformFixed(TFixed DstX, TFixed DstY, TFixed& SrcX,
                                                   TFixed& SrcY) {
-    const TFixedMatrix& m = FInverseFixedMatrix;
-    SrcX = AddWrap(FixedMul(DstX, m[0][0]), FixedMul(DstY, m[1][0]), m[2][0]);
-    SrcY = AddWrap(FixedMul(DstX, m[0][1]), FixedMul(DstY, m[1][1]), m[2][1]);
+    MapFixed(FInverseFixedMatrix, DstX, DstY, SrcX, SrcY);
 }
 
 void TAffineTransformation::ReverseTransformFloat(TFloat DstX, TFloat DstY, TFloat& SrcX,
                                                   TFloat& SrcY) {
-    const TFloatMatrix& m = FInverseMatrix;
-    SrcX = DstX * m[0][0] + DstY * m[1][0] + m[2][0];
-    SrcY = DstX * m[0][1] + DstY * m[1][1] + m[2][1];
+    MapFloat(FInverseMatrix, DstX, DstY, SrcX, SrcY);
 }
 
 void TAffineTransformation::TransformFixed(TFixed SrcX, TFixed SrcY, TFixed& DstX, TFixed& DstY) {
-    const TFixedMatrix& m = FFixedMatrix;
-    DstX = AddWrap(FixedMul(SrcX, m[0][0]), FixedMul(SrcY, m[1][0]), m[2][0]);
-    DstY = AddWrap(FixedMul(SrcX, m[0][1]), FixedMul(SrcY, m[1][1]), m[2][1]);
+    MapFixed(FFixedMatrix, SrcX, SrcY, DstX, DstY);
 }
 
 void TAffineTransformation::TransformFloat(TFloat SrcX, TFloat SrcY, TFloat& DstX, TFloat& DstY) {
-    const TFloatMatrix& m = FMatrix;
-    DstX = SrcX * m[0][0] + SrcY * m[1][0] + m[2][0];
-    DstY = SrcX * m[0][1] + SrcY * m[1][1] + m[2][1];
+    MapFloat(FMatrix, SrcX, SrcY, DstX, DstY);
 }
 
 TRect TAffineTransformation::GetTransformedBounds(const TFloatRect& ASrcRect) {
@@ -311,14 +322,8 @@ void TTransformer::SampleRowInt(int X, int Y, int Count, TColor32* Buffer) {
             Buffer[i] = GetSampleInt(X + i, Y);
         return;
     }
-    const TFixedMatrix& m = affine->InverseFixedMatrix();
     TCustomSampler& nested = Nested();
-    std::uint32_t u = std::uint32_t(
-        AddWrap(FixedMul(ShiftFixed(X), m[0][0]), FixedMul(ShiftFixed(Y), m[1][0]), m[2][0]));
-    std::uint32_t v = std::uint32_t(
-        AddWrap(FixedMul(ShiftFixed(X), m[0][1]), FixedMul(ShiftFixed(Y), m[1][1]), m[2][1]));
-    const std::uint32_t du = std::uint32_t(m[0][0]);
-    const std::uint32_t dv = std::uint32_t(m[0][1]);
+    auto [u, v, du, dv] = StartRowWalk(affine->InverseFixedMatrix(), X, Y);
     // The linear and draft resamplers sample through a bitmap read bound at
     // BeginSampling: call it directly rather than through the virtual.
     const std::string_view name = nested.ClassName();
@@ -363,21 +368,13 @@ void TNearestTransformer::SampleRowInt(int X, int Y, int Count, TColor32* Buffer
         return;
     }
     // The base integer reverse transform: (X shl 16, Y shl 16) through the
-    // fixed matrix, then FixedRound. With X shl 16 exact, the product for
-    // X + 1 is the product for X plus the matrix element, so the positions
-    // step by addition (wrapping as the 32-bit sums do).
-    const TFixedMatrix& m = affine->InverseFixedMatrix();
+    // fixed matrix, then FixedRound, walked along the row.
     const TBitmap32* bmp = nearest->Bitmap();
     const TRect clip = bmp->ClipRect();
     const TColor32 outer = bmp->OuterColor();
     const TColor32* bits = bmp->Bits();
     const std::ptrdiff_t stride = bmp->Width();
-    std::uint32_t u = std::uint32_t(
-        AddWrap(FixedMul(ShiftFixed(X), m[0][0]), FixedMul(ShiftFixed(Y), m[1][0]), m[2][0]));
-    std::uint32_t v = std::uint32_t(
-        AddWrap(FixedMul(ShiftFixed(X), m[0][1]), FixedMul(ShiftFixed(Y), m[1][1]), m[2][1]));
-    const std::uint32_t du = std::uint32_t(m[0][0]);
-    const std::uint32_t dv = std::uint32_t(m[0][1]);
+    auto [u, v, du, dv] = StartRowWalk(affine->InverseFixedMatrix(), X, Y);
 
     if (dv == 0) {
         // No shear or rotation: one source row for the whole destination row.

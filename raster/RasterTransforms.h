@@ -102,6 +102,10 @@ protected:
 
     TFloatRect FSrcRect;
     bool FTransformValid = false;
+
+private:
+    template <class TP, class TV>
+    TP MapPoint(const TP& P, void (TTransformation::*Map)(TV, TV, TV&, TV&));
 };
 
 // A linear mapping plus translation; starts as the identity.
