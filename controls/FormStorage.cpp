@@ -759,15 +759,8 @@ void TPropsStorage::StoreAnyProperty(const TPropInfo& Prop) {
         EraseSection(Sub);
         const int N = Prop.ItemCount(AObject);
         WriteString(Section, Item + ".Count", IntToStr(N));
-        for (int I = 0; I < N; ++I) {
-            auto Child = CreateInfoStorage();
-            *Child = *this;
-            Child->AObject = Prop.Item(AObject, I);
-            Child->Section = Sub;
-            Child->Prefix = Format("Item%d", {I}) + "_";
-            for (const TPropInfoPtr& P : GetPropList(Child->AObject))
-                Child->StoreAnyProperty(*P);
-        }
+        for (int I = 0; I < N; ++I)
+            TransferNested(Prop.Item(AObject, I), Sub, Format("Item%d", {I}) + "_", false);
         return;
     }
     const std::string Text = Trim(PropertyText(Prop, AObject));
@@ -804,12 +797,7 @@ void TPropsStorage::StoreClass(const TPropInfo& Prop, TPersistent* Value) {
         WriteString(Section, Item, Text);
         return;
     }
-    auto Child = CreateInfoStorage();
-    *Child = *this;
-    Child->AObject = Value;
-    Child->Prefix = Item;
-    for (const TPropInfoPtr& P : GetPropList(Value))
-        Child->StoreAnyProperty(*P);
+    TransferNested(Value, Section, Item, false);
 }
 
 void TPropsStorage::LoadAnyProperty(const TPropInfo& Prop) {
@@ -829,15 +817,8 @@ void TPropsStorage::LoadAnyProperty(const TPropInfo& Prop) {
             for (int I = 0; I < N; ++I)
                 Prop.AddItem(AObject);
         }
-        for (int I = 0; I < N; ++I) {
-            auto Child = CreateInfoStorage();
-            *Child = *this;
-            Child->AObject = Prop.Item(AObject, I);
-            Child->Section = Sub;
-            Child->Prefix = Format("Item%d", {I}) + "_";
-            for (const TPropInfoPtr& P : GetPropList(Child->AObject))
-                Child->LoadAnyProperty(*P);
-        }
+        for (int I = 0; I < N; ++I)
+            TransferNested(Prop.Item(AObject, I), Sub, Format("Item%d", {I}) + "_", true);
         return;
     }
     const std::string Default = PropertyText(Prop, AObject);
@@ -899,12 +880,22 @@ void TPropsStorage::LoadClass(const TPropInfo& Prop, TPersistent* Value) {
     }
     // A reference cannot be replaced through a nested-object property.
     if (Value == nullptr || dynamic_cast<TComponent*>(Value) != nullptr) return;
+    TransferNested(Value, Section, Item, true);
+}
+
+void TPropsStorage::TransferNested(TPersistent* Object, const std::string& ASection,
+                                   const std::string& APrefix, bool Load) {
     auto Child = CreateInfoStorage();
     *Child = *this;
-    Child->AObject = Value;
-    Child->Prefix = Item;
-    for (const TPropInfoPtr& P : GetPropList(Value))
-        Child->LoadAnyProperty(*P);
+    Child->AObject = Object;
+    Child->Section = ASection;
+    Child->Prefix = APrefix;
+    for (const TPropInfoPtr& P : GetPropList(Object)) {
+        if (Load)
+            Child->LoadAnyProperty(*P);
+        else
+            Child->StoreAnyProperty(*P);
+    }
 }
 
 void TPropsStorage::StoreProperties(const std::vector<std::string>& PropNames) {

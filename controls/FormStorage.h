@@ -306,6 +306,10 @@ private:
     std::string PropertyText(const TPropInfo& Prop, TPersistent* Object);
     void StoreClass(const TPropInfo& Prop, TPersistent* Value);
     void LoadClass(const TPropInfo& Prop, TPersistent* Value);
+    // Loads or stores every published property of Object through a copy of
+    // this storage (CreateInfoStorage) naming them after APrefix in ASection.
+    void TransferNested(TPersistent* Object, const std::string& ASection,
+                        const std::string& APrefix, bool Load);
 };
 
 class TFormStorage : public TFormPlacement {

@@ -212,78 +212,70 @@ void TCCITTDecoder::FillRun(Byte* Row, int Pos, int Count) {
     }
 }
 
-void TCCITTFax3Decoder::Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
-                               std::int64_t UnpackedSize) {
+template <class TStartRow, class TEndRow>
+void TCCITTDecoder::DecodeRows(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
+                               std::int64_t UnpackedSize, TStartRow StartRow, TEndRow EndRow) {
     if (PackedSize <= 0 || UnpackedSize <= 0 || FWidth == 0) return;
     std::memset(Dest, 0, static_cast<std::size_t>(UnpackedSize));
     TBitReader bits{Source, PackedSize, 0, FReversed};
     const std::int64_t rowBytes = (std::int64_t(FWidth) + 7) / 8;
     Byte* out = Dest;
     std::int64_t outLeft = UnpackedSize;
-    bool afterEOL = false;
     while (!bits.AtEnd() && outLeft > 0) {
-        if (!afterEOL) {
-            // Find the end-of-line code: at least 11 zero bits, then a 1.
-            int zeros = 0;
-            while (zeros < 11 && !bits.AtEnd())
-                zeros = bits.Bit() == 0 ? zeros + 1 : 0;
-            while (!bits.AtEnd() && bits.Bit() == 0) {
-            }
-            if (bits.AtEnd()) break;
-        }
-        afterEOL = false;
+        if (!StartRow(bits)) break;
         // A last row that does not fit whole is cut at the output's end.
         const int width = static_cast<int>(std::min<std::int64_t>(FWidth, outLeft * 8));
         int pos = 0;
         bool black = false;
+        bool eol = false;
         while (pos < width && !bits.AtEnd()) {
             int run = ReadRun(bits, black);
             if (run == RunEOL) {
-                afterEOL = true;
+                eol = true;
                 break;
             }
+            // A broken code ends the row.
             if (run < 0) break;
             run = std::min(run, width - pos);
             if (black) FillRun(out, pos, run);
             pos += run;
             black = !black;
         }
-        std::int64_t step = std::min(rowBytes, outLeft);
-        out += step;
-        outLeft -= step;
-    }
-    Source += bits.BytePos();
-    Dest = out;
-}
-
-void TCCITTMHDecoder::Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
-                             std::int64_t UnpackedSize) {
-    if (PackedSize <= 0 || UnpackedSize <= 0 || FWidth == 0) return;
-    std::memset(Dest, 0, static_cast<std::size_t>(UnpackedSize));
-    TBitReader bits{Source, PackedSize, 0, FReversed};
-    const std::int64_t rowBytes = (std::int64_t(FWidth) + 7) / 8;
-    Byte* out = Dest;
-    std::int64_t outLeft = UnpackedSize;
-    while (!bits.AtEnd() && outLeft > 0) {
-        const int width = static_cast<int>(std::min<std::int64_t>(FWidth, outLeft * 8));
-        int pos = 0;
-        bool black = false;
-        while (pos < width && !bits.AtEnd()) {
-            int run = ReadRun(bits, black);
-            // A broken code ends the row; the next one starts on the next byte.
-            if (run < 0) break;
-            run = std::min(run, width - pos);
-            if (black) FillRun(out, pos, run);
-            pos += run;
-            black = !black;
-        }
-        // Rows start on a byte of input (an even one with word alignment).
-        bits.AlignToByte();
-        if (FWordAligned && (bits.BitPos >> 3) & 1) bits.BitPos += 8;
+        EndRow(bits, eol);
         std::int64_t step = std::min(rowBytes, outLeft);
         out += step;
         outLeft -= step;
     }
     Source += std::min(bits.BytePos(), PackedSize);
     Dest = out;
+}
+
+void TCCITTFax3Decoder::Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
+                               std::int64_t UnpackedSize) {
+    bool afterEOL = false;
+    DecodeRows(
+        Source, Dest, PackedSize, UnpackedSize,
+        [&](TBitReader& bits) {
+            if (afterEOL) return true;
+            // Find the end-of-line code: at least 11 zero bits, then a 1.
+            int zeros = 0;
+            while (zeros < 11 && !bits.AtEnd())
+                zeros = bits.Bit() == 0 ? zeros + 1 : 0;
+            while (!bits.AtEnd() && bits.Bit() == 0) {
+            }
+            return !bits.AtEnd();
+        },
+        [&](TBitReader&, bool EOL) { afterEOL = EOL; });
+}
+
+void TCCITTMHDecoder::Decode(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
+                             std::int64_t UnpackedSize) {
+    DecodeRows(
+        Source, Dest, PackedSize, UnpackedSize, [](TBitReader&) { return true; },
+        [&](TBitReader& bits, bool) {
+            // The next row starts on the next byte of input (an even one with
+            // word alignment).
+            bits.AlignToByte();
+            if (FWordAligned && (bits.BitPos >> 3) & 1) bits.BitPos += 8;
+        });
 }

@@ -50,6 +50,13 @@ protected:
     int ReadRun(TBitReader& Bits, bool Black) const;
     // Fills Count pixels from Pos with black (white pixels stay 0).
     static void FillRun(Byte* Row, int Pos, int Count);
+    // Clears UnpackedSize bytes of Dest and decodes rows of runs into them
+    // until the input or the output ends: StartRow(bits) before each row
+    // (false ends the picture), EndRow(bits, ended at an end-of-line code)
+    // after it. Source and Dest move past what was read and written.
+    template <class TStartRow, class TEndRow>
+    void DecodeRows(const Byte*& Source, Byte*& Dest, std::int64_t PackedSize,
+                    std::int64_t UnpackedSize, TStartRow StartRow, TEndRow EndRow);
 
     std::uint32_t FOptions;
     int FWidth;
