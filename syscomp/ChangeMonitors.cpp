@@ -333,120 +333,67 @@ void TSysRegistryMonitorThread::EventsRead() {
 
 // ---------------------------------------------------------------------------
 
-TSysCustomFolderMonitor::TSysCustomFolderMonitor(TComponent* AOwner) : TSysComponent(AOwner) {}
+TSysCustomChangeMonitor::TSysCustomChangeMonitor(TComponent* AOwner, std::uint32_t DefaultFilters)
+    : TSysComponent(AOwner), FNotifyFilters(DefaultFilters) {}
 
-TSysCustomFolderMonitor::~TSysCustomFolderMonitor() {
+TSysCustomChangeMonitor::~TSysCustomChangeMonitor() {
     FThread.reset();
 }
 
-void TSysCustomFolderMonitor::SetActive(bool Value) {
-    if (Value == FActive) return;
-    FActive = Value;
-    Apply();
+void TSysCustomChangeMonitor::SetActive(bool Value) {
+    SetParameter(FActive, Value);
 }
 
-void TSysCustomFolderMonitor::SetFolder(const std::string& Value) {
-    if (Value == FFolder) return;
-    FFolder = Value;
-    Apply();
+void TSysCustomChangeMonitor::SetNotifyFilters(std::uint32_t Value) {
+    SetParameter(FNotifyFilters, Value);
 }
 
-void TSysCustomFolderMonitor::SetNotifyFilters(TFolderMonitorFilters Value) {
-    if (Value == FNotifyFilters) return;
-    FNotifyFilters = Value;
-    Apply();
+void TSysCustomChangeMonitor::SetWatchSubTree(bool Value) {
+    SetParameter(FWatchSubTree, Value);
 }
 
-void TSysCustomFolderMonitor::SetWatchSubTree(bool Value) {
-    if (Value == FWatchSubTree) return;
-    FWatchSubTree = Value;
-    Apply();
-}
-
-void TSysCustomFolderMonitor::SetOnChange(TSysChangeEvent Value) {
+void TSysCustomChangeMonitor::SetOnChange(TSysChangeEvent Value) {
     FOnChange = std::move(Value);
     Apply();
 }
 
-void TSysCustomFolderMonitor::Loaded() {
+void TSysCustomChangeMonitor::Loaded() {
     TSysComponent::Loaded();
     Apply();
 }
 
-void TSysCustomFolderMonitor::Stop() {
+void TSysCustomChangeMonitor::Stop() {
     if (IsDestroying()) return;
     FThread.reset(); // terminates and waits; the wake-up ends its wait at once
 }
 
-void TSysCustomFolderMonitor::Apply() {
-    if (IsLoading()) return;
-    Stop();
-    if (IsDesigning() || !FActive || !FOnChange) return;
-    FThread = std::make_unique<TSysFolderMonitorThread>([this] {
-        if (FOnChange) FOnChange();
-    });
-    FThread->SetParameters(FFolder, FWatchSubTree, FNotifyFilters);
-    FThread->Start();
-}
-
-TSysCustomRegistryMonitor::TSysCustomRegistryMonitor(TComponent* AOwner) : TSysComponent(AOwner) {}
-
-TSysCustomRegistryMonitor::~TSysCustomRegistryMonitor() {
-    FThread.reset();
-}
-
-void TSysCustomRegistryMonitor::SetActive(bool Value) {
-    if (Value == FActive) return;
-    FActive = Value;
-    Apply();
-}
-
-void TSysCustomRegistryMonitor::SetRegistryKey(const std::string& Value) {
-    if (Value == FRegistryKey) return;
-    FRegistryKey = Value;
-    Apply();
-}
-
-void TSysCustomRegistryMonitor::SetRootKey(TSysRegRootKey Value) {
-    if (Value == FRootKey) return;
-    FRootKey = Value;
-    Apply();
-}
-
-void TSysCustomRegistryMonitor::SetNotifyFilters(TSysRegistryMonitorFilters Value) {
-    if (Value == FNotifyFilters) return;
-    FNotifyFilters = Value;
-    Apply();
-}
-
-void TSysCustomRegistryMonitor::SetWatchSubTree(bool Value) {
-    if (Value == FWatchSubTree) return;
-    FWatchSubTree = Value;
-    Apply();
-}
-
-void TSysCustomRegistryMonitor::SetOnChange(TSysChangeEvent Value) {
-    FOnChange = std::move(Value);
-    Apply();
-}
-
-void TSysCustomRegistryMonitor::Loaded() {
-    TSysComponent::Loaded();
-    Apply();
-}
-
-void TSysCustomRegistryMonitor::Stop() {
-    if (IsDestroying()) return;
-    FThread.reset();
-}
-
-void TSysCustomRegistryMonitor::Apply() {
+void TSysCustomChangeMonitor::Apply() {
     if (IsLoading() || IsDestroying()) return;
     Stop();
     if (IsDesigning() || !FActive || !FOnChange) return;
-    FThread = std::make_unique<TSysRegistryMonitorThread>([this] {
+    FThread = NewThread([this] {
         if (FOnChange) FOnChange();
     });
-    FThread->SetParameters(SysRootKeyHandle(FRootKey), FRegistryKey, FWatchSubTree, FNotifyFilters);
     FThread->Start();
+}
+
+TSysCustomFolderMonitor::TSysCustomFolderMonitor(TComponent* AOwner)
+    : TSysCustomChangeMonitor(AOwner,
+                              SysFilterBit(fmfFileNameChange) | SysFilterBit(fmfDirNameChange)) {}
+
+std::unique_ptr<TSysMonitorThread> TSysCustomFolderMonitor::NewThread(TSysChangeEvent OnChange) {
+    auto thread = std::make_unique<TSysFolderMonitorThread>(std::move(OnChange));
+    thread->SetParameters(FFolder, WatchSubTree(), NotifyFilters());
+    return thread;
+}
+
+TSysCustomRegistryMonitor::TSysCustomRegistryMonitor(TComponent* AOwner)
+    : TSysCustomChangeMonitor(AOwner,
+                              SysFilterBit(rmfSubTreeChange) | SysFilterBit(rmfValueChange)) {}
+
+std::unique_ptr<TSysMonitorThread> TSysCustomRegistryMonitor::NewThread(TSysChangeEvent OnChange) {
+    auto thread = std::make_unique<TSysRegistryMonitorThread>(std::move(OnChange));
+    thread->SetParameters(SysRootKeyHandle(FRootKey), FRegistryKey, WatchSubTree(),
+                          NotifyFilters());
+    return thread;
 }

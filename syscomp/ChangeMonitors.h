@@ -158,18 +158,18 @@ private:
     bool FOurs = false; // the batch being read touched the store's file
 };
 
-class TSysCustomFolderMonitor : public TSysComponent {
+// The common part of the monitor components: while Active with an OnChange
+// handler, one monitor thread runs; a change of any parameter restarts it.
+class TSysCustomChangeMonitor : public TSysComponent {
 public:
-    QM_CLASSNAME(TSysCustomFolderMonitor)
-    explicit TSysCustomFolderMonitor(TComponent* AOwner);
-    ~TSysCustomFolderMonitor() override;
+    QM_CLASSNAME(TSysCustomChangeMonitor)
+    ~TSysCustomChangeMonitor() override;
 
     bool Active() const { return FActive; }
     void SetActive(bool Value);
-    const std::string& Folder() const { return FFolder; }
-    void SetFolder(const std::string& Value);
-    TFolderMonitorFilters NotifyFilters() const { return FNotifyFilters; }
-    void SetNotifyFilters(TFolderMonitorFilters Value);
+    // Bits of TFolderMonitorFilter or TSysRegistryMonitorFilter.
+    std::uint32_t NotifyFilters() const { return FNotifyFilters; }
+    void SetNotifyFilters(std::uint32_t Value);
     bool WatchSubTree() const { return FWatchSubTree; }
     void SetWatchSubTree(bool Value);
     const TSysChangeEvent& OnChange() const { return FOnChange; }
@@ -184,17 +184,39 @@ public:
     void Loaded() override;
 
 protected:
+    TSysCustomChangeMonitor(TComponent* AOwner, std::uint32_t DefaultFilters);
+    // Sets Field to Value and restarts the watch when that changes it.
+    template <class T> void SetParameter(T& Field, const T& Value) {
+        if (Value == Field) return;
+        Field = Value;
+        Apply();
+    }
     void Apply();
     void Stop();
+    // A thread for the present parameters, not started yet.
+    virtual std::unique_ptr<TSysMonitorThread> NewThread(TSysChangeEvent OnChange) = 0;
 
 private:
     bool FActive = false;
-    std::string FFolder = "/";
-    TFolderMonitorFilters FNotifyFilters =
-        SysFilterBit(fmfFileNameChange) | SysFilterBit(fmfDirNameChange);
+    std::uint32_t FNotifyFilters;
     bool FWatchSubTree = true;
     TSysChangeEvent FOnChange;
-    std::unique_ptr<TSysFolderMonitorThread> FThread;
+    std::unique_ptr<TSysMonitorThread> FThread;
+};
+
+class TSysCustomFolderMonitor : public TSysCustomChangeMonitor {
+public:
+    QM_CLASSNAME(TSysCustomFolderMonitor)
+    explicit TSysCustomFolderMonitor(TComponent* AOwner);
+
+    const std::string& Folder() const { return FFolder; }
+    void SetFolder(const std::string& Value) { SetParameter(FFolder, Value); }
+
+protected:
+    std::unique_ptr<TSysMonitorThread> NewThread(TSysChangeEvent OnChange) override;
+
+private:
+    std::string FFolder = "/";
 };
 
 class TSysFolderMonitor : public TSysCustomFolderMonitor {
@@ -203,44 +225,22 @@ public:
     using TSysCustomFolderMonitor::TSysCustomFolderMonitor;
 };
 
-class TSysCustomRegistryMonitor : public TSysComponent {
+class TSysCustomRegistryMonitor : public TSysCustomChangeMonitor {
 public:
     QM_CLASSNAME(TSysCustomRegistryMonitor)
     explicit TSysCustomRegistryMonitor(TComponent* AOwner);
-    ~TSysCustomRegistryMonitor() override;
 
-    bool Active() const { return FActive; }
-    void SetActive(bool Value);
-    const std::string& RegistryKey() const { return FRegistryKey; }
-    void SetRegistryKey(const std::string& Value);
     TSysRegRootKey RootKey() const { return FRootKey; }
-    void SetRootKey(TSysRegRootKey Value);
-    TSysRegistryMonitorFilters NotifyFilters() const { return FNotifyFilters; }
-    void SetNotifyFilters(TSysRegistryMonitorFilters Value);
-    bool WatchSubTree() const { return FWatchSubTree; }
-    void SetWatchSubTree(bool Value);
-    const TSysChangeEvent& OnChange() const { return FOnChange; }
-    void SetOnChange(TSysChangeEvent Value);
-    bool Monitoring() const { return FThread != nullptr; }
-    bool WaitUntilWatching(unsigned TimeoutMs) {
-        return FThread && FThread->WaitUntilWatching(TimeoutMs);
-    }
-
-    void Loaded() override;
+    void SetRootKey(TSysRegRootKey Value) { SetParameter(FRootKey, Value); }
+    const std::string& RegistryKey() const { return FRegistryKey; }
+    void SetRegistryKey(const std::string& Value) { SetParameter(FRegistryKey, Value); }
 
 protected:
-    void Apply();
-    void Stop();
+    std::unique_ptr<TSysMonitorThread> NewThread(TSysChangeEvent OnChange) override;
 
 private:
-    bool FActive = false;
     std::string FRegistryKey;
     TSysRegRootKey FRootKey = rrkCurrentUser;
-    TSysRegistryMonitorFilters FNotifyFilters =
-        SysFilterBit(rmfSubTreeChange) | SysFilterBit(rmfValueChange);
-    bool FWatchSubTree = true;
-    TSysChangeEvent FOnChange;
-    std::unique_ptr<TSysRegistryMonitorThread> FThread;
 };
 
 class TSysRegistryMonitor : public TSysCustomRegistryMonitor {
