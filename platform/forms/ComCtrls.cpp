@@ -54,19 +54,6 @@ QString Q(const std::string& S) {
     return QString::fromStdString(S);
 }
 
-// "&" marks the hot key and is not drawn; "&&" draws one "&".
-std::string StripHotkey(const std::string& Text) {
-    std::string R;
-    for (std::size_t I = 0; I < Text.size(); ++I) {
-        if (Text[I] == '&') {
-            if (I + 1 < Text.size()) R += Text[++I];
-            continue;
-        }
-        R += Text[I];
-    }
-    return R;
-}
-
 // TColor (0x00BBGGRR, system colours resolved) as 0xAARRGGBB.
 std::uint32_t ToPixel(TColor C, std::uint32_t Alpha = 255) {
     const auto V = std::uint32_t(ColorToRGB(C));

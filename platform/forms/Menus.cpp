@@ -121,18 +121,6 @@ TMenuItem* ItemOfCommand(Word Command) {
     return It == Commands().end() ? nullptr : It->second;
 }
 
-std::string StripAmpersands(const std::string& Text) {
-    std::string R;
-    for (std::size_t I = 0; I < Text.size(); ++I) {
-        if (Text[I] == '&') {
-            if (I + 1 >= Text.size()) break;
-            ++I;
-        }
-        R += Text[I];
-    }
-    return R;
-}
-
 } // namespace
 
 // ---- TMenuItem -------------------------------------------------------------
@@ -305,9 +293,9 @@ void TMenuItem::Clear() {
 }
 
 TMenuItem* TMenuItem::Find(const std::string& ACaption) const {
-    const std::string Wanted = StripAmpersands(ACaption);
+    const std::string Wanted = StripHotkey(ACaption);
     for (TMenuItem* I : FItems)
-        if (SameText(StripAmpersands(I->FCaption), Wanted)) return I;
+        if (SameText(StripHotkey(I->FCaption), Wanted)) return I;
     return nullptr;
 }
 
@@ -322,7 +310,7 @@ void TMenuItem::MeasureItem(TCanvas* ACanvas, int& Width, int& Height) {
         Width = 0;
         Height = std::max(ACanvas->TextHeight("-") / 2, 9);
     } else {
-        std::string Text = StripAmpersands(FCaption);
+        std::string Text = StripHotkey(FCaption);
         if (FShortCut != 0) Text += "        " + ShortCutToText(FShortCut);
         const TSize Ext = ACanvas->TextExtent(Text.empty() ? std::string(" ") : Text);
         Width = Ext.cx + 2 * 16;
@@ -354,7 +342,7 @@ void TMenuItem::AdvancedDrawItem(TCanvas* ACanvas, const TRect& ARect, TOwnerDra
     }
     ACanvas->Brush()->SetStyle(bsClear);
     if (State.Contains(odDisabled)) ACanvas->Font()->SetColor(clGrayText);
-    const std::string Text = StripAmpersands(FCaption);
+    const std::string Text = StripHotkey(FCaption);
     const int H = ACanvas->TextHeight(Text.empty() ? std::string(" ") : Text);
     const int Y = ARect.Top + (ARect.Height() - H) / 2;
     const int X = ARect.Left + (TopLevel ? 6 : 16);

@@ -69,18 +69,6 @@ int CodePointsToUtf16(const QString& S, int Points) {
     return int(QString::fromStdU32String(U.substr(0, std::size_t(Points))).size());
 }
 
-std::string StripAccel(const std::string& Text) {
-    std::string R;
-    for (std::size_t I = 0; I < Text.size(); ++I) {
-        if (Text[I] == '&') {
-            if (I + 1 >= Text.size()) break;
-            ++I;
-        }
-        R += Text[I];
-    }
-    return R;
-}
-
 TOwnerDrawState StateOf(const QStyleOptionViewItem& Option, bool Enabled) {
     TOwnerDrawState S;
     if (Option.state & QStyle::State_Selected) S.Include(odSelected);
@@ -118,6 +106,18 @@ template <class F> void PaintThroughCanvas(QPainter* P, const QRect& R, TCanvas*
 
 } // namespace
 
+std::string StripHotkey(const std::string& Text) {
+    std::string R;
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        if (Text[I] == '&') {
+            if (I + 1 >= Text.size()) break;
+            ++I;
+        }
+        R += Text[I];
+    }
+    return R;
+}
+
 // ---- TCustomLabel ----------------------------------------------------------
 
 TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
@@ -128,7 +128,7 @@ TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
 }
 
 std::string TCustomLabel::DisplayText() const {
-    return FShowAccelChar ? StripAccel(Caption()) : Caption();
+    return FShowAccelChar ? StripHotkey(Caption()) : Caption();
 }
 
 void TCustomLabel::SetAlignment(TAlignment Value) {
@@ -642,7 +642,7 @@ void TCustomGroupBox::Paint() {
     C->Brush()->SetStyle(bsClear);
     Frame3D(C, R, clBtnShadow, clBtnHighlight, 1);
     Frame3D(C, R, clBtnHighlight, clBtnShadow, 1);
-    const std::string Text = StripAccel(Caption());
+    const std::string Text = StripHotkey(Caption());
     if (Text.empty()) return;
     C->Brush()->SetStyle(bsSolid);
     C->Brush()->SetColor(Color());

@@ -16,6 +16,10 @@
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
 
+// A caption as drawn: "&" marks the hot key and is not drawn, "&&" draws
+// one "&" (a lone "&" at the end is dropped).
+std::string StripHotkey(const std::string& Text);
+
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 // A caption drawn on the parent. With AutoSize (the default) the label
