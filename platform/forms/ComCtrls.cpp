@@ -209,58 +209,44 @@ TCustomImageList::Slice(TBitmap* Image, TBitmap* Mask, bool UseColor, TColor Mas
     return R;
 }
 
-int TCustomImageList::Add(TBitmap* Image, TBitmap* Mask) {
-    std::vector<TImage> New = Slice(Image, Mask, false, clNone);
+int TCustomImageList::InsertImages(int Index, std::vector<TImage> New) {
+    if (Index < 0 || Index > Count()) IndexError(Index);
     if (New.empty()) return -1;
-    const int First = Count();
-    for (TImage& I : New)
-        FImages.push_back(std::move(I));
+    FImages.insert(FImages.begin() + Index, std::make_move_iterator(New.begin()),
+                   std::make_move_iterator(New.end()));
     Change();
-    return First;
+    return Index;
+}
+
+void TCustomImageList::ReplaceImage(int Index, std::vector<TImage> New) {
+    if (!ValidIndex(Index)) IndexError(Index);
+    if (New.empty()) return;
+    FImages[std::size_t(Index)] = std::move(New.front());
+    Change();
+}
+
+int TCustomImageList::Add(TBitmap* Image, TBitmap* Mask) {
+    return InsertImages(Count(), Slice(Image, Mask, false, clNone));
 }
 
 int TCustomImageList::AddMasked(TBitmap* Image, TColor MaskColor) {
-    std::vector<TImage> New = Slice(Image, nullptr, true, MaskColor);
-    if (New.empty()) return -1;
-    const int First = Count();
-    for (TImage& I : New)
-        FImages.push_back(std::move(I));
-    Change();
-    return First;
+    return InsertImages(Count(), Slice(Image, nullptr, true, MaskColor));
 }
 
 void TCustomImageList::Insert(int Index, TBitmap* Image, TBitmap* Mask) {
-    if (Index < 0 || Index > Count()) IndexError(Index);
-    std::vector<TImage> New = Slice(Image, Mask, false, clNone);
-    if (New.empty()) return;
-    FImages.insert(FImages.begin() + Index, std::make_move_iterator(New.begin()),
-                   std::make_move_iterator(New.end()));
-    Change();
+    InsertImages(Index, Slice(Image, Mask, false, clNone));
 }
 
 void TCustomImageList::InsertMasked(int Index, TBitmap* Image, TColor MaskColor) {
-    if (Index < 0 || Index > Count()) IndexError(Index);
-    std::vector<TImage> New = Slice(Image, nullptr, true, MaskColor);
-    if (New.empty()) return;
-    FImages.insert(FImages.begin() + Index, std::make_move_iterator(New.begin()),
-                   std::make_move_iterator(New.end()));
-    Change();
+    InsertImages(Index, Slice(Image, nullptr, true, MaskColor));
 }
 
 void TCustomImageList::Replace(int Index, TBitmap* Image, TBitmap* Mask) {
-    if (!ValidIndex(Index)) IndexError(Index);
-    std::vector<TImage> New = Slice(Image, Mask, false, clNone);
-    if (New.empty()) return;
-    FImages[std::size_t(Index)] = std::move(New.front());
-    Change();
+    ReplaceImage(Index, Slice(Image, Mask, false, clNone));
 }
 
 void TCustomImageList::ReplaceMasked(int Index, TBitmap* Image, TColor MaskColor) {
-    if (!ValidIndex(Index)) IndexError(Index);
-    std::vector<TImage> New = Slice(Image, nullptr, true, MaskColor);
-    if (New.empty()) return;
-    FImages[std::size_t(Index)] = std::move(New.front());
-    Change();
+    ReplaceImage(Index, Slice(Image, nullptr, true, MaskColor));
 }
 
 void TCustomImageList::Delete(int Index) {
@@ -439,6 +425,45 @@ void TCustomImageList::Change() {
     if (OnChange) OnChange(this);
 }
 
+// ============================================================== owned items
+
+template <class TList, class TItem, class TOwner>
+TItem* TOwnedItems<TList, TItem, TOwner>::InsertItem(int Index) {
+    if (Index < 0 || Index > Count()) IndexError(Index);
+    auto It = FItems.insert(FItems.begin() + Index, std::unique_ptr<TItem>(new TItem(FOwner)));
+    static_cast<TList*>(this)->Changed();
+    return It->get();
+}
+
+template <class TList, class TItem, class TOwner>
+TItem* TOwnedItems<TList, TItem, TOwner>::ItemAt(int Index) const {
+    if (Index < 0 || Index >= Count()) IndexError(Index);
+    return FItems[std::size_t(Index)].get();
+}
+
+template <class TList, class TItem, class TOwner>
+int TOwnedItems<TList, TItem, TOwner>::IndexOf(const TItem* Value) const {
+    for (std::size_t I = 0; I < FItems.size(); ++I)
+        if (FItems[I].get() == Value) return int(I);
+    return -1;
+}
+
+template <class TList, class TItem, class TOwner>
+void TOwnedItems<TList, TItem, TOwner>::Delete(int Index) {
+    if (Index < 0 || Index >= Count()) IndexError(Index);
+    FItems.erase(FItems.begin() + Index);
+    static_cast<TList*>(this)->Changed();
+}
+
+template <class TList, class TItem, class TOwner> void TOwnedItems<TList, TItem, TOwner>::Clear() {
+    FItems.clear();
+    static_cast<TList*>(this)->Changed();
+}
+
+template class TOwnedItems<TListColumns, TListColumn, TListView>;
+template class TOwnedItems<TListItems, TListItem, TListView>;
+template class TOwnedItems<TStatusPanels, TStatusPanel, TStatusBar>;
+
 // ============================================================== list view
 
 void TListColumn::SetCaption(const std::string& Value) {
@@ -454,28 +479,10 @@ void TListColumn::SetAlignment(TAlignment Value) {
     FOwner->ItemsChanged();
 }
 int TListColumn::Index() const {
-    const auto& V = FOwner->FColumns.FItems;
-    for (std::size_t I = 0; I < V.size(); ++I)
-        if (V[I].get() == this) return int(I);
-    return -1;
+    return FOwner->FColumns.IndexOf(this);
 }
 
-TListColumn* TListColumns::Add() {
-    FItems.push_back(std::unique_ptr<TListColumn>(new TListColumn(FOwner)));
-    FOwner->ItemsChanged();
-    return FItems.back().get();
-}
-TListColumn* TListColumns::Items(int Index) const {
-    if (Index < 0 || Index >= Count()) IndexError(Index);
-    return FItems[std::size_t(Index)].get();
-}
-void TListColumns::Delete(int Index) {
-    if (Index < 0 || Index >= Count()) IndexError(Index);
-    FItems.erase(FItems.begin() + Index);
-    FOwner->ItemsChanged();
-}
-void TListColumns::Clear() {
-    FItems.clear();
+void TListColumns::Changed() {
     FOwner->ItemsChanged();
 }
 
@@ -505,32 +512,7 @@ void TListItem::Delete() {
     FOwner->FItems.Delete(Index());
 }
 
-TListItem* TListItems::Add() {
-    return Insert(Count());
-}
-TListItem* TListItems::Insert(int Index) {
-    if (Index < 0 || Index > Count()) IndexError(Index);
-    auto It =
-        FItems.insert(FItems.begin() + Index, std::unique_ptr<TListItem>(new TListItem(FOwner)));
-    FOwner->ItemsChanged();
-    return It->get();
-}
-TListItem* TListItems::Item(int Index) const {
-    if (Index < 0 || Index >= Count()) IndexError(Index);
-    return FItems[std::size_t(Index)].get();
-}
-int TListItems::IndexOf(const TListItem* Value) const {
-    for (std::size_t I = 0; I < FItems.size(); ++I)
-        if (FItems[I].get() == Value) return int(I);
-    return -1;
-}
-void TListItems::Delete(int Index) {
-    if (Index < 0 || Index >= Count()) IndexError(Index);
-    FItems.erase(FItems.begin() + Index);
-    FOwner->ItemsChanged();
-}
-void TListItems::Clear() {
-    FItems.clear();
+void TListItems::Changed() {
     FOwner->ItemsChanged();
 }
 void TListItems::BeginUpdate() {
@@ -1724,28 +1706,10 @@ void TStatusPanel::SetBevel(TBevelCut Value) {
     FOwner->Invalidate();
 }
 int TStatusPanel::Index() const {
-    const auto& V = FOwner->FPanels.FItems;
-    for (std::size_t I = 0; I < V.size(); ++I)
-        if (V[I].get() == this) return int(I);
-    return -1;
+    return FOwner->FPanels.IndexOf(this);
 }
 
-TStatusPanel* TStatusPanels::Add() {
-    FItems.push_back(std::unique_ptr<TStatusPanel>(new TStatusPanel(FOwner)));
-    FOwner->Invalidate();
-    return FItems.back().get();
-}
-TStatusPanel* TStatusPanels::Items(int Index) const {
-    if (Index < 0 || Index >= Count()) IndexError(Index);
-    return FItems[std::size_t(Index)].get();
-}
-void TStatusPanels::Delete(int Index) {
-    if (Index < 0 || Index >= Count()) IndexError(Index);
-    FItems.erase(FItems.begin() + Index);
-    FOwner->Invalidate();
-}
-void TStatusPanels::Clear() {
-    FItems.clear();
+void TStatusPanels::Changed() {
     FOwner->Invalidate();
 }
 

@@ -127,6 +127,11 @@ private:
     };
     std::vector<TImage> Slice(TBitmap* Image, TBitmap* Mask, bool UseColor, TColor MaskColor) const;
     bool ValidIndex(int Index) const { return Index >= 0 && Index < Count(); }
+    // Put New (the slices of one picture) at Index / in place of image
+    // Index; nothing changes when New is empty. InsertImages gives the
+    // index of the first new image, or -1.
+    int InsertImages(int Index, std::vector<TImage> New);
+    void ReplaceImage(int Index, std::vector<TImage> New);
 
     int FWidth = 16;
     int FHeight = 16;
@@ -147,7 +152,29 @@ public:
 
 // ---------------------------------------------------------------- list view
 
+// The items a control owns and keeps in order (list view columns and items,
+// status bar panels): TList, the collection itself, tells the owner of
+// every change through its Changed(). An index out of range raises
+// EListError.
+template <class TList, class TItem, class TOwner> class TOwnedItems {
+public:
+    int Count() const { return int(FItems.size()); }
+    TItem* Add() { return InsertItem(Count()); }
+    void Delete(int Index);
+    void Clear();
+
+protected:
+    explicit TOwnedItems(TOwner* AOwner) : FOwner(AOwner) {}
+    TItem* InsertItem(int Index);
+    TItem* ItemAt(int Index) const;
+    int IndexOf(const TItem* Value) const;
+
+    TOwner* FOwner;
+    std::vector<std::unique_ptr<TItem>> FItems;
+};
+
 class TListView;
+class TListColumns;
 class TListItems;
 
 class TListColumn {
@@ -161,7 +188,7 @@ public:
     int Index() const;
 
 private:
-    friend class TListColumns;
+    friend class TOwnedItems<TListColumns, TListColumn, TListView>;
     explicit TListColumn(TListView* AOwner) : FOwner(AOwner) {}
     TListView* FOwner;
     std::string FCaption;
@@ -169,21 +196,16 @@ private:
     TAlignment FAlignment = taLeftJustify;
 };
 
-class TListColumns {
+class TListColumns : public TOwnedItems<TListColumns, TListColumn, TListView> {
 public:
-    TListColumn* Add();
-    int Count() const { return int(FItems.size()); }
-    // Raises EListError out of range.
-    TListColumn* Items(int Index) const;
-    void Delete(int Index);
-    void Clear();
+    TListColumn* Items(int Index) const { return ItemAt(Index); }
 
 private:
+    friend class TOwnedItems<TListColumns, TListColumn, TListView>;
     friend class TListView;
     friend class TListColumn;
-    explicit TListColumns(TListView* AOwner) : FOwner(AOwner) {}
-    TListView* FOwner;
-    std::vector<std::unique_ptr<TListColumn>> FItems;
+    using TOwnedItems::TOwnedItems;
+    void Changed();
 };
 
 // One row: Caption in the first column, SubItems in the next ones.
@@ -210,7 +232,7 @@ public:
     void Delete();
 
 private:
-    friend class TListItems;
+    friend class TOwnedItems<TListItems, TListItem, TListView>;
     friend class TListView;
     explicit TListItem(TListView* AOwner);
     TListView* FOwner;
@@ -221,27 +243,22 @@ private:
     bool FSelected = false;
 };
 
-class TListItems {
+class TListItems : public TOwnedItems<TListItems, TListItem, TListView> {
 public:
-    TListItem* Add();
-    TListItem* Insert(int Index);
-    int Count() const { return int(FItems.size()); }
-    // Raises EListError out of range.
-    TListItem* Item(int Index) const;
+    TListItem* Insert(int Index) { return InsertItem(Index); }
+    TListItem* Item(int Index) const { return ItemAt(Index); }
     TListItem* operator[](int Index) const { return Item(Index); }
-    int IndexOf(const TListItem* Value) const;
-    void Delete(int Index);
-    void Clear();
+    using TOwnedItems::IndexOf;
     // The native view is rebuilt once at the outermost EndUpdate.
     void BeginUpdate();
     void EndUpdate();
 
 private:
+    friend class TOwnedItems<TListItems, TListItem, TListView>;
     friend class TListView;
     friend class TListItem;
-    explicit TListItems(TListView* AOwner) : FOwner(AOwner) {}
-    TListView* FOwner;
-    std::vector<std::unique_ptr<TListItem>> FItems;
+    using TOwnedItems::TOwnedItems;
+    void Changed();
 };
 
 enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
@@ -674,6 +691,7 @@ private:
 // ---------------------------------------------------------------- status bar
 
 class TStatusBar;
+class TStatusPanels;
 
 class TStatusPanel {
 public:
@@ -688,7 +706,7 @@ public:
     int Index() const;
 
 private:
-    friend class TStatusPanels;
+    friend class TOwnedItems<TStatusPanels, TStatusPanel, TStatusBar>;
     friend class TStatusBar;
     explicit TStatusPanel(TStatusBar* AOwner) : FOwner(AOwner) {}
     TStatusBar* FOwner;
@@ -698,22 +716,17 @@ private:
     TBevelCut FBevel = bvLowered;
 };
 
-class TStatusPanels {
+class TStatusPanels : public TOwnedItems<TStatusPanels, TStatusPanel, TStatusBar> {
 public:
-    TStatusPanel* Add();
-    int Count() const { return int(FItems.size()); }
-    // Raises EListError out of range.
-    TStatusPanel* Items(int Index) const;
+    TStatusPanel* Items(int Index) const { return ItemAt(Index); }
     TStatusPanel* operator[](int Index) const { return Items(Index); }
-    void Delete(int Index);
-    void Clear();
 
 private:
+    friend class TOwnedItems<TStatusPanels, TStatusPanel, TStatusBar>;
     friend class TStatusBar;
     friend class TStatusPanel;
-    explicit TStatusPanels(TStatusBar* AOwner) : FOwner(AOwner) {}
-    TStatusBar* FOwner;
-    std::vector<std::unique_ptr<TStatusPanel>> FItems;
+    using TOwnedItems::TOwnedItems;
+    void Changed();
 };
 
 // A bar of text panels at the bottom of its parent. The last panel takes
