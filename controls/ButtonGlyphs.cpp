@@ -271,18 +271,17 @@ TGlyphLayout TButtonGlyph::CalcGlyphLayout(TCanvas* Canvas, const TRect& Client,
 
     TPoint GlyphPos, TextPos;
     const bool Horizontal = Layout == blGlyphLeft || Layout == blGlyphRight;
-    if (Horizontal) {
-        GlyphPos.Y = (ClientSize.Y - GlyphSize.Y + 1) / 2;
-        TextPos.Y = (ClientSize.Y - TextSize.Y + 1) / 2;
-    } else {
-        GlyphPos.X = (ClientSize.X - GlyphSize.X + 1) / 2;
-        TextPos.X = (ClientSize.X - TextSize.X + 1) / 2;
-    }
+    // The glyph and the text follow each other along one axis and are
+    // centred across it.
+    int TPoint::*const Along = Horizontal ? &TPoint::X : &TPoint::Y;
+    int TPoint::*const Across = Horizontal ? &TPoint::Y : &TPoint::X;
+    GlyphPos.*Across = (ClientSize.*Across - GlyphSize.*Across + 1) / 2;
+    TextPos.*Across = (ClientSize.*Across - TextSize.*Across + 1) / 2;
     if (TextSize.X == 0 || GlyphSize.X == 0) Spacing = 0;
 
-    const int ClientAxis = Horizontal ? ClientSize.X : ClientSize.Y;
-    const int GlyphAxis = Horizontal ? GlyphSize.X : GlyphSize.Y;
-    const int TextAxis = Horizontal ? TextSize.X : TextSize.Y;
+    const int ClientAxis = ClientSize.*Along;
+    const int GlyphAxis = GlyphSize.*Along;
+    const int TextAxis = TextSize.*Along;
     if (Margin == -1) {
         if (Spacing == -1) {
             const int Total = GlyphAxis + TextAxis;
@@ -296,23 +295,12 @@ TGlyphLayout TButtonGlyph::CalcGlyphLayout(TCanvas* Canvas, const TRect& Client,
         Spacing = (ClientAxis - Margin - GlyphAxis - TextAxis) / 2;
     }
 
-    switch (Layout) {
-    case blGlyphLeft:
-        GlyphPos.X = Margin;
-        TextPos.X = GlyphPos.X + GlyphSize.X + Spacing;
-        break;
-    case blGlyphRight:
-        GlyphPos.X = ClientSize.X - Margin - GlyphSize.X;
-        TextPos.X = GlyphPos.X - Spacing - TextSize.X;
-        break;
-    case blGlyphTop:
-        GlyphPos.Y = Margin;
-        TextPos.Y = GlyphPos.Y + GlyphSize.Y + Spacing;
-        break;
-    case blGlyphBottom:
-        GlyphPos.Y = ClientSize.Y - Margin - GlyphSize.Y;
-        TextPos.Y = GlyphPos.Y - Spacing - TextSize.Y;
-        break;
+    if (Layout == blGlyphLeft || Layout == blGlyphTop) {
+        GlyphPos.*Along = Margin;
+        TextPos.*Along = Margin + GlyphAxis + Spacing;
+    } else {
+        GlyphPos.*Along = ClientAxis - Margin - GlyphAxis;
+        TextPos.*Along = GlyphPos.*Along - Spacing - TextAxis;
     }
 
     TGlyphLayout R;

@@ -111,62 +111,38 @@ TColorManager::TColorManager() {
 
 void TColorManager::SetSourceBitsPerSample(Byte Value) {
     if (Value < 1 || Value > 16) throw EColorConversionError(SInvalidSampleDepth);
-    if (Value != FSourceBPS) {
-        FSourceBPS = Value;
-        FChanged = true;
-    }
+    SetParameter(FSourceBPS, Value);
 }
 
 void TColorManager::SetTargetBitsPerSample(Byte Value) {
     if (Value < 1 || Value > 16) throw EColorConversionError(SInvalidSampleDepth);
-    if (Value != FTargetBPS) {
-        FTargetBPS = Value;
-        FChanged = true;
-    }
+    SetParameter(FTargetBPS, Value);
 }
 
 void TColorManager::SetSourceSamplesPerPixel(Byte Value) {
     if (Value < 1 || Value > 4) throw EColorConversionError(SInvalidPixelDepth);
-    if (Value != FSourceSPP) {
-        FSourceSPP = Value;
-        FChanged = true;
-    }
+    SetParameter(FSourceSPP, Value);
 }
 
 void TColorManager::SetTargetSamplesPerPixel(Byte Value) {
     if (Value < 1 || Value > 4) throw EColorConversionError(SInvalidPixelDepth);
-    if (Value != FTargetSPP) {
-        FTargetSPP = Value;
-        FChanged = true;
-    }
+    SetParameter(FTargetSPP, Value);
 }
 
 void TColorManager::SetSourceColorScheme(TColorScheme Value) {
-    if (Value != FSourceScheme) {
-        FSourceScheme = Value;
-        FChanged = true;
-    }
+    SetParameter(FSourceScheme, Value);
 }
 
 void TColorManager::SetTargetColorScheme(TColorScheme Value) {
-    if (Value != FTargetScheme) {
-        FTargetScheme = Value;
-        FChanged = true;
-    }
+    SetParameter(FTargetScheme, Value);
 }
 
 void TColorManager::SetSourceOptions(TConvertOptions Value) {
-    if (Value != FSourceOptions) {
-        FSourceOptions = Value;
-        FChanged = true;
-    }
+    SetParameter(FSourceOptions, Value);
 }
 
 void TColorManager::SetTargetOptions(TConvertOptions Value) {
-    if (Value != FTargetOptions) {
-        FTargetOptions = Value;
-        FChanged = true;
-    }
+    SetParameter(FTargetOptions, Value);
 }
 
 void TColorManager::SetGamma(float MainGamma, float DisplayGamma) {

@@ -162,6 +162,13 @@ public:
 private:
     using TConverter = void (TColorManager::*)(std::span<const Byte* const> Sources, Byte* Target,
                                                int Count, Byte Mask);
+    // Sets Field to Value; a change makes the next conversion prepare again.
+    template <class T> void SetParameter(T& Field, T Value) {
+        if (Value != Field) {
+            Field = Value;
+            FChanged = true;
+        }
+    }
     void PrepareConversion();
     void MakeGammaTable();
     void MakeYCbCrTables(int CrOffset, int CbOffset);
