@@ -26,6 +26,26 @@ void LiftInside(TRect& R) {
     if (R.Bottom < R.Top) R.Bottom = R.Top;
 }
 
+// The integer rectangle of R by Rounding, with Near, Down and Up rounding one
+// coordinate of R's kind.
+template <class TR, class TNear, class TDown, class TUp>
+TRect RoundRect(const TR& R, TRectRounding Rounding, TNear Near, TDown Down, TUp Up) {
+    TRect r;
+    switch (Rounding) {
+    case rrClosest:
+        r = {Near(R.Left), Near(R.Top), Near(R.Right), Near(R.Bottom)};
+        break;
+    case rrOutside:
+        r = {Down(R.Left), Down(R.Top), Up(R.Right), Up(R.Bottom)};
+        break;
+    case rrInside:
+        r = {Up(R.Left), Up(R.Top), Down(R.Right), Down(R.Bottom)};
+        LiftInside(r);
+        break;
+    }
+    return r;
+}
+
 } // namespace
 
 TRect MakeRect(int Left, int Top, int Right, int Bottom) {
@@ -33,37 +53,11 @@ TRect MakeRect(int Left, int Top, int Right, int Bottom) {
 }
 
 TRect MakeRect(const TFixedRect& R, TRectRounding Rounding) {
-    TRect r;
-    switch (Rounding) {
-    case rrClosest:
-        r = {FixedRound(R.Left), FixedRound(R.Top), FixedRound(R.Right), FixedRound(R.Bottom)};
-        break;
-    case rrOutside:
-        r = {FixedFloor(R.Left), FixedFloor(R.Top), FixedCeil(R.Right), FixedCeil(R.Bottom)};
-        break;
-    case rrInside:
-        r = {FixedCeil(R.Left), FixedCeil(R.Top), FixedFloor(R.Right), FixedFloor(R.Bottom)};
-        LiftInside(r);
-        break;
-    }
-    return r;
+    return RoundRect(R, Rounding, FixedRound, FixedFloor, FixedCeil);
 }
 
 TRect MakeRect(const TFloatRect& R, TRectRounding Rounding) {
-    TRect r;
-    switch (Rounding) {
-    case rrClosest:
-        r = {Round(R.Left), Round(R.Top), Round(R.Right), Round(R.Bottom)};
-        break;
-    case rrOutside:
-        r = {FloorInt(R.Left), FloorInt(R.Top), CeilInt(R.Right), CeilInt(R.Bottom)};
-        break;
-    case rrInside:
-        r = {CeilInt(R.Left), CeilInt(R.Top), FloorInt(R.Right), FloorInt(R.Bottom)};
-        LiftInside(r);
-        break;
-    }
-    return r;
+    return RoundRect(R, Rounding, Round, FloorInt, CeilInt);
 }
 
 TSingleRect MakeSingleRect(TFloat Left, TFloat Top, TFloat Right, TFloat Bottom) {
@@ -88,18 +82,31 @@ TFloatRect FloatRect(const TRect& R) {
     return MakeSingleRect(R);
 }
 
-bool IntersectRectangles(TRect& Dst, TRect R1, TRect R2) {
+namespace {
+// The rectangle operations are the same for every kind of coordinate.
+template <class TR> bool Intersect(TR& Dst, const TR& R1, const TR& R2) {
     Dst = {std::max(R1.Left, R2.Left), std::max(R1.Top, R2.Top), std::min(R1.Right, R2.Right),
            std::min(R1.Bottom, R2.Bottom)};
-    if (Dst.Right < Dst.Left || Dst.Bottom < Dst.Top) Dst = TRect{};
+    if (Dst.Right < Dst.Left || Dst.Bottom < Dst.Top) Dst = TR{};
     return !IsRectangleEmpty(Dst);
+}
+template <class TR, class TV> void Offset(TR& R, TV Dx, TV Dy) {
+    R.Left += Dx;
+    R.Top += Dy;
+    R.Right += Dx;
+    R.Bottom += Dy;
+}
+template <class TR> bool Empty(const TR& R) {
+    return !(R.Left < R.Right && R.Top < R.Bottom);
+}
+} // namespace
+
+bool IntersectRectangles(TRect& Dst, TRect R1, TRect R2) {
+    return Intersect(Dst, R1, R2);
 }
 
 bool IntersectRectangles(TFloatRect& Dst, TFloatRect R1, TFloatRect R2) {
-    Dst = {std::max(R1.Left, R2.Left), std::max(R1.Top, R2.Top), std::min(R1.Right, R2.Right),
-           std::min(R1.Bottom, R2.Bottom)};
-    if (Dst.Right < Dst.Left || Dst.Bottom < Dst.Top) Dst = TFloatRect{};
-    return !IsRectangleEmpty(Dst);
+    return Intersect(Dst, R1, R2);
 }
 
 bool EqualRectangles(const TRect& R1, const TRect& R2) {
@@ -112,34 +119,25 @@ bool EqualRectangles(const TFloatRect& R1, const TFloatRect& R2) {
 }
 
 void OffsetRectangle(TRect& R, int Dx, int Dy) {
-    R.Left += Dx;
-    R.Top += Dy;
-    R.Right += Dx;
-    R.Bottom += Dy;
+    Offset(R, Dx, Dy);
 }
 
 void OffsetRectangle(TFixedRect& R, TFixed Dx, TFixed Dy) {
-    R.Left += Dx;
-    R.Top += Dy;
-    R.Right += Dx;
-    R.Bottom += Dy;
+    Offset(R, Dx, Dy);
 }
 
 void OffsetRectangle(TFloatRect& R, TFloat Dx, TFloat Dy) {
-    R.Left += Dx;
-    R.Top += Dy;
-    R.Right += Dx;
-    R.Bottom += Dy;
+    Offset(R, Dx, Dy);
 }
 
 bool IsRectangleEmpty(const TRect& R) {
-    return !(R.Left < R.Right && R.Top < R.Bottom);
+    return Empty(R);
 }
 
 bool IsRectangleEmpty(const TFixedRect& R) {
-    return !(R.Left < R.Right && R.Top < R.Bottom);
+    return Empty(R);
 }
 
 bool IsRectangleEmpty(const TFloatRect& R) {
-    return !(R.Left < R.Right && R.Top < R.Bottom);
+    return Empty(R);
 }
