@@ -43,15 +43,23 @@ int Clamp(int v, int lo, int hi) {
     return v < lo ? lo : (v > hi ? hi : v);
 }
 
+// The digits and exponent of value (see DecimalDigits) at precision, clamped
+// to what a double holds. False for a value that is not finite, with its text
+// in out.
+bool SignificantDigits(double value, int& precision, std::string& out, std::string& digits,
+                       int& exponent) {
+    if (NonFinite(value, out)) return false;
+    precision = Clamp(precision, 1, kMaxPrecision);
+    DecimalDigits(value, precision, digits, exponent);
+    return true;
+}
+
 } // namespace
 
 std::string FloatToTextGeneral(double value, int precision, char decimalSeparator) {
-    std::string out;
-    if (NonFinite(value, out)) return out;
-    precision = Clamp(precision, 1, kMaxPrecision);
-    std::string d;
+    std::string out, d;
     int exp;
-    DecimalDigits(value, precision, d, exp);
+    if (!SignificantDigits(value, precision, out, d, exp)) return out;
     if (d.empty()) return "0";
     if (value < 0) out += '-';
     if (exp > precision || exp < -3) {
@@ -103,12 +111,9 @@ std::string FloatToTextFixed(double value, int decimals, char decimalSeparator,
 }
 
 std::string FloatToTextExponent(double value, int precision, char decimalSeparator) {
-    std::string out;
-    if (NonFinite(value, out)) return out;
-    precision = Clamp(precision, 1, kMaxPrecision);
-    std::string d;
+    std::string out, d;
     int exp;
-    DecimalDigits(value, precision, d, exp);
+    if (!SignificantDigits(value, precision, out, d, exp)) return out;
     if (d.empty())
         exp = 1;
     else if (value < 0)

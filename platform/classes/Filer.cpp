@@ -934,28 +934,36 @@ void TReader::Finish(bool Failed) {
     if (pending && !Failed) std::rethrow_exception(pending);
 }
 
-TComponent* TReader::ReadComponent(TComponent* Instance) {
-    if (FReading) return ReadComponentInner(Instance);
-    TComponent* oldRoot = FRoot;
-    if (!FRoot) FRoot = Instance;
+TComponent* TReader::ReadTopLevel(TComponent* OldRoot, const std::function<TComponent*()>& Read) {
     FReading = true;
     FPendingError = nullptr;
     FLoaded.clear();
     TComponent* result = nullptr;
     try {
-        result = ReadComponentInner(Instance);
+        result = Read();
     } catch (...) {
         FReading = false;
-        FRoot = oldRoot;
+        FRoot = OldRoot;
         Finish(true);
         throw;
     }
     FReading = false;
-    FRoot = oldRoot;
-    // A component we made without an owner is the caller's only if all went well.
-    std::unique_ptr<TComponent> orphan;
-    if (!Instance && result && !result->Owner()) orphan.reset(result);
+    FRoot = OldRoot;
     Finish(false);
+    return result;
+}
+
+TComponent* TReader::ReadComponent(TComponent* Instance) {
+    if (FReading) return ReadComponentInner(Instance);
+    TComponent* oldRoot = FRoot;
+    if (!FRoot) FRoot = Instance;
+    std::unique_ptr<TComponent> orphan;
+    TComponent* result = ReadTopLevel(oldRoot, [&] {
+        TComponent* read = ReadComponentInner(Instance);
+        // A component we made without an owner is the caller's only if all went well.
+        if (!Instance && read && !read->Owner()) orphan.reset(read);
+        return read;
+    });
     orphan.release();
     return result;
 }
@@ -963,11 +971,8 @@ TComponent* TReader::ReadComponent(TComponent* Instance) {
 TComponent* TReader::ReadRootComponent(TComponent* Root) {
     ReadSignature();
     TComponent* oldRoot = FRoot;
-    FReading = true;
-    FPendingError = nullptr;
-    FLoaded.clear();
     std::unique_ptr<TComponent> created;
-    try {
+    ReadTopLevel(oldRoot, [&] {
         std::uint8_t flags = 0;
         int childPos = -1;
         ReadPrefix(flags, childPos);
@@ -991,15 +996,8 @@ TComponent* TReader::ReadRootComponent(TComponent* Root) {
             }
         }
         ReadComponentBody(Root);
-    } catch (...) {
-        FReading = false;
-        FRoot = oldRoot;
-        Finish(true);
-        throw;
-    }
-    FReading = false;
-    FRoot = oldRoot;
-    Finish(false);
+        return Root;
+    });
     created.release();
     return Root;
 }

@@ -254,6 +254,9 @@ private:
     // Calls Loaded on what was read (unless Failed) and clears the reading
     // states; then raises the kept error, if any.
     void Finish(bool Failed);
+    // Runs Read as a whole top-level read: what it loads is finished when it
+    // ends, failed or not, and the root is given back as OldRoot.
+    TComponent* ReadTopLevel(TComponent* OldRoot, const std::function<TComponent*()>& Read);
     [[noreturn]] void PropValueError();
 
     std::string FPropName; // the property DefineProperty is asked about

@@ -199,36 +199,26 @@ void TCustomIniFile::WriteString(const std::string& Section, const std::string& 
     Changed();
 }
 
-int TCustomIniFile::ReadInteger(const std::string& Section, const std::string& Ident, int Default) {
-    return StrToIntDef(ReadString(Section, Ident, ""), Default);
-}
-
-void TCustomIniFile::WriteInteger(const std::string& Section, const std::string& Ident, int Value) {
-    WriteString(Section, Ident, IntToStr(Value));
-}
-
-bool TCustomIniFile::ReadBool(const std::string& Section, const std::string& Ident, bool Default) {
-    return ReadInteger(Section, Ident, Default ? 1 : 0) != 0;
-}
-
-void TCustomIniFile::WriteBool(const std::string& Section, const std::string& Ident, bool Value) {
-    WriteString(Section, Ident, Value ? "1" : "0");
+std::vector<const TCustomIniFile::TEntry*> TCustomIniFile::ReadEntries(const std::string& Section) {
+    BeforeAccess();
+    std::vector<const TEntry*> read;
+    TSection* s = FindSection(Section);
+    if (!s) return read;
+    for (const auto& e : s->Entries) {
+        if (e.Key.empty()) continue;
+        if (std::any_of(read.begin(), read.end(),
+                        [&](const TEntry* r) { return SameName(r->Key, e.Key); }))
+            continue;
+        read.push_back(&e);
+    }
+    return read;
 }
 
 void TCustomIniFile::ReadSection(const std::string& Section, TStrings* Strings) {
-    BeforeAccess();
+    std::vector<const TEntry*> entries = ReadEntries(Section);
     Strings->Clear();
-    TSection* s = FindSection(Section);
-    if (!s) return;
-    std::vector<std::string> seen;
-    for (const auto& e : s->Entries) {
-        if (e.Key.empty()) continue;
-        if (std::any_of(seen.begin(), seen.end(),
-                        [&](const std::string& k) { return SameName(k, e.Key); }))
-            continue;
-        seen.push_back(e.Key);
-        Strings->Add(e.Key);
-    }
+    for (const TEntry* e : entries)
+        Strings->Add(e->Key);
 }
 
 void TCustomIniFile::ReadSections(TStrings* Strings) {
@@ -245,19 +235,10 @@ void TCustomIniFile::ReadSections(TStrings* Strings) {
 }
 
 void TCustomIniFile::ReadSectionValues(const std::string& Section, TStrings* Strings) {
-    BeforeAccess();
+    std::vector<const TEntry*> entries = ReadEntries(Section);
     Strings->Clear();
-    TSection* s = FindSection(Section);
-    if (!s) return;
-    std::vector<std::string> seen;
-    for (const auto& e : s->Entries) {
-        if (e.Key.empty()) continue;
-        if (std::any_of(seen.begin(), seen.end(),
-                        [&](const std::string& k) { return SameName(k, e.Key); }))
-            continue;
-        seen.push_back(e.Key);
-        Strings->Add(e.Key + "=" + StripQuotes(e.Value));
-    }
+    for (const TEntry* e : entries)
+        Strings->Add(e->Key + "=" + StripQuotes(e->Value));
 }
 
 bool TCustomIniFile::SectionExists(const std::string& Section) {

@@ -15,6 +15,7 @@
 // UpdateFile. Neither is meant to be shared between threads.
 #include "platform/base/Exception.h"
 #include "platform/base/Object.h"
+#include "platform/system/IniValues.h"
 
 #include <cstdint>
 #include <string>
@@ -25,7 +26,7 @@ class TStrings;
 
 QM_DECLARE_EXCEPTION(EIniFileException, Exception);
 
-class TCustomIniFile : public TObject {
+class TCustomIniFile : public TIniValues<TCustomIniFile, TObject> {
 public:
     QM_CLASSNAME(TCustomIniFile)
     explicit TCustomIniFile(const std::string& FileName);
@@ -44,12 +45,7 @@ public:
     // ']' in a section) or, for TIniFile, when the file cannot be written.
     void WriteString(const std::string& Section, const std::string& Ident,
                      const std::string& Value);
-    // Decimal, or hexadecimal with "$" or "0x"; anything else gives Default.
-    int ReadInteger(const std::string& Section, const std::string& Ident, int Default);
-    void WriteInteger(const std::string& Section, const std::string& Ident, int Value);
-    // Any integer other than 0 is true; written as "1"/"0".
-    bool ReadBool(const std::string& Section, const std::string& Ident, bool Default);
-    void WriteBool(const std::string& Section, const std::string& Ident, bool Value);
+    // ReadInteger, WriteInteger, ReadBool and WriteBool: see IniValues.h.
     // Key names of a section, in file order.
     void ReadSection(const std::string& Section, TStrings* Strings);
     // Section names, in file order.
@@ -92,6 +88,9 @@ protected:
 
     TSection* FindSection(std::string_view Name);
     TEntry* FindEntry(std::string_view Section, std::string_view Ident);
+    // The key entries of a section as they read: the first of each name, in
+    // file order.
+    std::vector<const TEntry*> ReadEntries(const std::string& Section);
 
     std::string FFileName;
     std::vector<TEntry> FPreamble; // lines before the first section

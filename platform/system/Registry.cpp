@@ -441,7 +441,7 @@ void TRegistry::WriteBinaryData(const std::string& Name, const void* Buffer, int
 TRegIniFile::TRegIniFile(const std::string& FileName) : TRegIniFile(FileName, KEY_ALL_ACCESS) {}
 
 TRegIniFile::TRegIniFile(const std::string& FileName, Cardinal AAccess)
-    : TRegistry(AAccess), FFileName(FileName) {
+    : TIniValues(AAccess), FFileName(FileName) {
     SetRootKey(HKEY_CURRENT_USER);
     OpenKey(FileName, true);
 }
@@ -477,25 +477,6 @@ void TRegIniFile::WriteString(const std::string& Section, const std::string& Ide
     if (!CanSetValues() || !ResolvePath(Section, path) ||
         !PutValueAt(path, Ident, REG_SZ, Value, true))
         throw ERegistryException("Failed to set data for '" + Ident + "'");
-}
-
-int TRegIniFile::ReadInteger(const std::string& Section, const std::string& Ident, int Default) {
-    std::string text;
-    if (!ReadText(Section, Ident, text) || text.empty()) return Default;
-    // A damaged setting gives the default rather than stopping the caller.
-    return StrToIntDef(text, Default);
-}
-
-void TRegIniFile::WriteInteger(const std::string& Section, const std::string& Ident, int Value) {
-    WriteString(Section, Ident, IntToStr(Value));
-}
-
-bool TRegIniFile::ReadBool(const std::string& Section, const std::string& Ident, bool Default) {
-    return ReadInteger(Section, Ident, Default ? 1 : 0) != 0;
-}
-
-void TRegIniFile::WriteBool(const std::string& Section, const std::string& Ident, bool Value) {
-    WriteString(Section, Ident, Value ? "1" : "0");
 }
 
 void TRegIniFile::ReadSection(const std::string& Section, TStrings* Strings) {

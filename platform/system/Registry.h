@@ -15,6 +15,7 @@
 #include "platform/base/Exception.h"
 #include "platform/base/Object.h"
 #include "platform/base/Types.h"
+#include "platform/system/IniValues.h"
 
 #include <cstdint>
 #include <string>
@@ -177,7 +178,7 @@ private:
 // value, a value of another type or a text that is no number give the
 // default (an integer value is read as its decimal text), so a damaged
 // setting cannot stop the program.
-class TRegIniFile : public TRegistry {
+class TRegIniFile : public TIniValues<TRegIniFile, TRegistry> {
 public:
     QM_CLASSNAME(TRegIniFile)
     explicit TRegIniFile(const std::string& FileName);
@@ -189,10 +190,7 @@ public:
                            const std::string& Default);
     void WriteString(const std::string& Section, const std::string& Ident,
                      const std::string& Value);
-    int ReadInteger(const std::string& Section, const std::string& Ident, int Default);
-    void WriteInteger(const std::string& Section, const std::string& Ident, int Value);
-    bool ReadBool(const std::string& Section, const std::string& Ident, bool Default);
-    void WriteBool(const std::string& Section, const std::string& Ident, bool Value);
+    // ReadInteger, WriteInteger, ReadBool and WriteBool: see IniValues.h.
     // Value names of a section.
     void ReadSection(const std::string& Section, TStrings* Strings);
     // Sub-key names of the key.
