@@ -20,11 +20,34 @@ template <class T> T* Make(TComponent* Owner, TWinControl* Parent, const std::st
     return C;
 }
 
+// A control of a dialog, owned and parented by it, at the given bounds.
+template <class T>
+T* Place(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width, int Height) {
+    T* C = Make<T>(Parent, Parent, Name);
+    C->SetBounds(Left, Top, Width, Height);
+    return C;
+}
+
 inline TButton* MakeButton(TComponent* Owner, TWinControl* Parent, const std::string& Name,
                            const std::string& Caption, int Left, int Top, int Width) {
     TButton* B = Make<TButton>(Owner, Parent, Name);
     B->SetCaption(Caption);
     B->SetBounds(Left, Top, Width, 25);
+    return B;
+}
+
+// A dialog's closing button: with mrOk, "&OK", the default button; with
+// mrCancel, "&Annuler", the cancel button. Either closes the dialog with
+// Result.
+inline TButton* MakeCloseButton(TWinControl* Dialog, const std::string& Name, TModalResult Result,
+                                int Left, int Top, int Width) {
+    const bool ok = Result == mrOk;
+    TButton* B = MakeButton(Dialog, Dialog, Name, ok ? "&OK" : "&Annuler", Left, Top, Width);
+    if (ok)
+        B->SetDefault(true);
+    else
+        B->SetCancel(true);
+    B->SetModalResult(Result);
     return B;
 }
 

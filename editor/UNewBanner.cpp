@@ -4,19 +4,13 @@
 #include <cstdint>
 
 #include "banner/BannerLimits.h"
+#include "editor/MainBuild.h"
 #include "platform/base/Text.h"
 #include "platform/forms/Dialogs.h"
 
-namespace {
+using namespace mainform;
 
-template <class T>
-T* Place(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width, int Height) {
-    T* Control = new T(Parent);
-    Control->SetName(Name);
-    Control->SetParent(Parent);
-    Control->SetBounds(Left, Top, Width, Height);
-    return Control;
-}
+namespace {
 
 TLabel* AddLabel(TWinControl* Parent, const std::string& Name, int Left, int Top,
                  const std::string& Caption) {
@@ -86,14 +80,8 @@ TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     bannerheight = AddSizeEdit(this, "bannerheight", 112, 260, 60);
     AddLabel(this, "Label9", 16, 290, "(Vous pourrez ensuite modifier la taille de la bannière)");
 
-    Okbtn = Place<TButton>(this, "Okbtn", 262, 350, 75, 25);
-    Okbtn->SetCaption("&OK");
-    Okbtn->SetDefault(true);
-    Okbtn->SetModalResult(mrOk);
-    Cancelbtn = Place<TButton>(this, "Cancelbtn", 350, 350, 75, 25);
-    Cancelbtn->SetCaption("&Annuler");
-    Cancelbtn->SetCancel(true);
-    Cancelbtn->SetModalResult(mrCancel);
+    Okbtn = MakeCloseButton(this, "Okbtn", mrOk, 262, 350, 75);
+    Cancelbtn = MakeCloseButton(this, "Cancelbtn", mrCancel, 350, 350, 75);
 
     formatcombo->OnChange = [this](TObject* Sender) { formatcomboChange(Sender); };
     Models->OnDblClick = [this](TObject* Sender) { ModelsDblClick(Sender); };

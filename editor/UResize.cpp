@@ -4,21 +4,11 @@
 #include <cstdint>
 
 #include "banner/BannerLimits.h"
+#include "editor/MainBuild.h"
 #include "editor/UNewBanner.h"
 #include "platform/base/Text.h"
 
-namespace {
-
-template <class T>
-T* Place(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width, int Height) {
-    T* Control = new T(Parent);
-    Control->SetName(Name);
-    Control->SetParent(Parent);
-    Control->SetBounds(Left, Top, Width, Height);
-    return Control;
-}
-
-} // namespace
+using namespace mainform;
 
 Tresizeform::Tresizeform(TComponent* AOwner) : TForm(AOwner) {
     SetName("resizeform");
@@ -49,14 +39,8 @@ Tresizeform::Tresizeform(TComponent* AOwner) : TForm(AOwner) {
     prevcheck->SetCaption("Aperçu");
     prevcheck->SetChecked(true);
 
-    Okbtn = Place<TButton>(this, "Okbtn", 88, 128, 75, 25);
-    Okbtn->SetCaption("&OK");
-    Okbtn->SetDefault(true);
-    Okbtn->SetModalResult(mrOk);
-    Cancelbtn = Place<TButton>(this, "Cancelbtn", 170, 128, 75, 25);
-    Cancelbtn->SetCaption("&Annuler");
-    Cancelbtn->SetCancel(true);
-    Cancelbtn->SetModalResult(mrCancel);
+    Okbtn = MakeCloseButton(this, "Okbtn", mrOk, 88, 128, 75);
+    Cancelbtn = MakeCloseButton(this, "Cancelbtn", mrCancel, 170, 128, 75);
 
     bannerwidth->OnChange = [this](TObject* Sender) { SizeChange(Sender); };
     bannerheight->OnChange = [this](TObject* Sender) { SizeChange(Sender); };

@@ -52,12 +52,8 @@ TTexform::TTexform(TComponent* AOwner) : TForm(AOwner) {
     dxButton2 = MakeButton(this, this, "dxButton2", "...", 278, 182, 24);
     dxButton2->OnClick = [this](TObject* S) { dxButton2Click(S); };
 
-    OKBtn = MakeButton(this, this, "OKBtn", "&OK", 352, 218, 75);
-    OKBtn->SetDefault(true);
-    OKBtn->SetModalResult(mrOk);
-    CancelBtn = MakeButton(this, this, "CancelBtn", "&Annuler", 436, 218, 75);
-    CancelBtn->SetCancel(true);
-    CancelBtn->SetModalResult(mrCancel);
+    OKBtn = MakeCloseButton(this, "OKBtn", mrOk, 352, 218, 75);
+    CancelBtn = MakeCloseButton(this, "CancelBtn", mrCancel, 436, 218, 75);
 
     OnShow = [this](TObject* S) { FormShow(S); };
     Model->FillTemplateList(0);
