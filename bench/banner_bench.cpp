@@ -4,19 +4,17 @@
 // fills the same bitmap with one colour, so the counter "x_fill" of each
 // case is its time as a ratio against a plain fill measured in the same run.
 #include "banner/BannerRenderer.h"
+#include "bench/BenchTiming.h"
 #include "banner/Effects.h"
 #include "raster/RasterModule.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
-#include <functional>
 #include <memory>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace benchtiming;
 
 std::unique_ptr<TBannerDocument> MakeDocument() {
     InitRasterModules();
@@ -39,17 +37,6 @@ std::unique_ptr<TBannerDocument> MakeDocument() {
                                  (x + y) % 7 == 0 ? 0xFFFFFFFFu : MakeColor32(x * 4, y * 6, 128));
     d->ilv = {TImageElement{"1", "clWhite", "100", "11", "0"}};
     return d;
-}
-
-double BestTime(const std::function<void()>& Op, int Runs) {
-    double best = 1e9;
-    for (int r = 0; r < Runs; ++r) {
-        const auto t0 = Clock::now();
-        Op();
-        benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best;
 }
 
 double FillReference() {

@@ -4,6 +4,7 @@
 // text against drawing the same string once at level 0 ("x_level0").
 // "fonts_built" counts fonts the text services built during the timed loop:
 // a repeated call must reuse its cached fonts (0).
+#include "bench/BenchTiming.h"
 #include "platform/graphics/TextRender.h"
 #include "raster/RasterCore.h"
 #include "raster/RasterModule.h"
@@ -11,31 +12,16 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point T0) {
-    return std::chrono::duration<double>(Clock::now() - T0).count();
-}
+using namespace benchtiming;
 
 // Best of alternate runs, so that a busy machine slows both alike.
-template <class TOp, class TRef> double BestRatio(TOp Op, TRef Ref, int Runs = 21) {
-    double bestOp = 1e9, bestRef = 1e9;
-    for (int r = 0; r < Runs; ++r) {
-        auto t0 = Clock::now();
-        Ref();
-        benchmark::ClobberMemory();
-        bestRef = std::min(bestRef, Seconds(t0));
-        t0 = Clock::now();
-        Op();
-        benchmark::ClobberMemory();
-        bestOp = std::min(bestOp, Seconds(t0));
-    }
-    return bestOp / bestRef;
+template <class TOp, class TRef> double SingleCallRatio(TOp Op, TRef Ref, int Runs = 21) {
+    return BestRatio(
+        Runs, [&] { return CallTime(Op); }, [&] { return CallTime(Ref); });
 }
 
 struct TBanner {
@@ -49,31 +35,24 @@ struct TBanner {
     }
 };
 
-void BM_ClearToColor(benchmark::State& State) {
+// A fill of the whole banner with a new colour at every call.
+template <class TFill> void RunFill(benchmark::State& State, TFill Fill) {
     TBanner b;
     TColor32 c = 0xFF000000u;
-    auto op = [&] { b.Bitmap.ClearToColor(++c); };
+    auto op = [&] { Fill(b.Bitmap, ++c); };
     auto ref = [&] { std::fill(b.Plain.begin(), b.Plain.end(), ++c); };
-    for (auto _ : State) {
-        op();
-        benchmark::ClobberMemory();
-    }
-    State.counters["x_stdfill"] = BestRatio(op, ref);
+    RunLoop(State, op);
+    State.counters["x_stdfill"] = SingleCallRatio(op, ref);
     State.SetBytesProcessed(std::int64_t(State.iterations()) * 728 * 90 * 4);
+}
+
+void BM_ClearToColor(benchmark::State& State) {
+    RunFill(State, [](TBitmap32& B, TColor32 C) { B.ClearToColor(C); });
 }
 BENCHMARK(BM_ClearToColor);
 
 void BM_FillRectangle(benchmark::State& State) {
-    TBanner b;
-    TColor32 c = 0xFF000000u;
-    auto op = [&] { b.Bitmap.FillRectangle(0, 0, 728, 90, ++c); };
-    auto ref = [&] { std::fill(b.Plain.begin(), b.Plain.end(), ++c); };
-    for (auto _ : State) {
-        op();
-        benchmark::ClobberMemory();
-    }
-    State.counters["x_stdfill"] = BestRatio(op, ref);
-    State.SetBytesProcessed(std::int64_t(State.iterations()) * 728 * 90 * 4);
+    RunFill(State, [](TBitmap32& B, TColor32 C) { B.FillRectangle(0, 0, 728, 90, C); });
 }
 BENCHMARK(BM_FillRectangle);
 
@@ -85,12 +64,9 @@ void BM_RenderAntialiasedText(benchmark::State& State) {
     auto ref = [&] { b.Bitmap.RenderAntialiasedText(4, 4, text, 0, 0xFFFFFFFFu); };
     op(); // warms the font cache
     const int built = FontCacheBuildCount();
-    for (auto _ : State) {
-        op();
-        benchmark::ClobberMemory();
-    }
+    RunLoop(State, op);
     State.counters["fonts_built"] = FontCacheBuildCount() - built;
-    State.counters["x_level0"] = BestRatio(op, ref, 7);
+    State.counters["x_level0"] = SingleCallRatio(op, ref, 7);
 }
 BENCHMARK(BM_RenderAntialiasedText)->Unit(benchmark::kMicrosecond);
 

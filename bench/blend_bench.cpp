@@ -1,14 +1,13 @@
 // Line blending and word fills over one megapixel, each reported with its
 // time as a ratio against a plain byte copy (memcpy) or fill (memset) of the
 // same bytes measured in the same run: counter "x_memcpy" / "x_memset".
+#include "bench/BenchTiming.h"
 #include "raster/RasterBlend.h"
 #include "raster/RasterLowLevel.h"
 #include "raster/RasterModule.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -18,7 +17,7 @@ namespace {
 constexpr int Pixels = 1024 * 1024;
 constexpr std::size_t Bytes = std::size_t(Pixels) * sizeof(TColor32);
 
-using Clock = std::chrono::steady_clock;
+using namespace benchtiming;
 
 struct TBuffers {
     std::vector<TColor32> Src, Dst, Work;
@@ -34,42 +33,16 @@ struct TBuffers {
     }
 };
 
-double Seconds(Clock::time_point T0) {
-    return std::chrono::duration<double>(Clock::now() - T0).count();
-}
-
-// The best time of one call of Op, over a batch of calls (so the caches
-// settle as in a loop of its own).
-template <class TOp> double BatchTime(TOp& Op, int Calls = 5) {
-    Op();
-    const auto t0 = Clock::now();
-    for (int c = 0; c < Calls; ++c) {
-        Op();
-        benchmark::ClobberMemory();
-    }
-    return Seconds(t0) / Calls;
-}
-
-// The ratio of Op's time to the reference's, batches of the two alternating
-// so that a busy machine slows both alike; the best batch of each counts.
-template <class TOp, class TRef> double BestRatio(TOp Op, TRef Ref, int Rounds = 9) {
-    double bestOp = 1e9, bestRef = 1e9;
-    for (int r = 0; r < Rounds; ++r) {
-        bestRef = std::min(bestRef, BatchTime(Ref));
-        bestOp = std::min(bestOp, BatchTime(Op));
-    }
-    return bestOp / bestRef;
-}
+// Ratios are of batches of the case and of the reference alternating (see
+// BatchRatio), over this many rounds.
+constexpr int Rounds = 9;
 
 // Runs Body under the benchmark loop, then sets the counter to the ratio of
 // its time to the reference's over the same bytes.
 template <class TBody, class TRef>
 void RunWithRatio(benchmark::State& State, const char* Counter, TRef Ref, TBody Body) {
-    for (auto _ : State) {
-        Body();
-        benchmark::ClobberMemory();
-    }
-    State.counters[Counter] = BestRatio(Body, Ref);
+    RunLoop(State, Body);
+    State.counters[Counter] = BatchRatio(Body, Ref, Rounds);
     State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(Bytes));
 }
 
@@ -135,7 +108,8 @@ void MergeBench(benchmark::State& State, bool Master) {
             MergeLine(b.Src.data(), b.Dst.data(), Pixels);
     };
     RunWithRatio(State, "x_memcpy", Memcpy(b), body);
-    State.counters["x_memcpy"] = State.counters["x_memcpy"] - BestRatio(restore, Memcpy(b));
+    State.counters["x_memcpy"] =
+        State.counters["x_memcpy"] - BatchRatio(restore, Memcpy(b), Rounds);
 }
 
 void BM_MergeLine(benchmark::State& State) {

@@ -16,6 +16,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "gif/ColorReduction.h"
 #include "gif/GifImage.h"
 #include "gif/GifItems.h"
@@ -30,7 +31,7 @@ constexpr int Width = 728;
 constexpr int Height = 90;
 constexpr std::size_t FrameBytes = std::size_t(Width) * Height * 4;
 
-using Clock = std::chrono::steady_clock;
+using namespace benchtiming;
 
 // A banner-like picture: a two-colour gradient with blocks of flat colour
 // and a band of noise standing for antialiased text.
@@ -72,35 +73,13 @@ TData& Data() {
     return *data;
 }
 
-double Seconds(Clock::time_point T0) {
-    return std::chrono::duration<double>(Clock::now() - T0).count();
-}
-
-template <class TOp> double BatchTime(TOp& Op, int Calls = 5) {
-    Op();
-    const auto t0 = Clock::now();
-    for (int c = 0; c < Calls; ++c) {
-        Op();
-        benchmark::ClobberMemory();
-    }
-    return Seconds(t0) / Calls;
-}
-
 // Batches of the operation and of the copy alternate so that a busy machine
 // slows both alike; the best batch of each counts.
 template <class TBody> void RunWithRatio(benchmark::State& State, TBody Body) {
-    for (auto _ : State) {
-        Body();
-        benchmark::ClobberMemory();
-    }
+    RunLoop(State, Body);
     TData& d = Data();
     auto ref = [&d] { std::memcpy(d.Copy.data(), d.Frame32->ScanLine(0), FrameBytes); };
-    double bestOp = 1e9, bestRef = 1e9;
-    for (int r = 0; r < 7; ++r) {
-        bestRef = std::min(bestRef, BatchTime(ref, 50));
-        bestOp = std::min(bestOp, BatchTime(Body));
-    }
-    State.counters["x_memcpy"] = bestOp / bestRef;
+    State.counters["x_memcpy"] = BatchRatio(Body, ref, 7, 5, 50);
     State.SetItemsProcessed(std::int64_t(State.iterations()) * Width * Height);
 }
 

@@ -3,6 +3,7 @@
 // destination TDraftResampler's sampling). Each case reports its best time
 // as a ratio against a memcpy of the destination's bytes measured in the
 // same run (counter "x_memcpy"); the target is well under a millisecond.
+#include "bench/BenchTiming.h"
 #include "raster/RasterKernelResamplers.h"
 #include "raster/RasterModule.h"
 #include "raster/RasterRasterizers.h"
@@ -10,26 +11,15 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <random>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace benchtiming;
 
-template <class TOp> double BestTime(TOp Op, int Runs = 25) {
-    double best = 1e9;
-    for (int r = 0; r < Runs; ++r) {
-        const auto t0 = Clock::now();
-        Op();
-        benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best;
-}
+constexpr int Runs = 25;
 
 struct TScene {
     TBitmap32 Template, Dst;
@@ -59,16 +49,13 @@ struct TScene {
 
     double MemcpyTime() {
         return BestTime(
-            [&] { std::memcpy(Copy.data(), Dst.Bits(), Copy.size() * sizeof(TColor32)); });
+            [&] { std::memcpy(Copy.data(), Dst.Bits(), Copy.size() * sizeof(TColor32)); }, Runs);
     }
 };
 
 template <class TBody> void Report(benchmark::State& State, double Reference, TBody Body) {
-    for (auto _ : State) {
-        Body();
-        benchmark::ClobberMemory();
-    }
-    const double best = BestTime(Body);
+    RunLoop(State, Body);
+    const double best = BestTime(Body, Runs);
     State.counters["x_memcpy"] = best / Reference;
     State.counters["best_us"] = best * 1e6;
 }
