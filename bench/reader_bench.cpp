@@ -14,7 +14,6 @@
 // shared, and waiting for a processor is no part of a reader's cost);
 // wall_ms: the median elapsed time.
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -35,6 +34,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/BmpFormat.h"
 #include "platform/graphics/Graphic.h"
+#include "tests/support/JpegStrip.h"
 
 namespace {
 
@@ -162,30 +162,6 @@ std::vector<Byte> Deflate(const Byte* p, std::size_t n) {
     return o;
 }
 
-std::vector<Byte> Jpeg(int y0, int rows) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = W, c.image_height = JDIMENSION(rows);
-    c.input_components = 3, c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c); // YCbCr, chroma halved both ways
-    jpeg_set_quality(&c, 85, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    for (int y = y0; y < y0 + rows; ++y) {
-        JSAMPROW row = const_cast<Byte*>(RgbRow(y));
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<Byte> o(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return o;
-}
-
 // Compression 32773 PackBits, 8 deflate, 7 JPEG.
 std::vector<Byte> MakeTiff(int Compression) {
     std::vector<std::vector<Byte>> strips;
@@ -201,7 +177,7 @@ std::vector<Byte> MakeTiff(int Compression) {
         } else if (Compression == 8) {
             strips.push_back(Deflate(RgbRow(y0), std::size_t(W) * 3 * rows));
         } else {
-            strips.push_back(Jpeg(y0, rows));
+            strips.push_back(JpegStrip(RgbRow(y0), W, rows, 3, 85));
         }
     }
     std::vector<Byte> o = {'I', 'I'};

@@ -3,6 +3,7 @@
 #include "platform/classes/Stream.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Screen.h"
+#include "support/ProbeControl.h"
 
 #include <gtest/gtest.h>
 
@@ -14,27 +15,11 @@ namespace {
 constexpr UINT WM_PROBE = WM_USER + 21;
 using Strings = std::vector<std::string>;
 
-class TProbe : public TCustomControl {
-public:
-    using TCustomControl::TCustomControl;
-    Strings* Log = nullptr;
-    void Dispatch(TMessage& M) override {
-        if (M.Msg == WM_PROBE || M.Msg == WM_DESTROY || M.Msg == WM_CREATE)
-            Log->push_back("own" + std::to_string(M.Msg));
-        if (M.Msg == WM_PROBE) {
-            M.Result = 3;
-            return;
-        }
-        TCustomControl::Dispatch(M);
-    }
-};
-
-class WindowHooks : public ::testing::Test {
+class WindowHooks : public TProbeTest<WM_PROBE, 3> {
 protected:
     void SetUp() override {
-        InitForms();
-        Probe = new TProbe(nullptr);
-        Probe->Log = &Log;
+        TProbeTest::SetUp();
+        Probe->Watched = {WM_CREATE, WM_DESTROY};
     }
     void TearDown() override {
         for (TCtlWindowHook* H : Hooks)
@@ -61,8 +46,6 @@ protected:
         Hooks.push_back(H);
         return H;
     }
-    TProbe* Probe = nullptr;
-    Strings Log;
     std::vector<TCtlWindowHook*> Hooks;
 };
 
@@ -74,12 +57,12 @@ TEST_F(WindowHooks, HooksShareOneReplacementAndAreToldLastFirst) {
     EXPECT_EQ(ControlHookCount(), 1);
     EXPECT_EQ(WindowProcHookCount(Probe, hoBeforeMsg), 1);
     EXPECT_EQ(Probe->Perform(WM_PROBE), 3);
-    EXPECT_EQ(Log, (Strings{"two.b" + P, "one.b" + P, "own" + P, "two.a" + P, "one.a" + P}));
+    EXPECT_EQ(Log, (Strings{"two.b" + P, "one.b" + P, "own", "two.a" + P, "one.a" + P}));
 
     Log.clear();
     One->SetActive(false);
     Probe->Perform(WM_PROBE);
-    EXPECT_EQ(Log, (Strings{"two.b" + P, "own" + P, "two.a" + P}));
+    EXPECT_EQ(Log, (Strings{"two.b" + P, "own", "two.a" + P}));
     One->SetActive(true);
     EXPECT_EQ(ControlHookCount(), 1);
 }
@@ -104,7 +87,7 @@ TEST_F(WindowHooks, RecreatedWindowKeepsItsHook) {
     Probe->HandleNeeded();
     Log.clear();
     Probe->Perform(WM_PROBE);
-    EXPECT_EQ(Log, (Strings{"one.b" + P, "own" + P, "one.a" + P}));
+    EXPECT_EQ(Log, (Strings{"one.b" + P, "own", "one.a" + P}));
 }
 
 TEST_F(WindowHooks, LastHookLeavingRestoresTheProcedureAndFreesLater) {
@@ -138,7 +121,7 @@ TEST_F(WindowHooks, LeavingUnderALaterSubclassKeepsTheMessagesFlowing) {
     Application->ProcessMessages(); // the control hook is freed
     Log.clear();
     EXPECT_EQ(Probe->Perform(WM_PROBE), 3);
-    EXPECT_EQ(Log, (Strings{"later", "own" + P}));
+    EXPECT_EQ(Log, (Strings{"later", "own"}));
 }
 
 TEST_F(WindowHooks, ShutDownWithLiveHooksLeavesNothingDangling) {
@@ -146,7 +129,7 @@ TEST_F(WindowHooks, ShutDownWithLiveHooksLeavesNothingDangling) {
     DoneWindowHooks();
     Log.clear();
     Probe->Perform(WM_PROBE);
-    EXPECT_EQ(Log, (Strings{"own" + P}));
+    EXPECT_EQ(Log, (Strings{"own"}));
     // TearDown frees the hook after its control hook is gone.
 }
 
@@ -164,8 +147,7 @@ TEST_F(WindowHooks, OwnerFormIsStreamedAsIsForm) {
                                      8)),
               std::string::npos); // False
 
-    TProbe Other(nullptr);
-    Other.Log = &Log;
+    TProbe Other(nullptr, &Log, WM_PROBE, 3);
     TCtlWindowHook Read(&Other);
     S.SetPosition(0);
     ReadComponentFromStream(S, &Read);
@@ -196,7 +178,7 @@ TEST_F(WindowHooks, ListenerExceptionsGoToTheApplication) {
     EXPECT_EQ(Probe->Perform(WM_PROBE), 3);
     Application->OnException = nullptr;
     EXPECT_EQ(Seen, "listener");
-    EXPECT_EQ(Log, (Strings{"own" + P, "one.a" + P}));
+    EXPECT_EQ(Log, (Strings{"own", "one.a" + P}));
 }
 
 TEST(SupportRoutines, Words) {

@@ -2,19 +2,13 @@
 # Makes the reference pictures under tests/data/{bmp,jpeg} with
 # independent tools (ImageMagick's convert and netpbm). Run once from any
 # folder; the outputs are committed. Needs: apt-get install imagemagick netpbm
-set -eu
-here=$(cd "$(dirname "$0")" && pwd)
+. "$(dirname "$0")/fixture_tools.sh"
 bmp="$here/bmp"; jpeg="$here/jpeg"
 mkdir -p "$bmp" "$jpeg"
-tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
 
-# ppm NAME W H EXPR: a P6 picture whose pixel (x, y) is the "r g b" that the
-# awk expression prints.
+# ppm NAME W H EXPR: as ppm_text, written as a P6 picture.
 ppm() {
-  awk -v w="$2" -v h="$3" "BEGIN {
-    printf \"P3\n%d %d\n255\n\", w, h
-    for (y = 0; y < h; y++) for (x = 0; x < w; x++) { $4 }
-  }" | ppmtoppm > "$1"
+  ppm_text "$2" "$3" "$4" | ppmtoppm > "$1"
 }
 
 # Sources (odd widths so that rows need padding).

@@ -8,21 +8,13 @@
 #include "gif/GifExtensions.h"
 #include "gif/GifImage.h"
 #include "platform/classes/Stream.h"
+#include "support/TestSupport.h"
 #include "platform/graphics/Bitmap.h"
 
 namespace {
 
 TColor Rgb(int r, int g, int b) {
     return TColor(r | (g << 8) | (b << 16));
-}
-
-template <class F> std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "";
 }
 
 void Put24(TBitmap& B, int X, int Y, TColor C) {
@@ -97,7 +89,7 @@ TEST(GifBlockModel, KeepingTrueColourOverflowsPast256Colours) {
     TBitmap B(300, 1, pf24bit);
     for (int x = 0; x < 300; ++x)
         Put24(B, x, 0, Rgb(x % 256, x / 256, 7));
-    EXPECT_EQ(ErrorOf([&] { Image.AppendFrame(&B); }), sGIFColorTableOverflow);
+    EXPECT_EQ(MessageOf<Exception>([&] { Image.AppendFrame(&B); }), sGIFColorTableOverflow);
     EXPECT_TRUE(Image.Empty());
 
     // 256 distinct colours fit; the colour ring must not confuse repeats.
@@ -148,12 +140,12 @@ TEST(GifBlockModel, PalettedBitmapsKeepTheirIndicesAndPalette) {
 TEST(GifBlockModel, OnlyPicturesAndFramesBecomeFrames) {
     TGIFImage Image;
     TGIFColorMap NotAPicture;
-    EXPECT_EQ(ErrorOf([&] { Image.AppendFrame(&NotAPicture); }), sGIFUnsupportedClass);
+    EXPECT_EQ(MessageOf<Exception>([&] { Image.AppendFrame(&NotAPicture); }), sGIFUnsupportedClass);
     EXPECT_TRUE(Image.Empty());
     // A reduction that cannot run (the caller's palette without a palette).
     Image.SetReductionMethod(rdmCallerPalette);
     TBitmap B(2, 2, pf24bit);
-    EXPECT_EQ(ErrorOf([&] { Image.AppendFrame(&B); }), sGIFInvalidReduction);
+    EXPECT_EQ(MessageOf<Exception>([&] { Image.AppendFrame(&B); }), sGIFInvalidReduction);
     EXPECT_TRUE(Image.Empty());
 }
 
@@ -169,8 +161,8 @@ TEST(GifBlockModel, FramesGrowTheScreenWithWarnings) {
     EXPECT_EQ(W.Image.Height(), 8);
     EXPECT_EQ(W.Warnings, (std::vector<std::string>{sGIFHeightTooSmall, sGIFScreenBadSize}));
 
-    EXPECT_EQ(ErrorOf([&] { W.Image.SetWidth(11); }), sGIFWidthTooSmall);
-    EXPECT_EQ(ErrorOf([&] { W.Image.SetHeight(7); }), sGIFHeightTooSmall);
+    EXPECT_EQ(MessageOf<Exception>([&] { W.Image.SetWidth(11); }), sGIFWidthTooSmall);
+    EXPECT_EQ(MessageOf<Exception>([&] { W.Image.SetHeight(7); }), sGIFHeightTooSmall);
     int Changes = 0;
     W.Image.OnChange = [&](TObject*) { ++Changes; };
     W.Image.SetWidth(20);
@@ -179,7 +171,8 @@ TEST(GifBlockModel, FramesGrowTheScreenWithWarnings) {
 
     // The descriptor holds 16-bit values.
     TGIFSubImage* F = W.Image.Images().FrameAt(0);
-    EXPECT_EQ(ErrorOf([&] { F->SetBounds(65000, 0, 1000, 1); }), sGIFInvalidDimensions);
+    EXPECT_EQ(MessageOf<Exception>([&] { F->SetBounds(65000, 0, 1000, 1); }),
+              sGIFInvalidDimensions);
 }
 
 TEST(GifBlockModel, PixelAccess) {
@@ -188,8 +181,8 @@ TEST(GifBlockModel, PixelAccess) {
     F->SetPixels(2, 1, 7);
     EXPECT_EQ(F->Pixels(2, 1), 7);
     EXPECT_EQ(F->ScanLine(1)[2], 7);
-    EXPECT_EQ(ErrorOf([&] { F->Pixels(3, 0); }), sGIFBadPixelCoordinates);
-    EXPECT_EQ(ErrorOf([&] { F->Pixels(0, -1); }), sGIFBadPixelCoordinates);
+    EXPECT_EQ(MessageOf<Exception>([&] { F->Pixels(3, 0); }), sGIFBadPixelCoordinates);
+    EXPECT_EQ(MessageOf<Exception>([&] { F->Pixels(0, -1); }), sGIFBadPixelCoordinates);
     // A new size remakes a zero-filled buffer.
     F->SetBounds(0, 0, 4, 2);
     EXPECT_EQ(F->Pixels(2, 1), 0);
@@ -197,7 +190,7 @@ TEST(GifBlockModel, PixelAccess) {
     F->FreeImage();
     EXPECT_EQ(F->Pixels(1, 1), 0); // made again on demand
     TGIFSubImage* Empty = NewFrame(Image, 0, 0, 0, 3);
-    EXPECT_EQ(ErrorOf([&] { Empty->ScanLine(0); }), sGIFImageEmpty);
+    EXPECT_EQ(MessageOf<Exception>([&] { Empty->ScanLine(0); }), sGIFImageEmpty);
 }
 
 TEST(GifBlockModel, VersionsAndTheHeaderPackedByte) {
@@ -231,7 +224,7 @@ TEST(GifBlockModel, ActiveColourMapAndPalettes) {
     EXPECT_EQ(&F->ActiveColorMap(), &F->ColorMap());
     // Neither table: the image's palette asks the frame, which asks the
     // image again.
-    EXPECT_EQ(ErrorOf([&] { Image.Palette(); }), sGIFNoColorTable);
+    EXPECT_EQ(MessageOf<Exception>([&] { Image.Palette(); }), sGIFNoColorTable);
     Image.GlobalColorMap().Add(Rgb(1, 2, 3));
     Image.FreePalette();
     EXPECT_EQ(&F->ActiveColorMap(), &Image.GlobalColorMap());

@@ -7,20 +7,13 @@
 #include "gif/GifColorMap.h"
 #include "gif/GifImage.h"
 #include "platform/classes/Stream.h"
+#include "support/TestSupport.h"
 
 namespace {
 TColor Rgb(int r, int g, int b) {
     return TColor(r | (g << 8) | (b << 16));
 }
 
-template <class F> std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const GIFException& e) {
-        return e.Message();
-    }
-    return "";
-}
 } // namespace
 
 TEST(GifColorMap, CapacityGrowsIn16ThenStepsOf32UpTo256) {
@@ -36,7 +29,7 @@ TEST(GifColorMap, CapacityGrowsIn16ThenStepsOf32UpTo256) {
     EXPECT_EQ(Seen[32].second, 64); // 33 entries
     EXPECT_EQ(Seen[240].second, 256);
     EXPECT_EQ(Seen[255].second, 256);
-    EXPECT_EQ(ErrorOf([&] { Map.Add(Rgb(1, 2, 3)); }), sGIFColorTableOverflow);
+    EXPECT_EQ(MessageOf<GIFException>([&] { Map.Add(Rgb(1, 2, 3)); }), sGIFColorTableOverflow);
     EXPECT_EQ(Map.Count(), 256);
     // AddUnique of a present colour still works on a full table.
     EXPECT_EQ(Map.AddUnique(Rgb(7, 0, 0)), 7);
@@ -73,12 +66,12 @@ TEST(GifColorMap, TripleOrderAndColourValues) {
 
 TEST(GifColorMap, BadIndicesAndEmptyTable) {
     TGIFColorMap Map;
-    EXPECT_EQ(ErrorOf([&] { Map.Colors(0); }), sGIFEmptyColorMap);
-    EXPECT_EQ(ErrorOf([&] { Map.Delete(0); }), sGIFInvalidColor);
+    EXPECT_EQ(MessageOf<GIFException>([&] { Map.Colors(0); }), sGIFEmptyColorMap);
+    EXPECT_EQ(MessageOf<GIFException>([&] { Map.Delete(0); }), sGIFInvalidColor);
     Map.Add(Rgb(10, 20, 30));
     Map.Add(Rgb(40, 50, 60));
-    EXPECT_EQ(ErrorOf([&] { Map.Delete(2); }), sGIFInvalidColor);
-    EXPECT_EQ(ErrorOf([&] { Map.Delete(-1); }), sGIFInvalidColor);
+    EXPECT_EQ(MessageOf<GIFException>([&] { Map.Delete(2); }), sGIFInvalidColor);
+    EXPECT_EQ(MessageOf<GIFException>([&] { Map.Delete(-1); }), sGIFInvalidColor);
     Map.Delete(0);
     EXPECT_EQ(Map.Count(), 1);
     EXPECT_EQ(Map.Colors(0), Rgb(40, 50, 60));
@@ -162,6 +155,6 @@ TEST(GifColorMap, StreamBytesArePaddedToAPowerOfTwo) {
     EXPECT_EQ(In.Colors(2), Rgb(7, 8, 9));
 
     TBytesStream Short(std::vector<Byte>{1, 2, 3, 4});
-    EXPECT_EQ(ErrorOf([&] { In.LoadFromStream(Short, 2); }), sGIFPrematureEOF);
+    EXPECT_EQ(MessageOf<GIFException>([&] { In.LoadFromStream(Short, 2); }), sGIFPrematureEOF);
     EXPECT_EQ(In.Count(), 0);
 }

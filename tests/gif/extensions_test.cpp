@@ -8,6 +8,7 @@
 #include "gif/GifExtensions.h"
 #include "gif/GifImage.h"
 #include "platform/classes/Stream.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -19,15 +20,6 @@ std::vector<Byte> BytesOf(TGIFExtension& E) {
     TBytesStream S;
     E.SaveToStream(S);
     return S.Bytes();
-}
-
-template <class F> std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const GIFException& e) {
-        return e.Message();
-    }
-    return "";
 }
 
 struct TFrameFixture : ::testing::Test {
@@ -156,17 +148,18 @@ TEST_F(GifExtensionBytes, LabelChecks) {
     {
         TBytesStream S(std::vector<Byte>{0x2C, 0xFE, 0});
         TGIFCommentExtension C(Frame);
-        EXPECT_EQ(ErrorOf([&] { C.LoadFromStream(S); }), sGIFBadExtensionLabel);
+        EXPECT_EQ(MessageOf<GIFException>([&] { C.LoadFromStream(S); }), sGIFBadExtensionLabel);
     }
     {
         TBytesStream S(std::vector<Byte>{0x21, 0xF9, 0});
         TGIFCommentExtension C(Frame);
-        EXPECT_EQ(ErrorOf([&] { C.LoadFromStream(S); }), sGIFBadExtensionInstance);
+        EXPECT_EQ(MessageOf<GIFException>([&] { C.LoadFromStream(S); }), sGIFBadExtensionInstance);
     }
     {
         TBytesStream S(std::vector<Byte>{0x21, 0xFF, 7, 1, 2, 3, 4, 5, 6, 7, 0});
         TGIFApplicationExtension A(Frame);
-        EXPECT_EQ(ErrorOf([&] { A.LoadFromStream(S); }), sGIFUnsupportedAppBlockSize);
+        EXPECT_EQ(MessageOf<GIFException>([&] { A.LoadFromStream(S); }),
+                  sGIFUnsupportedAppBlockSize);
     }
     {
         // Identifier block of 13 bytes: the surplus is skipped.
@@ -182,7 +175,7 @@ TEST_F(GifExtensionBytes, LabelChecks) {
         TBytesStream S(std::vector<Byte>{0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E',
                                          '2', '.', '0', 3, 2, 0, 0, 0});
         TGIFAppExtNSLoop L(Frame);
-        EXPECT_EQ(ErrorOf([&] { L.LoadFromStream(S); }), sGIFInvalidData);
+        EXPECT_EQ(MessageOf<GIFException>([&] { L.LoadFromStream(S); }), sGIFInvalidData);
     }
 }
 
@@ -206,7 +199,8 @@ TEST_F(GifExtensionBytes, TransparentColourRules) {
     // A full table refuses a new colour.
     for (int i = 3; i < 256; ++i)
         Frame->ColorMap().Add(Rgb(i, 0, 9));
-    EXPECT_EQ(ErrorOf([&] { G->SetTransparentByColor(Rgb(0, 0, 1)); }), sGIFColorTableOverflow);
+    EXPECT_EQ(MessageOf<GIFException>([&] { G->SetTransparentByColor(Rgb(0, 0, 1)); }),
+              sGIFColorTableOverflow);
 }
 
 TEST_F(GifExtensionBytes, ControlExtensionLinkAndLifetime) {

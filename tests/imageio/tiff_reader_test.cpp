@@ -13,6 +13,7 @@
 #include "imageio/EpsReader.h"
 #include "imageio/TiffReader.h"
 #include "platform/base/Format.h"
+#include "support/JpegStrip.h"
 
 using namespace imagetest;
 
@@ -399,32 +400,6 @@ std::vector<Byte> PackBitsRow(const Byte* p, int n) {
         o.insert(o.end(), p + i, p + i + lit);
         i += lit;
     }
-    return o;
-}
-
-// One strip of JPEG data (YCbCr with chroma halved both ways, or grey).
-std::vector<Byte> JpegStrip(const Byte* rgb, int width, int rows, int samples) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(rows);
-    c.input_components = samples;
-    c.in_color_space = samples == 3 ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    jpeg_start_compress(&c, TRUE);
-    for (int y = 0; y < rows; ++y) {
-        JSAMPROW row = const_cast<Byte*>(rgb + std::size_t(y) * width * samples);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<Byte> o(out, out + size);
-    jpeg_destroy_compress(&c);
-    std::free(out);
     return o;
 }
 

@@ -1,5 +1,6 @@
 #include "menus/WndProcHooks.h"
 #include "platform/forms/Application.h"
+#include "support/ProbeControl.h"
 
 #include <gtest/gtest.h>
 
@@ -10,20 +11,6 @@ namespace {
 
 constexpr UINT WM_PROBE = WM_USER + 11;
 using Strings = std::vector<std::string>;
-
-class TProbe : public TCustomControl {
-public:
-    using TCustomControl::TCustomControl;
-    Strings* Log = nullptr;
-    void Dispatch(TMessage& M) override {
-        if (M.Msg == WM_PROBE) {
-            Log->push_back("own");
-            M.Result = 7;
-            return;
-        }
-        TCustomControl::Dispatch(M);
-    }
-};
 
 // A hook owner whose method logs its name and may act on the message.
 struct TWatcher {
@@ -40,13 +27,8 @@ struct TWatcher {
     TUiHookMethod Method() { return UiHookMethod<&TWatcher::Hook>(this); }
 };
 
-class WndProcHooks : public ::testing::Test {
+class WndProcHooks : public TProbeTest<WM_PROBE, 7> {
 protected:
-    void SetUp() override {
-        InitForms();
-        Probe = new TProbe(nullptr);
-        Probe->Log = &Log;
-    }
     void TearDown() override {
         delete Probe;
         FinalizeWndProcHooks();
@@ -54,8 +36,6 @@ protected:
     TWatcher Watcher(std::string Name, bool Handles = false) {
         return TWatcher{&Log, std::move(Name), Handles, {}};
     }
-    TProbe* Probe = nullptr;
-    Strings Log;
 };
 
 TEST_F(WndProcHooks, BeforeAndAfterHandlersAndAHandledBeforeHidesTheRest) {

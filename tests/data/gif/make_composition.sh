@@ -8,18 +8,7 @@
 #   composition.gif   8 x 6 screen, 5 frames
 #   composition.rgba  the 5 coalesced pictures, R, G, B, A bytes, rows top
 #                     down; alpha 0 where the picture shows the background
-set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
-
-# ppm NAME W H EXPR: a P3 picture whose pixel (x, y) is the "r g b" that the
-# awk expression prints.
-ppm() {
-  awk -v w="$2" -v h="$3" "BEGIN {
-    printf \"P3\n%d %d\n255\n\", w, h
-    for (y = 0; y < h; y++) for (x = 0; x < w; x++) { $4 }
-  }" > "$1"
-}
+. "$(dirname "$0")/../fixture_tools.sh"
 
 # Frame 0: the whole screen, red with a green diagonal.
 ppm "$tmp/f0.ppm" 8 6 'if (x == y) print 0, 255, 0; else print 255, 0, 0'

@@ -4,18 +4,7 @@
 # are committed. Needs: apt-get install imagemagick gifsicle
 # The sources are plain-text pictures whose pixel (x, y) the tests compute
 # with the same formulas.
-set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
-
-# ppm NAME W H EXPR: a P3 picture whose pixel (x, y) is the "r g b" that the
-# awk expression prints.
-ppm() {
-  awk -v w="$2" -v h="$3" "BEGIN {
-    printf \"P3\n%d %d\n255\n\", w, h
-    for (y = 0; y < h; y++) for (x = 0; x < w; x++) { $4 }
-  }" > "$1"
-}
+. "$(dirname "$0")/../fixture_tools.sh"
 
 # Four colours in diagonal bands.
 ppm "$tmp/bands.ppm" 13 7 'i = (x + y) % 4; print (i*80)%256, (255-i*60)%256, (i*37)%256'

@@ -1,6 +1,7 @@
 #include "platform/forms/Application.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Hooks.h"
+#include "support/ProbeControl.h"
 
 #include <gtest/gtest.h>
 
@@ -11,28 +12,8 @@ namespace {
 
 constexpr UINT WM_PROBE = WM_USER + 7;
 
-// Records the probe messages its own procedure sees.
-class TProbe : public TCustomControl {
-public:
-    using TCustomControl::TCustomControl;
-    std::vector<std::string>* Log = nullptr;
-    void Dispatch(TMessage& M) override {
-        if (M.Msg == WM_PROBE) {
-            Log->push_back("own");
-            M.Result = 42;
-            return;
-        }
-        TCustomControl::Dispatch(M);
-    }
-};
-
-class Hooks : public ::testing::Test {
+class Hooks : public TProbeTest<WM_PROBE, 42> {
 protected:
-    void SetUp() override {
-        InitForms();
-        Probe = new TProbe(nullptr);
-        Probe->Log = &Log;
-    }
     void TearDown() override {
         delete Probe;
         for (THookId Id : Ids)
@@ -46,8 +27,6 @@ protected:
         Ids.push_back(Id);
         return Id;
     }
-    TProbe* Probe = nullptr;
-    std::vector<std::string> Log;
     std::vector<THookId> Ids;
 };
 
