@@ -104,6 +104,56 @@ template <class F> void PaintThroughCanvas(QPainter* P, const QRect& R, TCanvas*
     P->drawImage(R.topLeft(), Img);
 }
 
+// Paints the rows of a combo or list box's native list through the box's
+// PaintItem, at the heights its ItemHeightOf gives.
+template <class TBox> class TItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* P, const QStyleOptionViewItem& Option,
+               const QModelIndex& Index) const override {
+        TBox* Box = Bound<TBox>(parent());
+        if (Box == nullptr) return;
+        const TOwnerDrawState State = StateOf(Option, Box->Enabled());
+        PaintThroughCanvas(P, Option.rect, Box->Canvas(),
+                           [&](const TRect& R) { Box->PaintItem(Index.row(), R, State); });
+    }
+    QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+        TBox* Box = Bound<TBox>(parent());
+        if (Box == nullptr) return QStyledItemDelegate::sizeHint(Option, Index);
+        return QSize(Box->Width(), Box->ItemHeightOf(Index.row()));
+    }
+};
+
+// The canvas of a combo or list box before an item is drawn: the box's font
+// and colour, or the highlight colours for a selected item.
+void PrepareItemCanvas(TCanvas* C, const TFont& Font, TColor Color, TOwnerDrawState State) {
+    C->SetFont(Font);
+    C->Brush()->SetStyle(bsSolid);
+    if (State.Contains(odSelected)) {
+        C->Brush()->SetColor(clHighlight);
+        C->Font()->SetColor(clHighlightText);
+    } else {
+        C->Brush()->SetColor(Color);
+    }
+}
+
+// An item as drawn when no OnDrawItem paints it: its text on the brush.
+void DrawItemText(TCanvas* C, const TRect& Rect, const TStrings* Items, int Index) {
+    C->FillRect(Rect);
+    if (Index >= 0 && Index < Items->Count())
+        C->TextOut(Rect.Left + 2, Rect.Top, Items->Get(Index));
+}
+
+// Refills the native list of a combo or list box; Pushing is set meanwhile so
+// that what the widget signals is not taken for the user's doing.
+template <class TWidget> void PushItemsTo(TWidget* W, const TStrings* Items, bool& Pushing) {
+    Pushing = true;
+    W->clear();
+    for (int I = 0; I < Items->Count(); ++I)
+        W->addItem(Q(Items->Get(I)));
+    Pushing = false;
+}
+
 } // namespace
 
 std::string StripHotkey(const std::string& Text) {
@@ -712,24 +762,6 @@ static int FollowIndex(int Selected, int Index, int Delta) {
 
 namespace {
 
-class TComboDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* P, const QStyleOptionViewItem& Option,
-               const QModelIndex& Index) const override {
-        TCustomComboBox* Box = Bound<TCustomComboBox>(parent());
-        if (Box == nullptr) return;
-        const TOwnerDrawState State = StateOf(Option, Box->Enabled());
-        PaintThroughCanvas(P, Option.rect, Box->Canvas(),
-                           [&](const TRect& R) { Box->PaintItem(Index.row(), R, State); });
-    }
-    QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
-        TCustomComboBox* Box = Bound<TCustomComboBox>(parent());
-        if (Box == nullptr) return QStyledItemDelegate::sizeHint(Option, Index);
-        return QSize(Box->Width(), Box->ItemHeightOf(Index.row()));
-    }
-};
-
 // The closed owner-drawn box shows its selected item through OnDrawItem.
 class TOwnerDrawCombo : public QComboBox {
 public:
@@ -848,15 +880,7 @@ void TCustomComboBox::Clear() {
 }
 
 void TCustomComboBox::PaintItem(int Index, const TRect& Rect, TOwnerDrawState State) {
-    TCanvas* C = FCanvas.get();
-    C->SetFont(*Font());
-    C->Brush()->SetStyle(bsSolid);
-    if (State.Contains(odSelected)) {
-        C->Brush()->SetColor(clHighlight);
-        C->Font()->SetColor(clHighlightText);
-    } else {
-        C->Brush()->SetColor(Color());
-    }
+    PrepareItemCanvas(FCanvas.get(), *Font(), Color(), State);
     DrawItem(Index, Rect, State);
 }
 
@@ -865,10 +889,7 @@ void TCustomComboBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState Sta
         OnDrawItem(this, Index, Rect, State);
         return;
     }
-    TCanvas* C = FCanvas.get();
-    C->FillRect(Rect);
-    if (Index >= 0 && Index < FItems->Count())
-        C->TextOut(Rect.Left + 2, Rect.Top, FItems->Get(Index));
+    DrawItemText(FCanvas.get(), Rect, FItems.get(), Index);
 }
 
 int TCustomComboBox::ItemHeightOf(int Index) {
@@ -939,7 +960,7 @@ QWidget* TCustomComboBox::CreateNativeWidget(const TCreateParams&, QWidget* Pare
     Bind(B, this);
     B->setEditable(HasEdit());
     B->setInsertPolicy(QComboBox::NoInsert);
-    if (IsOwnerDrawn()) B->setItemDelegate(new TComboDelegate(B));
+    if (IsOwnerDrawn()) B->setItemDelegate(new TItemDelegate<TCustomComboBox>(B));
     TComboBridge::Connect(B);
     return B;
 }
@@ -963,11 +984,7 @@ void TCustomComboBox::RecreateNative() {
 void TCustomComboBox::PushItems() {
     auto* B = qobject_cast<QComboBox*>(NativeWidget());
     if (B == nullptr || !FItems) return;
-    FPushing = true;
-    B->clear();
-    for (int I = 0; I < FItems->Count(); ++I)
-        B->addItem(Q(FItems->Get(I)));
-    FPushing = false;
+    PushItemsTo(B, FItems.get(), FPushing);
     PushSelection();
 }
 
@@ -981,28 +998,6 @@ void TCustomComboBox::PushSelection() {
 }
 
 // ---- TCustomListBox --------------------------------------------------------
-
-namespace {
-
-class TListDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* P, const QStyleOptionViewItem& Option,
-               const QModelIndex& Index) const override {
-        TCustomListBox* Box = Bound<TCustomListBox>(parent());
-        if (Box == nullptr) return;
-        const TOwnerDrawState State = StateOf(Option, Box->Enabled());
-        PaintThroughCanvas(P, Option.rect, Box->Canvas(),
-                           [&](const TRect& R) { Box->PaintItem(Index.row(), R, State); });
-    }
-    QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
-        TCustomListBox* Box = Bound<TCustomListBox>(parent());
-        if (Box == nullptr) return QStyledItemDelegate::sizeHint(Option, Index);
-        return QSize(Box->Width(), Box->ItemHeightOf(Index.row()));
-    }
-};
-
-} // namespace
 
 class TListBridge {
 public:
@@ -1140,15 +1135,7 @@ int TCustomListBox::ItemAtPos(const TPoint& Pos, bool Existing) const {
 }
 
 void TCustomListBox::PaintItem(int Index, const TRect& Rect, TOwnerDrawState State) {
-    TCanvas* C = FCanvas.get();
-    C->SetFont(*Font());
-    C->Brush()->SetStyle(bsSolid);
-    if (State.Contains(odSelected)) {
-        C->Brush()->SetColor(clHighlight);
-        C->Font()->SetColor(clHighlightText);
-    } else {
-        C->Brush()->SetColor(Color());
-    }
+    PrepareItemCanvas(FCanvas.get(), *Font(), Color(), State);
     DrawItem(Index, Rect, State);
 }
 
@@ -1157,10 +1144,7 @@ void TCustomListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState Stat
         OnDrawItem(this, Index, Rect, State);
         return;
     }
-    TCanvas* C = FCanvas.get();
-    C->FillRect(Rect);
-    if (Index >= 0 && Index < FItems->Count())
-        C->TextOut(Rect.Left + 2, Rect.Top, FItems->Get(Index));
+    DrawItemText(FCanvas.get(), Rect, FItems.get(), Index);
 }
 
 int TCustomListBox::ItemHeightOf(int Index) {
@@ -1193,7 +1177,7 @@ QWidget* TCustomListBox::CreateNativeWidget(const TCreateParams&, QWidget* Paren
     Bind(L, this);
     L->setSelectionMode(FMultiSelect ? QAbstractItemView::ExtendedSelection
                                      : QAbstractItemView::SingleSelection);
-    if (FStyle != lbStandard) L->setItemDelegate(new TListDelegate(L));
+    if (FStyle != lbStandard) L->setItemDelegate(new TItemDelegate<TCustomListBox>(L));
     TListBridge::Connect(L);
     return L;
 }
@@ -1209,11 +1193,7 @@ void TCustomListBox::NativeWidgetDestroying() {
 void TCustomListBox::PushItems() {
     auto* L = qobject_cast<QListWidget*>(NativeWidget());
     if (L == nullptr || !FItems) return;
-    FPushing = true;
-    L->clear();
-    for (int I = 0; I < FItems->Count(); ++I)
-        L->addItem(Q(FItems->Get(I)));
-    FPushing = false;
+    PushItemsTo(L, FItems.get(), FPushing);
     PushSelection();
 }
 
