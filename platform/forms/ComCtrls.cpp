@@ -54,6 +54,16 @@ QString Q(const std::string& S) {
     return QString::fromStdString(S);
 }
 
+// Points Self's Field at Value and moves the free notification that clears
+// the field when the component goes; false when Field already held Value.
+template <class T> bool ReferTo(TComponent* Self, T*& Field, T* Value) {
+    if (Value == Field) return false;
+    if (Field != nullptr) Field->RemoveFreeNotification(Self);
+    Field = Value;
+    if (Value != nullptr) Value->FreeNotification(Self);
+    return true;
+}
+
 // TColor (0x00BBGGRR, system colours resolved) as 0xAARRGGBB.
 std::uint32_t ToPixel(TColor C, std::uint32_t Alpha = 255) {
     const auto V = std::uint32_t(ColorToRGB(C));
@@ -576,10 +586,7 @@ void TListView::SetShowColumnHeaders(bool Value) {
 }
 
 void TListView::SetSmallImages(TCustomImageList* Value) {
-    if (Value == FSmallImages) return;
-    if (FSmallImages != nullptr) FSmallImages->RemoveFreeNotification(this);
-    FSmallImages = Value;
-    if (Value != nullptr) Value->FreeNotification(this);
+    ReferTo(this, FSmallImages, Value);
 }
 
 void TListView::Notification(TComponent* AComponent, TOperation Operation) {
@@ -1262,11 +1269,7 @@ int TPageControl::IndexOfTabAt(int X, int Y) const {
 }
 
 void TPageControl::SetImages(TCustomImageList* Value) {
-    if (Value == FImages) return;
-    if (FImages != nullptr) FImages->RemoveFreeNotification(this);
-    FImages = Value;
-    if (Value != nullptr) Value->FreeNotification(this);
-    Invalidate();
+    if (ReferTo(this, FImages, Value)) Invalidate();
 }
 
 void TPageControl::Notification(TComponent* AComponent, TOperation Operation) {
@@ -1393,10 +1396,7 @@ void TToolButton::SetStyle(TToolButtonStyle Value) {
 }
 
 void TToolButton::SetDropdownMenu(TComponent* Value) {
-    if (Value == FDropdownMenu) return;
-    if (FDropdownMenu != nullptr) FDropdownMenu->RemoveFreeNotification(this);
-    FDropdownMenu = Value;
-    if (Value != nullptr) Value->FreeNotification(this);
+    ReferTo(this, FDropdownMenu, Value);
 }
 
 void TToolButton::Notification(TComponent* AComponent, TOperation Operation) {
@@ -1587,11 +1587,7 @@ void TToolBar::SetImages(TCustomImageList* Value) {
 }
 
 void TToolBar::SetDisabledImages(TCustomImageList* Value) {
-    if (Value == FDisabledImages) return;
-    if (FDisabledImages != nullptr) FDisabledImages->RemoveFreeNotification(this);
-    FDisabledImages = Value;
-    if (Value != nullptr) Value->FreeNotification(this);
-    Invalidate();
+    if (ReferTo(this, FDisabledImages, Value)) Invalidate();
 }
 
 void TToolBar::Notification(TComponent* AComponent, TOperation Operation) {
