@@ -79,25 +79,26 @@ int TGIFImage::ColorResolution() const {
 }
 
 void TGIFImage::SetWidth(int Value) {
-    for (int i = 0; i < FImages->ItemCount(); ++i) {
-        const TGIFSubImage* Frame = FImages->FrameAt(i);
-        if (Value < Frame->Left() + Frame->Width()) RaiseGIFError(sGIFWidthTooSmall);
-    }
-    if (Value < 0 || Value > 0xFFFF) RaiseGIFError(sGIFInvalidDimensions);
-    if (Value == FHeader->Width()) return;
-    FHeader->SetWidth(Value);
-    FreeBitmap();
-    Changed(this);
+    SetScreenSide(Value, true);
 }
 
 void TGIFImage::SetHeight(int Value) {
+    SetScreenSide(Value, false);
+}
+
+void TGIFImage::SetScreenSide(int Value, bool Horizontal) {
     for (int i = 0; i < FImages->ItemCount(); ++i) {
         const TGIFSubImage* Frame = FImages->FrameAt(i);
-        if (Value < Frame->Top() + Frame->Height()) RaiseGIFError(sGIFHeightTooSmall);
+        if (Horizontal ? Value < Frame->Left() + Frame->Width()
+                       : Value < Frame->Top() + Frame->Height())
+            RaiseGIFError(Horizontal ? sGIFWidthTooSmall : sGIFHeightTooSmall);
     }
     if (Value < 0 || Value > 0xFFFF) RaiseGIFError(sGIFInvalidDimensions);
-    if (Value == FHeader->Height()) return;
-    FHeader->SetHeight(Value);
+    if (Value == (Horizontal ? FHeader->Width() : FHeader->Height())) return;
+    if (Horizontal)
+        FHeader->SetWidth(Value);
+    else
+        FHeader->SetHeight(Value);
     FreeBitmap();
     Changed(this);
 }

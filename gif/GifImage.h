@@ -162,6 +162,8 @@ protected:
 
 private:
     friend class TGIFPainter;
+    // SetWidth (Horizontal) or SetHeight: the frames must fit the new side.
+    void SetScreenSide(int Value, bool Horizontal);
     std::unique_ptr<TGIFImageList> FImages;
     std::unique_ptr<TGIFHeader> FHeader;
     mutable TPalette FGlobalPalette; // empty = none

@@ -266,22 +266,17 @@ void TGIFSubImage::GrowScreen() {
     const int Right = std::min(Left() + Width(), 0xFFFF);
     const int Bottom = std::min(Top() + Height(), 0xFFFF);
     bool Warned = false;
-    if (Right > Header.Width()) {
-        const bool HadWidth = Header.Width() > 0;
-        Header.SetWidth(Right);
-        if (HadWidth) {
-            Warning(gsWarning, sGIFWidthTooSmall);
+    // A side grows to take the frame in; growing a side that was set warns.
+    auto Grow = [&](int End, int Side, void (TGIFHeader::*SetSide)(int), const char* TooSmall) {
+        if (End <= Side) return;
+        (Header.*SetSide)(End);
+        if (Side > 0) {
+            Warning(gsWarning, TooSmall);
             Warned = true;
         }
-    }
-    if (Bottom > Header.Height()) {
-        const bool HadHeight = Header.Height() > 0;
-        Header.SetHeight(Bottom);
-        if (HadHeight) {
-            Warning(gsWarning, sGIFHeightTooSmall);
-            Warned = true;
-        }
-    }
+    };
+    Grow(Right, Header.Width(), &TGIFHeader::SetWidth, sGIFWidthTooSmall);
+    Grow(Bottom, Header.Height(), &TGIFHeader::SetHeight, sGIFHeightTooSmall);
     if (Warned) Warning(gsWarning, sGIFScreenBadSize);
 }
 
