@@ -89,6 +89,13 @@ const std::array<TColorEntry, SysColorCount> SysColors = {{
 
 namespace {
 
+// Sets Field to Value; true when that changes it.
+template <class T> bool Replace(T& Field, const T& Value) {
+    if (Value == Field) return false;
+    Field = Value;
+    return true;
+}
+
 constexpr int GreyCellCount = 9;
 
 TColor RgbOf(double R, double G, double B) {
@@ -367,15 +374,11 @@ void TColorPopup::BuildCombs() {
 }
 
 void TColorPopup::ChangeSelection(int Index) {
-    if (Index == FSelectedIndex) return;
-    FSelectedIndex = Index;
-    Invalidate();
+    if (Replace(FSelectedIndex, Index)) Invalidate();
 }
 
 void TColorPopup::ChangeHot(int Index) {
-    if (Index == FHotIndex) return;
-    FHotIndex = Index;
-    Invalidate();
+    if (Replace(FHotIndex, Index)) Invalidate();
 }
 
 void TColorPopup::ShowPopupAligned() {
@@ -775,15 +778,11 @@ void TColorPickerButton::Click() {
 }
 
 void TColorPickerButton::SetAllowAllUp(bool Value) {
-    if (Value == FAllowAllUp) return;
-    FAllowAllUp = Value;
-    UpdateExclusive();
+    if (Replace(FAllowAllUp, Value)) UpdateExclusive();
 }
 
 void TColorPickerButton::SetGroupIndex(int Value) {
-    if (Value == FGroupIndex) return;
-    FGroupIndex = Value;
-    UpdateExclusive();
+    if (Replace(FGroupIndex, Value)) UpdateExclusive();
 }
 
 void TColorPickerButton::SetDown(bool Value) {
@@ -831,15 +830,11 @@ void TColorPickerButton::SetIndicatorBorder(TIndicatorBorder Value) {
 }
 
 void TColorPickerButton::SetFlat(bool Value) {
-    if (Value == FFlat) return;
-    FFlat = Value;
-    Invalidate();
+    if (Replace(FFlat, Value)) Invalidate();
 }
 
 void TColorPickerButton::SetTransparent(bool Value) {
-    if (Value == FTransparent) return;
-    FTransparent = Value;
-    Invalidate();
+    if (Replace(FTransparent, Value)) Invalidate();
 }
 
 void TColorPickerButton::SetGlyph(TBitmap* Value) {
@@ -855,21 +850,15 @@ void TColorPickerButton::SetNumGlyphs(int Value) {
 }
 
 void TColorPickerButton::SetLayout(TButtonLayout Value) {
-    if (Value == FLayout) return;
-    FLayout = Value;
-    Invalidate();
+    if (Replace(FLayout, Value)) Invalidate();
 }
 
 void TColorPickerButton::SetMargin(int Value) {
-    if (Value == FMargin || Value < -1) return;
-    FMargin = Value;
-    Invalidate();
+    if (Value >= -1 && Replace(FMargin, Value)) Invalidate();
 }
 
 void TColorPickerButton::SetSpacing(int Value) {
-    if (Value == FSpacing) return;
-    FSpacing = Value;
-    Invalidate();
+    if (Replace(FSpacing, Value)) Invalidate();
 }
 
 void TColorPickerButton::PopupChanged() {
