@@ -51,27 +51,34 @@ void TGIFPixelBuffer::CopyRectFrom(const TGIFPixelBuffer& Source, const TRect& R
         std::memcpy(Row(y) + r.Left, Source.Row(y) + r.Left, std::size_t(r.Width()) * 4);
 }
 
-void CopySurfaceToBuffer(const TPixelSurface& Source, const TPoint& Origin, TGIFPixelBuffer& Dest) {
-    if (!Source.Valid() || Dest.Empty()) return;
+namespace {
+// Calls Copy(surface pixels, buffer pixels, bytes) for each row of the part
+// of Surface that a buffer placed at Origin covers.
+template <class TBuffer, class TCopy>
+void ForSharedRows(const TPixelSurface& Surface, const TPoint& Origin, TBuffer& Buffer,
+                   TCopy Copy) {
+    if (!Surface.Valid() || Buffer.Empty()) return;
     TRect r;
-    if (!IntersectRect(r, Source.BoundsRect(),
-                       Bounds(Origin.X, Origin.Y, Dest.Width(), Dest.Height())))
+    if (!IntersectRect(r, Surface.BoundsRect(),
+                       Bounds(Origin.X, Origin.Y, Buffer.Width(), Buffer.Height())))
         return;
     for (int y = r.Top; y < r.Bottom; ++y)
-        std::memcpy(Dest.Row(y - Origin.Y) + (r.Left - Origin.X), Source.Row(y) + r.Left,
-                    std::size_t(r.Width()) * 4);
+        Copy(Surface.Row(y) + r.Left, Buffer.Row(y - Origin.Y) + (r.Left - Origin.X),
+             std::size_t(r.Width()) * 4);
+}
+} // namespace
+
+void CopySurfaceToBuffer(const TPixelSurface& Source, const TPoint& Origin, TGIFPixelBuffer& Dest) {
+    ForSharedRows(
+        Source, Origin, Dest,
+        [](const std::uint32_t* s, std::uint32_t* b, std::size_t n) { std::memcpy(b, s, n); });
 }
 
 void CopyBufferToSurface(const TGIFPixelBuffer& Source, const TPixelSurface& Dest,
                          const TPoint& Origin) {
-    if (!Dest.Valid() || Source.Empty()) return;
-    TRect r;
-    if (!IntersectRect(r, Dest.BoundsRect(),
-                       Bounds(Origin.X, Origin.Y, Source.Width(), Source.Height())))
-        return;
-    for (int y = r.Top; y < r.Bottom; ++y)
-        std::memcpy(Dest.Row(y) + r.Left, Source.Row(y - Origin.Y) + (r.Left - Origin.X),
-                    std::size_t(r.Width()) * 4);
+    ForSharedRows(
+        Dest, Origin, Source,
+        [](std::uint32_t* s, const std::uint32_t* b, std::size_t n) { std::memcpy(s, b, n); });
 }
 
 TRect ScaleFrameRect(const TRect& Rect, int ScreenWidth, int ScreenHeight,

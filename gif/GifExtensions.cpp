@@ -427,6 +427,13 @@ void EnsureStandard(TRegistries& R) {
     R.ByIdent.insert(R.ByIdent.begin(), std::begin(Idents), std::end(Idents));
 }
 
+// The factory registered last for Key (later registrations override).
+template <class TList, class TKey> TGIFExtensionFactory Latest(const TList& List, const TKey& Key) {
+    for (auto It = List.rbegin(); It != List.rend(); ++It)
+        if (It->first == Key) return It->second;
+    return {};
+}
+
 } // namespace
 
 void RegisterExtension(Byte Label, TGIFExtensionFactory Factory) {
@@ -444,19 +451,13 @@ void RegisterAppExtension(const std::string& Ident, TGIFExtensionFactory Factory
 TGIFExtensionFactory FindExtension(Byte Label) {
     std::lock_guard<std::mutex> Guard(RegistryLock());
     EnsureStandard(Registries());
-    const auto& List = Registries().ByLabel;
-    for (auto It = List.rbegin(); It != List.rend(); ++It)
-        if (It->first == Label) return It->second;
-    return {};
+    return Latest(Registries().ByLabel, Label);
 }
 
 TGIFExtensionFactory FindAppExtension(const std::string& Ident) {
     std::lock_guard<std::mutex> Guard(RegistryLock());
     EnsureStandard(Registries());
-    const auto& List = Registries().ByIdent;
-    for (auto It = List.rbegin(); It != List.rend(); ++It)
-        if (It->first == Ident) return It->second;
-    return {};
+    return Latest(Registries().ByIdent, Ident);
 }
 
 void RegisterStandardGIFExtensions() {

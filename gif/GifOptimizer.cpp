@@ -138,6 +138,20 @@ bool UsesMap(const TGIFSubImage& Frame, const TGIFColorMap& Map) {
     return &Frame.ActiveColorMap() == &Map;
 }
 
+// Calls Action for each frame of Header's image that uses Map; false when
+// there is no image.
+template <class TAction>
+bool ForFramesUsing(TGIFHeader* Header, const TGIFColorMap& Map, TAction Action) {
+    TGIFImage* image = Header ? Header->Image() : nullptr;
+    if (image == nullptr) return false;
+    TGIFImageList& frames = image->Images();
+    for (int i = 0; i < frames.ItemCount(); ++i) {
+        TGIFSubImage* frame = frames.FrameAt(i);
+        if (UsesMap(*frame, Map)) Action(*frame);
+    }
+    return true;
+}
+
 } // namespace
 
 void TGIFColorMap::BuildHistogram(std::vector<TGIFUsageCount>& Histogram) {
@@ -178,13 +192,9 @@ bool TGIFColorMap::Optimize() {
 
 void TGIFGlobalColorMap::BuildHistogram(std::vector<TGIFUsageCount>& Histogram) {
     ResetHistogram(*this, Histogram);
-    TGIFImage* image = FHeader ? FHeader->Image() : nullptr;
-    if (image == nullptr) return;
-    TGIFImageList& frames = image->Images();
-    for (int i = 0; i < frames.ItemCount(); ++i) {
-        TGIFSubImage* frame = frames.FrameAt(i);
-        if (UsesMap(*frame, *this)) CountPixels(*frame, Histogram);
-    }
+    if (!ForFramesUsing(FHeader, *this,
+                        [&](TGIFSubImage& Frame) { CountPixels(Frame, Histogram); }))
+        return;
     // The logical screen's background colour may be shown without any pixel
     // using it: keep it in the table.
     const int background = FHeader->BackgroundColorIndex();
@@ -193,13 +203,8 @@ void TGIFGlobalColorMap::BuildHistogram(std::vector<TGIFUsageCount>& Histogram) 
 }
 
 void TGIFGlobalColorMap::MapImages(const std::vector<int>& Map) {
-    TGIFImage* image = FHeader ? FHeader->Image() : nullptr;
-    if (image == nullptr) return;
-    TGIFImageList& frames = image->Images();
-    for (int i = 0; i < frames.ItemCount(); ++i) {
-        TGIFSubImage* frame = frames.FrameAt(i);
-        if (UsesMap(*frame, *this)) RemapFrame(*frame, Map);
-    }
+    if (!ForFramesUsing(FHeader, *this, [&](TGIFSubImage& Frame) { RemapFrame(Frame, Map); }))
+        return;
     const int background = FHeader->BackgroundColorIndex();
     if (std::size_t(background) < Map.size())
         FHeader->SetBackgroundColorIndex(Byte(Map[std::size_t(background)]));
