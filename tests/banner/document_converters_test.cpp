@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "BannerTestSupport.h"
 #include "banner/BannerDocument.h"
 #include "platform/base/FileNames.h"
 #include "platform/classes/Stream.h"
@@ -73,14 +74,6 @@ void Fill(TBitmap32& B, int W, int H, std::uint32_t Seed) {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             B.WritePixel(x, y, Seed * 0x01010101u + std::uint32_t(x * 7 + y * 13));
-}
-
-bool SamePixels(const TBitmap32& A, const TBitmap32& B) {
-    if (A.Width() != B.Width() || A.Height() != B.Height()) return false;
-    for (int y = 0; y < A.Height(); ++y)
-        for (int x = 0; x < A.Width(); ++x)
-            if (A.ReadPixel(x, y) != B.ReadPixel(x, y)) return false;
-    return true;
 }
 
 } // namespace

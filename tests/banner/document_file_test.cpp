@@ -10,6 +10,7 @@
 #include <fstream>
 #include <vector>
 
+#include "BannerTestSupport.h"
 #include "banner/BannerDocument.h"
 #include "banner/BannerLimits.h"
 #include "platform/base/Convert.h"
@@ -55,14 +56,6 @@ void Fill(TBitmap32& B, int W, int H, std::uint32_t Seed) {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             B.WritePixel(x, y, Seed + std::uint32_t(y * 977 + x * 131) * 0x01030507u);
-}
-
-bool SamePixels(const TBitmap32& A, const TBitmap32& B) {
-    if (A.Width() != B.Width() || A.Height() != B.Height()) return false;
-    for (int y = 0; y < A.Height(); ++y)
-        for (int x = 0; x < A.Width(); ++x)
-            if (A.ReadPixel(x, y) != B.ReadPixel(x, y)) return false;
-    return true;
 }
 
 std::string TempFile(const std::string& Name) {

@@ -1,18 +1,12 @@
 #include "banner/BannerRenderer.h"
 #include "banner/Effects.h"
 
-#include "raster/RasterModule.h"
+#include "BannerTestSupport.h"
+#include "RasterEnvironment.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// The program starts the engine before it draws anything.
-struct TRasterEnvironment : testing::Environment {
-    void SetUp() override { InitRasterModules(); }
-};
-const testing::Environment* const RasterEnvironment =
-    testing::AddGlobalTestEnvironment(new TRasterEnvironment);
 
 constexpr TColor32 White = 0xFFFFFFFFu;
 
@@ -26,14 +20,6 @@ void MakeBanner(TBannerDocument& D, TCompositionKind Kind) {
     if (Kind != ckOneText) D.tlv.push_back({"First", "clBlack", "DejaVu Sans", "0", "12", "1"});
     D.tlv.push_back({"Ab\r\rÉté", "clBlack\rclBlack\rclBlue",
                      "DejaVu Sans\rDejaVu Sans\rDejaVu Sans", "0\r0\r1", "14\r14\r14", "0\r0\r1"});
-}
-
-bool SamePixels(const TBitmap32& A, const TBitmap32& B) {
-    if (A.Width() != B.Width() || A.Height() != B.Height()) return false;
-    for (int y = 0; y < A.Height(); ++y)
-        for (int x = 0; x < A.Width(); ++x)
-            if (A.ReadPixel(x, y) != B.ReadPixel(x, y)) return false;
-    return true;
 }
 
 int InkRows(const TBitmap32& B, int& FirstRow) {

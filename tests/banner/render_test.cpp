@@ -1,19 +1,12 @@
 #include "banner/BannerRenderer.h"
 
-#include "raster/RasterModule.h"
+#include "RasterEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 
 namespace {
-
-// The program starts the engine before it draws anything.
-struct TRasterEnvironment : testing::Environment {
-    void SetUp() override { InitRasterModules(); }
-};
-const testing::Environment* const RasterEnvironment =
-    testing::AddGlobalTestEnvironment(new TRasterEnvironment);
 
 constexpr TColor32 White = 0xFFFFFFFFu;
 

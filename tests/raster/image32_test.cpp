@@ -5,6 +5,7 @@
 #include "platform/forms/Messages.h"
 #include "platform/graphics/Graphic.h"
 #include "raster/RasterModule.h"
+#include "support/StreamBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,22 +14,6 @@
 #include <vector>
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Str(std::string_view s) {
-    Bytes b(s.size() + 1);
-    b[0] = std::uint8_t(s.size());
-    std::copy(s.begin(), s.end(), b.begin() + 1);
-    return b;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes r;
-    for (const Bytes& p : parts)
-        r.insert(r.end(), p.begin(), p.end());
-    return r;
-}
 
 class Image32 : public ::testing::Test {
 protected:

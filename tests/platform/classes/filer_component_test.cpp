@@ -3,6 +3,7 @@
 // children, and the error contract of the reader.
 #include "platform/classes/ClassRegistry.h"
 #include "platform/classes/Filer.h"
+#include "support/StreamBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 enum TTestDrawMode { dmOpaque, dmBlend, dmCustom };
 enum TTestAlign { baTopLeft, baCenter, baTiled };
@@ -153,21 +152,6 @@ void RegisterTestClasses() {
         .Default(true)
         .Register();
     RegisterClass<TTestControl>("TTestControl");
-}
-
-Bytes Str(std::string_view s) {
-    Bytes b;
-    b.push_back(std::uint8_t(s.size()));
-    for (char ch : s)
-        b.push_back(std::uint8_t(ch));
-    return b;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes r;
-    for (const Bytes& p : parts)
-        r.insert(r.end(), p.begin(), p.end());
-    return r;
 }
 
 Bytes Write(TComponent* c) {

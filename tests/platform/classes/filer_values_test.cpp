@@ -1,6 +1,7 @@
 // Byte forms of single values: the write rules, reading back through every
 // accepted tag, skipping each of the 21 tags, and refusals.
 #include "platform/classes/Filer.h"
+#include "support/StreamBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,6 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 template <class F> Bytes Written(F&& Write) {
     TBytesStream s;
     TWriter w(s);
@@ -19,14 +18,7 @@ template <class F> Bytes Written(F&& Write) {
     return s.Bytes();
 }
 
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes r;
-    for (const Bytes& p : parts)
-        r.insert(r.end(), p.begin(), p.end());
-    return r;
-}
-
-Bytes Str(std::string_view s) {
+Bytes Chars(std::string_view s) {
     return Bytes(s.begin(), s.end());
 }
 
@@ -93,13 +85,13 @@ TEST(FilerValues, TextTagFollowsContent) {
     EXPECT_EQ(Written([](TWriter& w) { w.WriteString(""); }), (Bytes{0x06, 0}));
 
     const std::string a255(255, 'a'), a256(256, 'a');
-    EXPECT_EQ(Written([&](TWriter& w) { w.WriteString(a255); }), Cat({{0x06, 0xFF}, Str(a255)}));
+    EXPECT_EQ(Written([&](TWriter& w) { w.WriteString(a255); }), Cat({{0x06, 0xFF}, Chars(a255)}));
     EXPECT_EQ(Written([&](TWriter& w) { w.WriteString(a256); }),
-              Cat({{0x0C}, Le32(256), Str(a256)}));
+              Cat({{0x0C}, Le32(256), Chars(a256)}));
 
     // "été": 5 UTF-8 bytes for 3 UTF-16 units: 5 < 6, so UTF-8.
     const std::string ete = "\xC3\xA9t\xC3\xA9";
-    EXPECT_EQ(Written([&](TWriter& w) { w.WriteString(ete); }), Cat({{0x14}, Le32(5), Str(ete)}));
+    EXPECT_EQ(Written([&](TWriter& w) { w.WriteString(ete); }), Cat({{0x14}, Le32(5), Chars(ete)}));
     // "é" alone: 2 bytes are not shorter than 2 * 1, so UTF-16.
     EXPECT_EQ(Written([](TWriter& w) { w.WriteString("\xC3\xA9"); }),
               (Bytes{0x12, 1, 0, 0, 0, 0xE9, 0x00}));
@@ -148,7 +140,7 @@ TEST(FilerValues, ReservedIdentifiersBecomeTheirTags) {
     EXPECT_EQ(Written([](TWriter& w) { w.WriteIdent("Nil"); }), Bytes{0x0D});
     EXPECT_EQ(Written([](TWriter& w) { w.WriteIdent("null"); }), Bytes{0x00});
     EXPECT_EQ(Written([](TWriter& w) { w.WriteIdent("dmBlend"); }),
-              Cat({{0x07, 7}, Str("dmBlend")}));
+              Cat({{0x07, 7}, Chars("dmBlend")}));
     EXPECT_EQ(Written([](TWriter& w) { w.WriteBoolean(true); }), Bytes{0x09});
     EXPECT_EQ(Written([](TWriter& w) { w.WriteBoolean(false); }), Bytes{0x08});
 
@@ -191,12 +183,12 @@ TEST(FilerValues, FloatsAreExtendedAndReadFromSeveralTags) {
 TEST(FilerValues, SetsListTheirElementNames) {
     const std::vector<std::string> idents{"akLeft", "akTop", "akRight", "akBottom"};
     const Bytes b = Written([&](TWriter& w) { w.WriteSet(0b1010, idents); });
-    EXPECT_EQ(b, Cat({{0x0B, 5}, Str("akTop"), {8}, Str("akBottom"), {0}}));
+    EXPECT_EQ(b, Cat({{0x0B, 5}, Chars("akTop"), {8}, Chars("akBottom"), {0}}));
     TBytesStream s(b);
     TReader r(s);
     EXPECT_EQ(r.ReadSet(idents), 0b1010u);
 
-    TBytesStream unknown(Cat({{0x0B, 4}, Str("akUp"), {0}}));
+    TBytesStream unknown(Cat({{0x0B, 4}, Chars("akUp"), {0}}));
     TReader r2(unknown);
     EXPECT_THROW(r2.ReadSet(idents), EReadError);
 }
