@@ -11,17 +11,11 @@
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/graphics/Graphic.h"
+#include "support/FormsTest.h"
 
 namespace {
 
-class AboutSplash : public ::testing::Test {
-protected:
-    void SetUp() override { InitForms(); }
-    void TearDown() override {
-        Application->OnIdle = nullptr;
-        DoneForms();
-    }
-};
+class AboutSplash : public TFormsTest {};
 
 TEST_F(AboutSplash, AboutBoxTextsAndLinks) {
     TAboutBox* About = nullptr;

@@ -8,18 +8,15 @@
 #include "platform/forms/StdCtrls.h"
 #include "raster/RasterCore.h"
 #include "raster/RasterImage.h"
+#include "support/FormsTest.h"
 
 namespace {
 
-class ClipArt : public ::testing::Test {
+class ClipArt : public TFormsTest {
 protected:
     void SetUp() override {
-        InitForms();
+        TFormsTest::SetUp();
         Application->CreateForm(Form);
-    }
-    void TearDown() override {
-        Application->OnIdle = nullptr;
-        DoneForms();
     }
     TImage32* Picture(int Number) {
         return dynamic_cast<TImage32*>(Form->FindComponent("B" + std::to_string(Number)));

@@ -32,15 +32,16 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/system/Thread.h"
 #include "raster/RasterImage.h"
+#include "support/FormsTest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class Examples : public ::testing::Test {
+class Examples : public TFormsTest {
 protected:
     void SetUp() override {
-        InitForms();
+        TFormsTest::SetUp();
         Folder = fs::temp_directory_path() /
                  ("qm_examples_" +
                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
@@ -48,8 +49,7 @@ protected:
         fs::create_directories(Folder / "GR");
     }
     void TearDown() override {
-        Application->OnIdle = nullptr;
-        DoneForms();
+        TFormsTest::TearDown();
         fs::remove_all(Folder);
     }
     std::string Dir() const { return Folder.string() + "/"; }

@@ -15,6 +15,7 @@
 #include "platform/graphics/Graphic.h"
 #include "raster/RasterCore.h"
 #include "raster/RasterImage.h"
+#include "support/FormsTest.h"
 
 namespace {
 
@@ -36,16 +37,12 @@ std::string WriteBmp(const std::string& Name, int W, int H, TColor32 C) {
     return Path;
 }
 
-class LoadImage : public ::testing::Test {
+class LoadImage : public TFormsTest {
 protected:
     void SetUp() override {
-        InitForms();
+        TFormsTest::SetUp();
         InitPictureReaders();
         Application->CreateForm(Form);
-    }
-    void TearDown() override {
-        Application->OnIdle = nullptr;
-        DoneForms();
     }
     void AnswerFile(const std::string& Path) { Dialogs.FileAnswers.push_back({true, {Path}, 1}); }
     // Runs Action once the modal loop idles, then presses Button.

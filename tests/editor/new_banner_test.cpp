@@ -2,19 +2,13 @@
 #include "editor/UNewBanner.h"
 #include "editor/UResize.h"
 #include "platform/forms/Application.h"
+#include "support/FormsTest.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class NewBanner : public ::testing::Test {
-protected:
-    void SetUp() override { InitForms(); }
-    void TearDown() override {
-        Application->OnIdle = nullptr;
-        DoneForms();
-    }
-};
+class NewBanner : public TFormsTest {};
 
 TEST_F(NewBanner, NewFormStartsOnTheFirstRowsWithFixedSizes) {
     TNewForm* F = nullptr;

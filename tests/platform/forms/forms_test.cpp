@@ -2,6 +2,7 @@
 #include "platform/forms/Application.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Screen.h"
+#include "support/FormsTest.h"
 
 #include <gtest/gtest.h>
 
@@ -24,14 +25,7 @@ public:
 
 using Strings = std::vector<std::string>;
 
-class Forms : public ::testing::Test {
-protected:
-    void SetUp() override { InitForms(); }
-    void TearDown() override {
-        Application->OnIdle = nullptr;
-        DoneForms();
-    }
-};
+class Forms : public TFormsTest {};
 
 TEST_F(Forms, CreateFormFiresOnCreateAndTheFirstBecomesMain) {
     TLoggedForm* A = nullptr;
