@@ -40,10 +40,7 @@ void TMainform::BuildAnimationPage() {
         RedrawBanner(false);
     };
 
-    TLabel* TransitionLabel = new TLabel(this);
-    TransitionLabel->SetParent(Pananim);
-    TransitionLabel->SetCaption("Transition :");
-    TransitionLabel->SetBounds(8, 70, 80, 14);
+    MakeLabel(this, Pananim, "Transition :", 8, 70, 80, 14);
     effectcombo = Make<TComboBox>(this, Pananim, "effectcombo");
     effectcombo->SetStyle(csDropDownList);
     effectcombo->SetBounds(90, 66, 180, 22);
@@ -55,10 +52,7 @@ void TMainform::BuildAnimationPage() {
         RedrawBanner(false);
     };
 
-    TLabel* SpeedLabel = new TLabel(this);
-    SpeedLabel->SetParent(Pananim);
-    SpeedLabel->SetCaption("Vitesse");
-    SpeedLabel->SetBounds(8, 106, 80, 14);
+    MakeLabel(this, Pananim, "Vitesse", 8, 106, 80, 14);
     Slider = Make<TTrackBar>(this, Pananim, "Slider");
     Slider->SetBounds(90, 100, 180, 30);
     Slider->SetParams(Doc.Slider, TBannerDocument::SliderMin, TBannerDocument::SliderMax);

@@ -20,6 +20,17 @@ template <class T> T* Make(TComponent* Owner, TWinControl* Parent, const std::st
     return C;
 }
 
+// A label the code does not look up again: owned, parented and placed, with
+// no name.
+inline TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption,
+                         int Left, int Top, int Width, int Height) {
+    TLabel* L = new TLabel(Owner);
+    L->SetParent(Parent);
+    L->SetCaption(Caption);
+    L->SetBounds(Left, Top, Width, Height);
+    return L;
+}
+
 // A control of a dialog, owned and parented by it, at the given bounds.
 template <class T>
 T* Place(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width, int Height) {

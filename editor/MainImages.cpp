@@ -26,10 +26,7 @@ void TMainform::BuildImagesPage() {
     LoadImageBtn->OnClick = [this](TObject*) { LoadImageFromFile(); };
     ClipArtBtn = MakeButton(this, panimage, "ClipArtBtn", "Charger une forme", 120, 38, 190);
     ClipArtBtn->OnClick = [this](TObject*) { LoadClipArt(); };
-    TLabel* EffectLabel = new TLabel(this);
-    EffectLabel->SetParent(panimage);
-    EffectLabel->SetCaption("Effet :");
-    EffectLabel->SetBounds(120, 74, 40, 14);
+    MakeLabel(this, panimage, "Effet :", 120, 74, 40, 14);
     ImageEffectCombo = Make<TComboBox>(this, panimage, "ImageEffectCombo");
     ImageEffectCombo->SetStyle(csDropDownList);
     ImageEffectCombo->SetBounds(160, 70, 150, 22);
@@ -56,10 +53,7 @@ void TMainform::BuildImagesPage() {
     Button17->OnClick = [this](TObject*) { ArmColorPick(PickTransparent); };
 
     auto Spin = [this](const std::string& Name, const std::string& Caption, int Left, int Top) {
-        TLabel* L = new TLabel(this);
-        L->SetParent(panimage);
-        L->SetCaption(Caption);
-        L->SetBounds(Left, Top + 4, 70, 14);
+        MakeLabel(this, panimage, Caption, Left, Top + 4, 70, 14);
         TCtlSpinEdit* E = Make<TCtlSpinEdit>(this, panimage, Name);
         E->SetBounds(Left + 72, Top, 60, 22);
         return E;

@@ -63,10 +63,7 @@ TMenuItem* TMainform::AddItem(TMenuItem* Parent, const std::string& Caption, TNo
 }
 
 TLabel* TMainform::AddLink(const std::string& Caption, int Top, TNotifyEvent OnClick) {
-    TLabel* L = new TLabel(this);
-    L->SetParent(HeadPanel);
-    L->SetCaption(Caption);
-    L->SetBounds(40, Top, 400, 18);
+    TLabel* L = MakeLabel(this, HeadPanel, Caption, 40, Top, 400, 18);
     L->Font()->SetColor(LinkColor);
     L->SetCursor(crHandPoint);
     L->OnClick = std::move(OnClick);
