@@ -21,12 +21,20 @@ template <class T> T* Make(TComponent* Owner, TWinControl* Parent, const std::st
 }
 
 // A label the code does not look up again: owned, parented and placed, with
-// no name.
+// no name. Without a size it takes its caption's, so that it never paints
+// its background over a neighbour.
 inline TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption,
-                         int Left, int Top, int Width, int Height) {
+                         int Left, int Top) {
     TLabel* L = new TLabel(Owner);
     L->SetParent(Parent);
     L->SetCaption(Caption);
+    L->SetLeft(Left);
+    L->SetTop(Top);
+    return L;
+}
+inline TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption,
+                         int Left, int Top, int Width, int Height) {
+    TLabel* L = MakeLabel(Owner, Parent, Caption, Left, Top);
     L->SetBounds(Left, Top, Width, Height);
     return L;
 }

@@ -14,19 +14,6 @@
 
 using namespace mainform;
 
-namespace {
-
-TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption, int Left,
-                  int Top) {
-    TLabel* L = new TLabel(Owner);
-    L->SetParent(Parent);
-    L->SetCaption(Caption);
-    L->SetBounds(Left, Top, 120, 14);
-    return L;
-}
-
-} // namespace
-
 void TMainform::BuildTextsPage() {
     Texts = Make<TListBox>(this, pantext, "Texts");
     Texts->SetBounds(8, 8, 100, 48);

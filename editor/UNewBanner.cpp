@@ -19,6 +19,15 @@ TLabel* AddLabel(TWinControl* Parent, const std::string& Name, int Left, int Top
     return Label;
 }
 
+TLabel* WrappedLabel(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width,
+                     const std::string& Caption) {
+    TLabel* Label = AddLabel(Parent, Name, Left, Top, "");
+    Label->SetWidth(Width);
+    Label->SetWordWrap(true);
+    Label->SetCaption(Caption);
+    return Label;
+}
+
 TCtlSpinEdit* AddSizeEdit(TWinControl* Parent, const std::string& Name, int Left, int Top,
                           int Value) {
     TCtlSpinEdit* Edit = Place<TCtlSpinEdit>(Parent, Name, Left, Top, 73, 21);
@@ -61,9 +70,11 @@ TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     // composition 3 (composition 2 is only reached through a document).
     Models->Items()->Add("Composition 1:       1 Texte");
     Models->Items()->Add("Composition 3:       2 Textes ");
-    AddLabel(this, "Label3", 16, 122,
-             "(c'est un modèle de base, vous pourrez ensuite personnaliser votre \r\nbannière)");
-    AddLabel(this, "Label4", 290, 180, "(Contenu en textes et en \r\nimages)");
+    // The two notes wrap within their columns, so that no font runs them
+    // under the model picture or past the dialog's edge.
+    WrappedLabel(this, "Label3", 16, 122, 257,
+                 "(c'est un modèle de base, vous pourrez ensuite personnaliser votre \r\nbannière)");
+    WrappedLabel(this, "Label4", 290, 180, 135, "(Contenu en textes et en \r\nimages)");
     ModelPicture = Place<TPaintBox>(this, "ModelPicture", 290, 76, 135, 97);
 
     FormatLabel = AddLabel(this, "Label5", 16, 170, "Format de la bannière :");

@@ -1313,6 +1313,14 @@ void TPageControl::AdjustClientRect(TRect& Rect) const {
     InflateRect(Rect, -2, -2);
 }
 
+// Every page fills the display area, shown or not, so that what lies on a
+// hidden page is laid out (and can be measured) before the page shows.
+void TPageControl::AlignControls(TControl* AControl, TRect& Rect) {
+    TCustomControl::AlignControls(AControl, Rect);
+    for (TTabSheet* P : FPages)
+        if (!P->Visible()) P->SetBounds(Rect.Left, Rect.Top, Rect.Width(), Rect.Height());
+}
+
 void TPageControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     if (Button == mbLeft) {
         const int I = IndexOfTabAt(X, Y);

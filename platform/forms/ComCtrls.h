@@ -567,6 +567,7 @@ public:
 protected:
     void Paint() override;
     void AdjustClientRect(TRect& Rect) const override;
+    void AlignControls(TControl* AControl, TRect& Rect) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "banner/RecentFiles.h"
@@ -106,6 +107,21 @@ TEST_F(MainWindow, NewSaveCloseOpenAndExportRunOnTheDocument) {
     char Head[6] = {};
     Gif.read(Head, 6);
     EXPECT_EQ(std::string(Head, 6), "GIF89a");
+}
+
+// The pages other than the first are hidden when the window lays itself
+// out: their controls must still come out centred on the page, not off it.
+TEST_F(MainWindow, EveryPageCentresItsControls) {
+    NewBanner();
+    for (auto [Outer, Inner] : {std::pair{Main->pnltexts, Main->pantext},
+                                std::pair{Main->pbanim, Main->Pananim},
+                                std::pair{Main->pnlimages, Main->panimage}}) {
+        SCOPED_TRACE(Inner->Name());
+        EXPECT_EQ(Outer->Width(), Main->pnltexts->Width());
+        EXPECT_EQ(Outer->Height(), Main->pnltexts->Height());
+        EXPECT_GE(Inner->Left(), 0);
+        EXPECT_GE(Inner->Top(), 0);
+    }
 }
 
 TEST_F(MainWindow, CancelledQuestionsKeepTheBannerAndTheWindow) {
