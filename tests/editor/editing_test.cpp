@@ -123,7 +123,20 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
         EXPECT_EQ(M.Images->Count(), 2);
         EXPECT_TRUE(M.addimagebtn->Enabled());
 
+        // A clip art lands on white, which image 1's transparent colour
+        // hides: the banner's own colour shows around the shape.
+        M.rbColor->SetChecked(true);
+        M.Images->UserSelect(0);
+        Application->OnIdle = [](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            bbform->list->UserSelect(0);
+            bbform->okbtn->Click();
+        };
+        M.ClipArtBtn->Click();
+        EXPECT_EQ(M.img32->Bitmap()->ReadPixel(55, 7), ToColor32(M.Cl->SelectionColor()));
+
         // "Charger une forme" puts the chosen clip art into image 2.
+        M.Images->UserSelect(1);
         Application->OnIdle = [](TObject*, bool&) {
             Application->OnIdle = nullptr;
             bbform->list->UserSelect(0);
