@@ -111,7 +111,13 @@ int ProgramMain(const TProgramOptions& Options) {
         Mainform->SampleTimer->SetEnabled(true);
     } else {
         Mainform->CommandLineFile = Options.Args.front();
-        Mainform->OpenCmd(Mainform);
+        // The message loop does not run yet: a file that cannot be read is
+        // reported as the loop would report it, and the start page stays.
+        try {
+            Mainform->OpenCmd(Mainform);
+        } catch (...) {
+            Application->HandleException(Mainform);
+        }
     }
 
     // Owned by the application, so freed with it.

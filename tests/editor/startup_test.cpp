@@ -86,7 +86,18 @@ TEST(Startup, FirstRunFlagIsPassedOnceAndTheCommandLineOpens) {
     EXPECT_TRUE(Opened.Design);
     EXPECT_FALSE(Opened.Sample);
 
-    EXPECT_EQ(Flags, (std::vector<bool>{true, false, false}));
+    // A damaged document named on the command line is reported before the
+    // message loop runs, and the program goes on with its start page.
+    const fs::path Damaged = fs::path(::testing::TempDir()) / "qm_damaged.qmkf";
+    fs::copy_file(Present, Damaged, fs::copy_options::overwrite_existing);
+    fs::resize_file(Damaged, 3000);
+    TSeen Cut = StartProgram({Damaged.string()});
+    EXPECT_TRUE(Cut.Start);
+    EXPECT_FALSE(Cut.Design);
+    ASSERT_EQ(Dialogs.Calls.size(), 2u);
+    EXPECT_EQ(Dialogs.Calls[1].Kind, "MessageBox");
+
+    EXPECT_EQ(Flags, (std::vector<bool>{true, false, false, false}));
     StartingObserver = nullptr;
 }
 
