@@ -475,19 +475,6 @@ void TMainform::FitCoolBar() {
     CoolBar->SetHeight(H);
 }
 
-void TMainform::FeedQuickHelp() {
-    // The pointer entering a control that has a hint shows the hint in the
-    // quick-help panel; what the control did on entering still runs.
-    for (int I = 0; I < ComponentCount(); ++I) {
-        auto* C = dynamic_cast<TControl*>(Components(I));
-        if (C == nullptr || C == Help) continue;
-        C->OnMouseEnter = [this, C, Old = std::move(C->OnMouseEnter)](TObject* Sender) {
-            if (!C->Hint().empty()) Help->SetCaption(C->Hint());
-            if (Old) Old(Sender);
-        };
-    }
-}
-
 void TMainform::CenterHeadPanel() {
     HeadPanel->SetLeft(std::max(1, (welcomepanel->ClientWidth() - HeadPanel->Width()) / 2));
     HeadPanel->SetTop(std::max(1, (welcomepanel->ClientHeight() - HeadPanel->Height()) / 2));

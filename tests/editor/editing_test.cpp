@@ -123,6 +123,10 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
         EXPECT_EQ(M.Images->Count(), 2);
         EXPECT_TRUE(M.addimagebtn->Enabled());
 
+        // The quick-help panel tells what the control under the pointer does.
+        M.ClipArtBtn->Perform(CM_MOUSEENTER, 0, 0);
+        EXPECT_EQ(M.Help->Caption(), "Remplace l'image choisie par une forme de la bibliothèque.");
+
         // A clip art lands on white, which image 1's transparent colour
         // hides: the banner's own colour shows around the shape.
         M.rbColor->SetChecked(true);
