@@ -25,6 +25,10 @@ std::string ReadOnlyDocumentMessage(const std::string& FileName) {
            "un autre nom.";
 }
 
+std::string DamagedDocumentMessage(const std::string& FileName) {
+    return "Le fichier \"" + ExtractFileName(FileName) + "\" est endommagé : ";
+}
+
 void TDocumentCommands::AskSaveChanges(bool& Abort) {
     Abort = false;
     if (!FDocument.Modified) return;
@@ -135,6 +139,10 @@ TOpenResult TDocumentCommands::OpenFile(const std::string& FileName, bool MustEx
         Restore();
         MessageDlg(E.Message(), mtWarning, TMsgDlgButtons{mbOK}, 0);
         return TOpenResult::NotOpened;
+    } catch (const EConvertError& E) {
+        // A bad colour text alone says nothing of where it came from.
+        Restore();
+        throw EConvertError(DamagedDocumentMessage(FileName) + E.Message());
     } catch (...) {
         Restore();
         throw;

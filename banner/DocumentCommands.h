@@ -21,6 +21,9 @@ constexpr const char* FileMissingMessage = "Le fichier n'existe pas.";
 constexpr const char* OpenDialogTitle = "Ouvrir";
 // Shown (warning) instead of replacing a document that may not be written.
 std::string ReadOnlyDocumentMessage(const std::string& FileName);
+// Leads the conversion error of a document whose settings cannot be read
+// (a cut or damaged file); the error's own text follows it.
+std::string DamagedDocumentMessage(const std::string& FileName);
 constexpr const char* SaveHintText =
     "Pour pouvoir utiliser votre bannière sur une page web, utilisez l'exportation Gif.";
 constexpr int SaveHintDuration = 11000; // ms
@@ -54,7 +57,8 @@ public:
 
     // Open through the open dialog, the recent slot Slot 0..3, or the name
     // given on the command line. Raises EFOpenError when the file cannot be
-    // read and the conversion's or the reader's errors; the document is then
+    // read, EConvertError (led by DamagedDocumentMessage) when its settings
+    // cannot be, and the conversion's errors; the document is then
     // unchanged.
     TOpenResult OpenWithDialog();
     TOpenResult OpenRecent(int Slot);

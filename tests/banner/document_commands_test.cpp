@@ -142,6 +142,19 @@ TEST_F(DocumentCommandsTest, OldOrUnknownVersionKeepsBannerUnlessConverted) {
     EXPECT_EQ(Doc.Image1.Width(), 5);
     EXPECT_EQ(ReadRecentFiles()[0], "");
 
+    // A cut file: its reading error says which file is damaged.
+    std::string Cut;
+    ASSERT_TRUE(LoadFileBytes(Converted, Cut, 1 << 20));
+    SaveFileAtomic(File("cut.qmkf"), Cut.substr(0, 3000));
+    try {
+        Cmd.OpenCommandLine(File("cut.qmkf"));
+        ADD_FAILURE() << "a cut file opened";
+    } catch (const EConvertError& E) {
+        EXPECT_EQ(E.Message().rfind("Le fichier \"cut.qmkf\" est endommagé : ", 0), 0u)
+            << E.Message();
+    }
+    EXPECT_EQ(Doc.FileName, "sans_nom");
+
     Dialogs.Answers = {mrOk};
     EXPECT_EQ(Cmd.OpenCommandLine(File("v40.qmkf")), TOpenResult::Opened);
     EXPECT_EQ(Doc.BannerWidth, 250);
