@@ -10,14 +10,15 @@ TTexform::TTexform(TComponent* AOwner) : TForm(AOwner) {
     SetCaption(TTemplateModel::DialogCaption);
     SetBorderStyle(bsDialog);
     SetPosition(poMainFormCenter);
-    SetClientWidth(520);
+    SetClientWidth(582);
     SetClientHeight(250);
 
     list = Make<TListBox>(this, this, "list");
     list->SetBounds(8, 8, 90, 234);
     list->OnClick = [this](TObject* S) { listClick(S); };
     shown = Make<TImage32>(this, this, "shown");
-    shown->SetBounds(106, 8, 406, 120);
+    // As wide as the standard banner's templates, the widest ones shown.
+    shown->SetBounds(106, 8, 468, 120);
 
     // The text shows where the panel is hidden (fixed templates).
     FixedLabel = new TLabel(this);
@@ -26,7 +27,7 @@ TTexform::TTexform(TComponent* AOwner) : TForm(AOwner) {
     FixedLabel->SetCaption(TTemplateModel::NotCustomizableText);
     FixedLabel->SetBounds(114, 146, 300, 14);
     Pan = MakePanel(this, this, "Pan", alNone);
-    Pan->SetBounds(106, 136, 406, 36);
+    Pan->SetBounds(106, 136, 468, 36);
     cp1Label = new TLabel(this);
     cp1Label->SetParent(Pan);
     cp1Label->SetCaption("Couleur arrière :");
@@ -52,8 +53,8 @@ TTexform::TTexform(TComponent* AOwner) : TForm(AOwner) {
     dxButton2 = MakeButton(this, this, "dxButton2", "...", 278, 182, 24);
     dxButton2->OnClick = [this](TObject* S) { dxButton2Click(S); };
 
-    OKBtn = MakeCloseButton(this, "OKBtn", mrOk, 352, 218, 75);
-    CancelBtn = MakeCloseButton(this, "CancelBtn", mrCancel, 436, 218, 75);
+    OKBtn = MakeCloseButton(this, "OKBtn", mrOk, 414, 218, 75);
+    CancelBtn = MakeCloseButton(this, "CancelBtn", mrCancel, 498, 218, 75);
 
     OnShow = [this](TObject* S) { FormShow(S); };
     Model->FillTemplateList(0);
@@ -81,6 +82,17 @@ void TTexform::FormShow(TObject*) {
 }
 
 bool TTexform::Edit(TBannerDocument& Document) {
+    // An opened banner keeps its own key colour, which only its picture
+    // took: the window starts from the template and colour the banner
+    // shows, so that OK without a change leaves the banner as it is.
+    if (Model->ItemIndex != Document.TemplateNumber) {
+        Model->ItemIndex = Document.TemplateNumber;
+        Model->listClick();
+    }
+    if (Model->cp1 != Document.cp1) {
+        Model->cp1 = Document.cp1;
+        Model->cp1Change();
+    }
     Model->BeginEdit();
     if (ShowModal() == mrOk) {
         Model->AcceptEdit(Document);

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "banner/DocumentFile.h"
+#include "banner/TemplateArt.h"
 #include "editor/UClipArt.h"
 #include "editor/UMain.h"
 #include "platform/graphics/TextRender.h"
@@ -168,6 +169,32 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
     EXPECT_EQ(Saved.ilv[1].Y, "33");
     EXPECT_EQ(Saved.ilv[1].TransparentColor, "clBlue");
     EXPECT_EQ(Saved.Extimage1.Width(), 48);
+}
+
+TEST_F(Editing, TemplateWindowOpensOnTheBannersKeyColour) {
+    const fs::path Back = fs::path(::testing::TempDir()) / ("qm_back" + std::to_string(getpid()));
+    fs::create_directories(Back);
+    WriteTemplateFile(Back.string() + "/", bfStandard, 1);
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Doc.BackgroundKind = bgTemplate;
+    Doc.TemplateNumber = 0;
+    Doc.cp1 = clRed; // not the template's own colour
+    Run(Doc, [&](TMainform& M) {
+        Texform->Model->BackFolder = Back.string();
+        Dialogs.FileAnswers.push_back(TFileDialogAnswer{true, {File.string()}, 1});
+        M.OpenCmd(nullptr);
+        ASSERT_EQ(M.Doc.cp1, clRed);
+        // OK without a change keeps the banner's colour.
+        Application->OnIdle = [](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            Texform->OKBtn->Click();
+        };
+        M.Button3->Click();
+        EXPECT_EQ(Texform->cp1->SelectionColor(), clRed);
+    });
+    fs::remove_all(Back);
+    EXPECT_EQ(Saved.cp1, clRed);
 }
 
 TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
