@@ -345,11 +345,12 @@ void TMainform::BuildMenus() {
     MainMenu1 = Make<TUiMainMenu>(this, nullptr, "MainMenu1");
     MainMenu1->SetStyle(msItemPainter);
     MainMenu1->SetImages(ImageList1);
-    // Every entry in Arial, blue.
-    MainMenu1->OnGetItemParams = [](TMenu*, TMenuItem*, TMenuOwnerDrawState, TFont* AFont, TColor&,
-                                    TGraphic*&, int&) {
+    // Every entry in Arial, blue; the entry under the pointer keeps the
+    // highlight's own text colour, as blue on the highlight cannot be read.
+    MainMenu1->OnGetItemParams = [](TMenu*, TMenuItem*, TMenuOwnerDrawState State, TFont* AFont,
+                                    TColor&, TGraphic*&, int&) {
         AFont->SetName("Arial");
-        AFont->SetColor(TColor(0xFF0000));
+        if (!State.Contains(mdSelected)) AFont->SetColor(TColor(0xFF0000));
     };
     TMenuItem* Root = MainMenu1->Items();
     auto Top = [this, Root](const std::string& Caption) { return AddItem(Root, Caption, nullptr); };
