@@ -17,50 +17,73 @@
 #include <system_error>
 
 std::string UserMessageText(const std::string& Msg) {
-    // The platform's own messages, as the user reads them. Each entry
-    // replaces a leading (or, for the conversions, a trailing) English text
-    // and keeps the rest (file names, reasons).
+    // The platform's own messages, as the user reads them. A leading English
+    // text (what failed) and a trailing one (why: a conversion, or the
+    // system's reason after a file name) are each replaced; the rest (file
+    // names, values) is kept.
     struct TFrench {
         const char* English;
         const char* French;
-        bool Suffix;
     };
-    static const TFrench Table[] = {
-        {"Can't allocate the DIB handle", "Mémoire insuffisante pour créer l'image", false},
-        {"Bitmap data is not valid", "Les données de l'image sont incorrectes", false},
-        {"Bitmap image is not valid", "Image bitmap incorrecte", false},
-        {"Icon image is not valid", "Image icône incorrecte", false},
-        {"JPEG image is not valid", "Image JPEG incorrecte", false},
-        {"Invalid pixel format", "Format de pixel incorrect", false},
-        {"Unknown picture file extension", "Extension de fichier image inconnue", false},
+    static const TFrench Leading[] = {
+        {"Can't allocate the DIB handle", "Mémoire insuffisante pour créer l'image"},
+        {"Bitmap data is not valid", "Les données de l'image sont incorrectes"},
+        {"Bitmap image is not valid", "Image bitmap incorrecte"},
+        {"Icon image is not valid", "Image icône incorrecte"},
+        {"JPEG image is not valid", "Image JPEG incorrecte"},
+        {"Invalid pixel format", "Format de pixel incorrect"},
+        {"Unknown picture file extension", "Extension de fichier image inconnue"},
         {"Metafile pictures (.wmf, .emf) are not supported by this program",
-         "Les images métafichier (.wmf, .emf) ne sont pas prises en charge par ce programme",
-         false},
-        {"Out of memory while expanding memory stream", "Mémoire insuffisante", false},
-        {"Out of memory", "Mémoire insuffisante", false},
-        {"std::bad_alloc", "Mémoire insuffisante", false},
-        {"Out of system resources", "Ressources système insuffisantes", false},
-        {"Control too large to paint", "Fenêtre trop grande pour être dessinée", false},
-        {"Cannot open file", "Impossible d'ouvrir le fichier", false},
-        {"Cannot create file", "Impossible de créer le fichier", false},
-        {"Unable to write to", "Impossible d'écrire dans", false},
-        {"Stream read error", "Erreur de lecture du flux", false},
-        {"Stream write error", "Erreur d'écriture du flux", false},
-        {"Invalid stream position", "Position incorrecte dans le flux", false},
-        {"Unknown exception", "Exception inconnue", false},
-        {" is not a valid integer value", " n'est pas une valeur entière correcte", true},
-        {" is not a valid floating point value", " n'est pas une valeur décimale correcte", true},
+         "Les images métafichier (.wmf, .emf) ne sont pas prises en charge par ce programme"},
+        {"Out of memory while expanding memory stream", "Mémoire insuffisante"},
+        {"Out of memory", "Mémoire insuffisante"},
+        {"std::bad_alloc", "Mémoire insuffisante"},
+        {"Out of system resources", "Ressources système insuffisantes"},
+        {"Control too large to paint", "Fenêtre trop grande pour être dessinée"},
+        {"Cannot open file", "Impossible d'ouvrir le fichier"},
+        {"Cannot create file", "Impossible de créer le fichier"},
+        {"Unable to write to", "Impossible d'écrire dans"},
+        {"Stream read error", "Erreur de lecture du flux"},
+        {"Stream write error", "Erreur d'écriture du flux"},
+        {"Invalid stream position", "Position incorrecte dans le flux"},
+        {"Unknown exception", "Exception inconnue"},
     };
-    for (const TFrench& T : Table) {
+    static const TFrench Trailing[] = {
+        {" is not a valid integer value", " n'est pas une valeur entière correcte"},
+        {" is not a valid floating point value", " n'est pas une valeur décimale correcte"},
+        {"Permission denied", "Permission refusée"},
+        {"Operation not permitted", "Opération non permise"},
+        {"No such file or directory", "Fichier ou dossier introuvable"},
+        {"No space left on device", "Plus de place sur le disque"},
+        {"Disk quota exceeded", "Quota de disque dépassé"},
+        {"Read-only file system", "Système de fichiers en lecture seule"},
+        {"Is a directory", "C'est un dossier"},
+        {"Not a directory", "Un élément du chemin n'est pas un dossier"},
+        {"File name too long", "Nom de fichier trop long"},
+        {"File too large", "Fichier trop volumineux"},
+        {"Too many open files", "Trop de fichiers ouverts"},
+        {"Input/output error", "Erreur d'entrée/sortie"},
+        {"Invalid argument", "Argument incorrect"},
+        {"Unknown error", "Erreur inconnue"},
+    };
+    std::string Text = Msg;
+    for (const TFrench& T : Leading) {
         const std::string_view E = T.English;
-        if (!T.Suffix && Msg.compare(0, E.size(), E) == 0) return T.French + Msg.substr(E.size());
-        if (T.Suffix) {
-            const std::size_t At = Msg.rfind(E);
-            if (At != std::string::npos && At + E.size() >= Msg.size() - 1)
-                return Msg.substr(0, At) + T.French + Msg.substr(At + E.size());
+        if (Text.compare(0, E.size(), E) == 0) {
+            Text = T.French + Text.substr(E.size());
+            break;
         }
     }
-    return Msg;
+    // The trailing text may be followed by the closing full stop.
+    for (const TFrench& T : Trailing) {
+        const std::string_view E = T.English;
+        const std::size_t At = Text.rfind(E);
+        if (At != std::string::npos && At + E.size() + 1 >= Text.size()) {
+            Text = Text.substr(0, At) + T.French + Text.substr(At + E.size());
+            break;
+        }
+    }
+    return Text;
 }
 
 namespace {
@@ -128,7 +151,14 @@ QStringList NameFilters(const std::string& Filter) {
     for (int I = 0; I + 1 < Parts.size(); I += 2) {
         QString Patterns = Parts[I + 1];
         Patterns.replace(';', ' ');
-        Result << Parts[I] + " (" + Patterns + ")";
+        // Qt shows the description as it stands and takes the patterns from
+        // its last brackets: a description that already ends with them
+        // ("Fichier (*.qmkf)") gets them once, not twice.
+        QString Description = Parts[I];
+        const QString Shown = "(" + Parts[I + 1] + ")";
+        if (Description.endsWith(Shown)) Description.chop(Shown.size());
+        Description = Description.trimmed();
+        Result << (Description.isEmpty() ? "" : Description + " ") + "(" + Patterns + ")";
     }
     return Result;
 }

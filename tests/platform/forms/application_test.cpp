@@ -74,6 +74,13 @@ TEST_F(App, MessageDialogsGoThroughTheService) {
     EXPECT_EQ(Dialogs.Calls[2].Buttons, TMsgDlgButtons{mbOK});
     // A question nobody scripted is a test failure, not a silent answer.
     EXPECT_THROW(MessageDlg("?", mtWarning, mbOKCancel, 0), EInvalidOperation);
+
+    // The user reads what failed and why in French; names stay as they are.
+    EXPECT_EQ(UserMessageText("Cannot create file \"/ro/a.qmkf\". Permission denied."),
+              "Impossible de créer le fichier \"/ro/a.qmkf\". Permission refusée.");
+    EXPECT_EQ(UserMessageText("'x' is not a valid integer value"),
+              "'x' n'est pas une valeur entière correcte");
+    EXPECT_EQ(UserMessageText("Permission denied here"), "Permission denied here");
 }
 
 TEST_F(App, FileDialogAddsTheDefaultExtensionAndReportsTheFilter) {
