@@ -1062,6 +1062,11 @@ QWidget* TTreeView::CreateNativeWidget(const TCreateParams&, QWidget* ParentWidg
     auto* T = new QTreeWidget(ParentWidget);
     T->setHeaderHidden(true);
     T->setColumnCount(1);
+    // The one column is as wide as its longest text, so that the horizontal
+    // scroll bar shows only when a text is wider than the box (a hidden
+    // header keeps its default section width, wider than a small tree).
+    T->header()->setStretchLastSection(false);
+    T->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     T->setSelectionMode(QAbstractItemView::SingleSelection);
     T->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return T;

@@ -647,6 +647,12 @@ void TWinControl::UpdateShowing() {
     const bool Show = Showing();
     if (Show) HandleNeeded();
     if (FWidget != nullptr) BridgeSetVisible(FWidget, Show);
+    // Told once the window is up (or down), so that what a control does on
+    // showing (a shaped window setting its shape) finds its window.
+    if (Show != FShowing) {
+        FShowing = Show;
+        Perform(CM_SHOWINGCHANGED, 0, 0);
+    }
     for (TWinControl* C : std::vector<TWinControl*>(FWinControls))
         C->UpdateShowing();
 }

@@ -528,6 +528,7 @@ private:
     bool FDoubleBuffered = false;
     bool FInvalid = true;
     bool FPainting = false;
+    bool FShowing = false; // as last told by CM_SHOWINGCHANGED
     std::vector<std::uint32_t> FBuffer;
     TPixelSurface FSurface;
     std::unique_ptr<TCanvas> FCanvas;

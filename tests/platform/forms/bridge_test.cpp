@@ -112,6 +112,29 @@ TEST_F(Bridge, WindowMaskMustMatchTheGivenSize) {
     delete Hidden;
 }
 
+TEST_F(Bridge, ShowingChangeIsToldOnceTheWindowIsUp) {
+    // A shaped window (a balloon) sets its shape when told it shows; the
+    // first showing must find its window made.
+    struct TPop : TSquare {
+        TPop() : TSquare(nullptr) { FTopLevel = true; }
+    };
+    auto* Pop = new TPop;
+    Pop->SetBounds(0, 0, 10, 10);
+    Pop->SetVisible(false);
+    std::vector<std::string> Log;
+    InstallWindowProcHook(Pop, hoBeforeMsg, [&](TMessage& M) {
+        if (M.Msg == CM_SHOWINGCHANGED)
+            Log.push_back(std::string(Pop->Showing() ? "shown" : "hidden") +
+                          (Pop->HandleAllocated() ? " with window" : ""));
+        return false;
+    });
+    Pop->SetVisible(true);
+    Pop->SetVisible(true);
+    Pop->SetVisible(false);
+    EXPECT_EQ(Log, (std::vector<std::string>{"shown with window", "hidden with window"}));
+    delete Pop;
+}
+
 TEST_F(Bridge, WindowSystemCloseAsksTheForm) {
     bool Allow = false;
     int Asked = 0;
