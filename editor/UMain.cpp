@@ -1045,6 +1045,7 @@ TColorPickerButton* TMainform::MakeColorButton(TWinControl* Parent, const std::s
     TColorPickerButton* B = Make<TColorPickerButton>(this, Parent, Name);
     B->SetBounds(Left, Top, 60, 22);
     B->SetSelectionColor(Color);
+    B->SetDefaultText("Autres couleurs...");
     B->OnChange = std::move(OnChange);
     B->OnDefaultSelect = [B](TObject*) { ChooseColor(B); };
     return B;

@@ -49,7 +49,7 @@ protected:
 TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
     TBannerDocument Doc;
     Doc.NewBanner(TNewBannerOptions{"t", 1, 468, 60, 0}); // composition 3
-    Run(Doc, [](TMainform& M) {
+    Run(Doc, [this](TMainform& M) {
         EXPECT_FALSE(M.tsImages->TabVisible());
         M.Texts->UserSelect(1); // the main text
         EXPECT_TRUE(M.three->Visible());
@@ -64,7 +64,14 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
         M.Txt->SetText("Soldes");
         EXPECT_EQ(M.Values->Selected()->Text(), "Soldes");
         EXPECT_TRUE(M.Tbsave->Enabled());
-        M.ct->SetSelectionColor(clRed);
+        // The colour from the picker's "Autres couleurs..." cell, which
+        // opens the colour dialog.
+        M.ct->SetDropOpen(true);
+        const TRect More = M.ct->Popup()->DefaultTextRect();
+        Dialogs.ColorAnswers.push_back(clRed);
+        M.ct->Popup()->PopupMouseUp(mbLeft,
+                                    {(More.Left + More.Right) / 2, (More.Top + More.Bottom) / 2});
+        EXPECT_FALSE(M.ct->DroppedDown());
         M.Stylecombo->UserSelect(3);
         EXPECT_TRUE(M.bold->Down() && M.italic->Down());
         M.italic->Click(); // bold alone
