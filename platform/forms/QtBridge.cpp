@@ -412,7 +412,18 @@ void BridgeSetGeometry(QWidget* W, const TWinControl* C) {
 }
 
 void BridgeSetVisible(QWidget* W, bool Visible) {
-    if (W->isVisible() != Visible) W->setVisible(Visible);
+    if (W->isVisible() == Visible) return;
+    // A window of its own opened from a modal dialog (a drop-down, a hint,
+    // a nested dialog) belongs to that dialog: without it as transient
+    // parent the dialog's modality would block the window's input.
+    if (Visible && W->isWindow() && W->parentWidget() == nullptr) {
+        QWidget* Modal = QApplication::activeModalWidget();
+        if (Modal == W) Modal = nullptr;
+        W->winId();
+        if (QWindow* Win = W->windowHandle())
+            Win->setTransientParent(Modal != nullptr ? Modal->windowHandle() : nullptr);
+    }
+    W->setVisible(Visible);
 }
 
 void BridgeSetEnabled(QWidget* W, bool Enabled) {
@@ -652,6 +663,13 @@ bool GrabNativeWindow(TWinControl* Control, std::vector<std::uint32_t>& Pixels, 
 void SendNativeMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys) {
     QWidget* W = Control->NativeWidget();
     if (W == nullptr) return;
+    // The window system hands no input to a window that a modal window
+    // blocks, that is one outside the modal window and its transients.
+    const QWindow* Modal = QGuiApplication::modalWindow();
+    const QWindow* Target = W->window()->windowHandle();
+    if (Modal != nullptr && Target != nullptr && Target != Modal &&
+        !Modal->isAncestorOf(Target, QWindow::IncludeTransients))
+        return;
     QEvent::Type Type = QEvent::MouseMove;
     Qt::MouseButton Button = Qt::NoButton;
     switch (Msg) {

@@ -1,5 +1,6 @@
 #include "platform/base/Exception.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/ComCtrls.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Hooks.h"
@@ -63,6 +64,29 @@ TEST_F(Bridge, NativeMouseEventsBecomeMessagesAndClicks) {
     SendNativeMouse(Square, WM_LBUTTONDOWN, {3, 4}, MK_LBUTTON);
     SendNativeMouse(Square, WM_LBUTTONUP, {3, 4}, 0);
     EXPECT_EQ(Log, (std::vector<std::string>{"msg 3,4", "click"}));
+}
+
+TEST_F(Bridge, AModalDialogBlocksOtherWindowsButNotThoseItOpens) {
+    // A window of its own (as a drop-down is) opened from the dialog.
+    auto* Dialog = new TForm(Application);
+    Dialog->SetBounds(60, 60, 50, 40);
+    auto* Popup = new THintWindow(Dialog);
+    std::vector<std::string> Log;
+    for (TWinControl* C : {static_cast<TWinControl*>(Square), static_cast<TWinControl*>(Popup)})
+        InstallWindowProcHook(C, hoBeforeMsg, [&Log, C](TMessage& M) {
+            if (M.Msg == WM_LBUTTONDOWN) Log.push_back(C->ClassName());
+            return false;
+        });
+    Application->OnIdle = [&](TObject*, bool&) {
+        if (Dialog->ModalResult() != mrNone) return;
+        Popup->ActivateHint(Rect(70, 70, 90, 80), "x");
+        SendNativeMouse(Square, WM_LBUTTONDOWN, {3, 4}, MK_LBUTTON);
+        SendNativeMouse(Popup, WM_LBUTTONDOWN, {3, 4}, MK_LBUTTON);
+        Dialog->SetModalResult(mrOk);
+    };
+    EXPECT_EQ(Dialog->ShowModal(), mrOk);
+    Application->OnIdle = nullptr;
+    EXPECT_EQ(Log, (std::vector<std::string>{"THintWindow"}));
 }
 
 TEST_F(Bridge, ExceptionOfAHandlerGoesToTheApplication) {
