@@ -147,6 +147,21 @@ void TMainform::img32MouseMove(TObject*, TShiftState, int X, int Y) {
     PlaceSizeHandles(img32, shap, Shape1, Shape2, Shape3, Shape4);
 }
 
+void TMainform::RefreshElementFrames() {
+    // A text frame left shown by the last hover follows its text as the text
+    // is edited (typed longer, resized, moved), instead of outlining where
+    // the text was.
+    auto Follow = [](TShape* Frame, const THitRect* R) {
+        if (!Frame->Visible()) return;
+        if (R != nullptr && R->Width > 0 && R->Height > 0)
+            ShowFrameOn(Frame, *R);
+        else
+            Frame->SetVisible(false);
+    };
+    Follow(cadre, &Doc.HitRectText1);
+    Follow(cadre2, Doc.HitRectValue(std::clamp(Doc.SelectedValue, 0, 2) + 1));
+}
+
 void TMainform::boxMouseMove(TObject*, TShiftState, int X, int Y) {
     cadre->SetVisible(false);
     cadre2->SetVisible(false);

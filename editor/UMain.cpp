@@ -753,6 +753,7 @@ void TMainform::RedrawBanner(bool KeepSaveDisabled) {
     if (Doc.Composition == ckNone) return;
     Renderer.RedrawBanner(*img32->Bitmap(), KeepSaveDisabled);
     CenterCanvas(); // the size may have changed (handles, size dialog)
+    RefreshElementFrames();
     img32->Invalidate();
     UpdateCommands();
 }
@@ -764,6 +765,7 @@ void TMainform::DocumentChanged() {
     if (Doc.Composition != ckNone) {
         Renderer.RedrawBanner(*img32->Bitmap(), !Doc.Modified);
         CenterCanvas();
+        RefreshElementFrames();
         img32->Invalidate();
     }
     UpdateCommands();

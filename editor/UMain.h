@@ -330,6 +330,7 @@ public:
     // Keeps the canvas centred in box (0 where it does not fit).
     void CenterCanvas();
     void img32MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+    void RefreshElementFrames();
     void img32MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void boxMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
     void TextFrameMouseUp(TShape* Frame);

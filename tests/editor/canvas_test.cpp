@@ -90,6 +90,12 @@ TEST_F(Canvas, FramesHandlesAndColourPicks) {
         EXPECT_EQ(M.Texts->ItemIndex(), 1);
         EXPECT_EQ(M.Txt->SelStart(), M.Txt->TextLength());
         EXPECT_FALSE(M.Tbsave->Enabled());
+        // Typed longer, the text keeps its frame round it.
+        M.Txt->SetText(M.Txt->Text() + " et encore");
+        ASSERT_GT(M.Doc.HitRectValue1.Width, V.Width);
+        EXPECT_TRUE(M.cadre2->Visible());
+        EXPECT_EQ(M.cadre2->Left(), M.Doc.HitRectValue1.Left);
+        EXPECT_EQ(M.cadre2->Width(), M.Doc.HitRectValue1.Width);
 
         // The right handle, 30 pixels to the right.
         C->Perform(WM_MOUSEMOVE, 0, At(C->Width() - 2, 30));
