@@ -900,7 +900,8 @@ void TMainform::PreviewCmd(TObject*) {
     mainpanel->SetVisible(false);
     Timer1->SetEnabled(false);
     Timer2->SetEnabled(false);
-    UpdateStatusBar();
+    // The status bar keeps what the build left: its closing help text and
+    // the banner's size.
 }
 
 void TMainform::CloseprvbtnClick(TObject*) {

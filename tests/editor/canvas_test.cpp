@@ -142,6 +142,8 @@ TEST_F(Canvas, PreviewPlaysTheBuiltAnimation) {
         ASSERT_NE(M.Preview, nullptr);
         M.PreviewCmd(nullptr);
         ASSERT_TRUE(M.PreviewPageVisible());
+        EXPECT_EQ(M.Statusbar->Panels()->Items(0)->Text(), sAnimationReady);
+        EXPECT_EQ(M.Statusbar->Panels()->Items(1)->Text(), "( 468 x 60 )");
         TGIFImage& Gif = M.Preview->GifImage();
         EXPECT_EQ(Gif.Images().ItemCount(), 3); // three values, no effects
         EXPECT_EQ(M.prv->Bitmap()->Width(), 468);
