@@ -218,6 +218,18 @@ void TMainform::BuildControls() {
     BuildTextsPage();
     BuildImagesPage();
     BuildAnimationPage();
+    // Each page's controls sit in a panel as large as they need, with the
+    // margin they keep from its top left, so that centring the panel
+    // centres them.
+    for (TPanel* Inner : {pantext, panimage, Pananim}) {
+        int Right = 0, Bottom = 0;
+        for (int I = 0; I < Inner->ControlCount(); ++I) {
+            const TControl* C = Inner->Controls(I);
+            Right = std::max(Right, C->Left() + C->Width());
+            Bottom = std::max(Bottom, C->Top() + C->Height());
+        }
+        if (Right > 0) Inner->SetBounds(0, 0, Right + 8, Bottom + 8);
+    }
 
     pc = Make<TPageControl>(this, Work, "pc");
     pc->SetAlign(alClient);
