@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QRegion>
 #include <QScreen>
 #include <QTimer>
@@ -108,6 +109,31 @@ void NoteModifiers(Qt::KeyboardModifiers Mods) {
     SetKeyboardShiftState(S);
 }
 
+// Qt hands a key that the focused widget ignored on to each parent widget
+// in turn, but a key message reaches only the window that has the focus:
+// a key climbing from a child window that already had its message is not
+// sent again (a form previewing keys would see it once per parent). The
+// climb can outlast other keys (a key that opens a modal window), so the
+// last few keys are remembered, each by its event and where it started.
+bool KeyClimbsFromChild(QWidget* Widget, QKeyEvent* K) {
+    struct TKeySeen {
+        const QEvent* Event = nullptr;
+        QPointer<QWidget> Origin;
+        QEvent::Type Type = QEvent::None;
+        int Key = 0;
+        quint64 Time = 0;
+    };
+    static TKeySeen Seen[8];
+    static int Next = 0;
+    for (const TKeySeen& S : Seen)
+        if (S.Event == K && S.Type == K->type() && S.Key == K->key() && S.Time == K->timestamp() &&
+            S.Origin != nullptr && S.Origin != Widget && Widget->isAncestorOf(S.Origin))
+            return true;
+    Seen[Next] = TKeySeen{K, Widget, K->type(), K->key(), K->timestamp()};
+    Next = (Next + 1) % 8;
+    return false;
+}
+
 bool TEventFilter::Mouse(QMouseEvent* M, QEvent::Type Type) {
     NoteModifiers(M->modifiers());
     const QPoint P = M->position().toPoint();
@@ -172,6 +198,7 @@ bool TEventFilter::eventFilter(QObject* Watched, QEvent* E) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         auto* K = static_cast<QKeyEvent*>(E);
+        if (KeyClimbsFromChild(Widget, K)) return false;
         NoteModifiers(K->modifiers());
         const Word VK = BridgeVirtualKey(K->key());
         const bool Alt = (K->modifiers() & Qt::AltModifier) != 0;

@@ -2,8 +2,10 @@
 #include "platform/forms/Application.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/Controls.h"
+#include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Hooks.h"
+#include "platform/forms/StdCtrls.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +113,25 @@ TEST_F(Bridge, NativeKeysReachTheControlAndCanBeSwallowed) {
     SendNativeKey(Square, true, VK_LEFT, "");
     EXPECT_EQ(Keys, (std::vector<Word>{'A', 'E', VK_LEFT}));
     EXPECT_EQ(Typed, U"a\u00e9");
+}
+
+TEST_F(Bridge, AKeyNobodyTakesReachesAPreviewingFormOnce) {
+    // An edit in a panel: the native edit ignores F1, and the toolkit offers
+    // the key to the panel and the form in turn.
+    auto* Panel = new TPanel(Form);
+    Panel->SetBounds(0, 0, 40, 30);
+    Panel->SetParent(Form);
+    auto* Edit = new TEdit(Form);
+    Edit->SetBounds(2, 2, 30, 20);
+    Edit->SetParent(Panel);
+    Form->SetKeyPreview(true);
+    int Seen = 0;
+    Form->OnKeyDown = [&](TObject*, Word& Key, TShiftState) { Seen += Key == VK_F1; };
+    Edit->SetFocus();
+    SendNativeKey(Edit, true, VK_F1, "");
+    EXPECT_EQ(Seen, 1);
+    SendNativeKey(Edit, true, 'A', "a");
+    EXPECT_EQ(Edit->Text(), "a");
 }
 
 TEST_F(Bridge, TabMovesTheFocusThroughTheForm) {
