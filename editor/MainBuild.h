@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "controls/ColorPickerButton.h"
+#include "controls/SpinEdit.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/StdCtrls.h"
@@ -14,6 +15,8 @@ namespace mainform {
 template <class T> T* Make(TComponent* Owner, TWinControl* Parent, const std::string& Name) {
     T* C = new T(Owner);
     C->SetName(Name);
+    // Every spin edit of the editor steps with the system's up-down arrows.
+    if constexpr (std::is_base_of_v<TCtlSpinEdit, T>) C->SetButtonKind(bkStandard);
     if constexpr (std::is_base_of_v<TControl, T>) {
         if (Parent != nullptr) C->SetParent(Parent);
     }
