@@ -14,6 +14,16 @@
 
 using namespace mainform;
 
+namespace {
+
+// The size box's value for a value's size line: the size the text is drawn
+// with.
+int ShownSize(const TTextValue& V) {
+    return std::clamp(StrToIntDef(V.Size, 16), 8, 72);
+}
+
+} // namespace
+
 void TMainform::BuildTextsPage() {
     Texts = Make<TListBox>(this, pantext, "Texts");
     Texts->SetBounds(8, 8, 100, 48);
@@ -100,6 +110,15 @@ void TMainform::BuildTextsPage() {
         int Size = 0;
         if (!TryStrToInt(Trim(fsize->Text()), Size)) return;
         WriteValueLine(3, std::to_string(std::clamp(Size, 8, 72)));
+    };
+    // Left, the box shows the size the text is drawn with, not what was
+    // typed past the bounds or instead of a number.
+    fsize->OnExit = [this](TObject*) {
+        if (Doc.SelectedText < 0 || Doc.SelectedText >= int(Doc.tlv.size())) return;
+        const TTextValue V = Doc.tlv[std::size_t(Doc.SelectedText)].Value(Doc.SelectedValue);
+        ++FLoading;
+        fsize->SetValue(ShownSize(V));
+        --FLoading;
     };
     shadowbox = Make<TCheckBox>(this, pantext, "shadowbox");
     shadowbox->SetCaption("Ombre");
@@ -230,7 +249,7 @@ void TMainform::LoadElementEditors() {
         Stylecombo->SetItemIndex(Style);
         bold->SetDown(Style == 1 || Style == 3);
         italic->SetDown(Style == 2 || Style == 3);
-        fsize->SetValue(std::clamp(StrToIntDef(V.Size, 16), 8, 72));
+        fsize->SetValue(ShownSize(V));
         shadowbox->SetChecked(V.Shadow == "1");
     }
     --FLoading;

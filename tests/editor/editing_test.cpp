@@ -76,7 +76,11 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
         EXPECT_TRUE(M.bold->Down() && M.italic->Down());
         M.italic->Click(); // bold alone
         EXPECT_EQ(M.Stylecombo->ItemIndex(), 1);
-        M.fsize->SetText("abc"); // no number: the size stays
+        M.fsize->SetFocus();
+        M.fsize->SetText("100"); // drawn at the largest size
+        M.shadowbox->SetFocus();
+        EXPECT_EQ(M.fsize->Text(), "72"); // left, the box shows it
+        M.fsize->SetText("abc");          // no number: the size stays
         M.fsize->SetText("20");
         M.shadowbox->SetChecked(true);
         EXPECT_FALSE(M.textposx->Enabled());
