@@ -3,6 +3,7 @@
 #include "editor/BuiltinPictures.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/StdCtrls.h"
+#include "raster/Color32.h"
 #include "raster/RasterCore.h"
 
 namespace {
@@ -41,8 +42,16 @@ TAboutBox::TAboutBox(TComponent* AOwner) : TForm(AOwner) {
     ProgramIcon->SetParent(this);
     ProgramIcon->SetBounds(16, 16, 48, 48);
     {
+        // The star is the program's emblem. A picture control shows its
+        // picture opaque, so the star is laid on the window's own face
+        // rather than on the black of its transparent ground.
+        TBitmap32 Star;
+        DrawClipArt(4, Star);
+        Star.SetDrawMode(dmBlend);
         TBitmap32 Picture;
-        DrawClipArt(4, Picture); // the star is the program's emblem
+        Picture.SetDimensions(Star.Width(), Star.Height());
+        Picture.ClearToColor(ToColor32(clBtnFace));
+        Star.DrawOnto(&Picture, 0, 0);
         ProgramIcon->Picture()->Assign(&Picture);
     }
 
