@@ -478,6 +478,7 @@ void TMainform::BuildMenus() {
         MIP[I]->SetName("MIP" + std::to_string(I + 1));
         MIP[I]->SetTag(I);
     }
+    RecentsPopMenu->OnPopup = [this](TObject*) { FillRecentFiles(); };
     Tbopen->SetDropdownMenu(RecentsPopMenu);
 }
 
@@ -992,6 +993,8 @@ void TMainform::FormKeyDown(TObject* Sender, Word& Key, TShiftState Shift) {
 
 void TMainform::FileMenuPopup() {
     Sv->SetEnabled(Tbsave->Enabled());
+    // Another copy of the program may have saved or opened a file since.
+    FillRecentFiles();
 }
 
 void TMainform::ViewMenuPopup() {

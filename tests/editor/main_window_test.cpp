@@ -78,8 +78,11 @@ TEST_F(MainWindow, NewSaveCloseOpenAndExportRunOnTheDocument) {
 
     Main->RedrawBanner(); // what every edit runs
     EXPECT_TRUE(Main->Tbsave->Enabled());
+    AddRecentFile("/ailleurs/autre.qmkf"); // saved by another copy of the program
     Main->FileMenuPopup();
     EXPECT_TRUE(Main->Sv->Enabled());
+    EXPECT_TRUE(Main->MI[0]->Visible());
+    EXPECT_EQ(Main->MI[0]->Caption(), "&1 autre.qmkf");
 
     Choose("banniere");
     Main->SaveCmd(nullptr);
@@ -113,9 +116,9 @@ TEST_F(MainWindow, NewSaveCloseOpenAndExportRunOnTheDocument) {
 // out: their controls must still come out centred on the page, not off it.
 TEST_F(MainWindow, EveryPageCentresItsControls) {
     NewBanner();
-    for (auto [Outer, Inner] : {std::pair{Main->pnltexts, Main->pantext},
-                                std::pair{Main->pbanim, Main->Pananim},
-                                std::pair{Main->pnlimages, Main->panimage}}) {
+    for (auto [Outer, Inner] :
+         {std::pair{Main->pnltexts, Main->pantext}, std::pair{Main->pbanim, Main->Pananim},
+          std::pair{Main->pnlimages, Main->panimage}}) {
         SCOPED_TRACE(Inner->Name());
         EXPECT_EQ(Outer->Width(), Main->pnltexts->Width());
         EXPECT_EQ(Outer->Height(), Main->pnltexts->Height());
