@@ -790,11 +790,13 @@ void TMainform::DocumentChanged() {
 
 void TMainform::NewCmd(TObject*) {
     FocusBackgroundKind();
+    // The banner is chosen first: a cancelled dialog asks nothing about the
+    // open one.
+    TNewBannerOptions Options;
+    if (OnAskNewBanner && !OnAskNewBanner(Options)) return;
     bool Abort = false;
     CountingSaves([&] { Commands.AskSaveChanges(Abort); });
     if (Abort) return;
-    TNewBannerOptions Options;
-    if (OnAskNewBanner && !OnAskNewBanner(Options)) return;
     Doc.NewBanner(Options);
     SampleTimer->SetEnabled(false);
     ShowDesignPage();

@@ -146,9 +146,10 @@ TEST_F(MainWindow, CancelledQuestionsKeepTheBannerAndTheWindow) {
 
     Main->OnAskNewBanner = [](TNewBannerOptions&) { return false; };
     Main->RedrawBanner();
-    Dialogs.Answers.push_back(mrNo);
+    const std::size_t Asked = Dialogs.Calls.size();
     Main->NewCmd(nullptr);
-    EXPECT_TRUE(Main->Tbsave->Enabled()); // the dialog was cancelled
+    EXPECT_TRUE(Main->Tbsave->Enabled());   // the dialog was cancelled
+    EXPECT_EQ(Dialogs.Calls.size(), Asked); // and nothing was asked
 }
 
 TEST_F(MainWindow, ShortcutsNeedExactlyCtrlAndFunctionKeysIgnoreModifiers) {
