@@ -2030,6 +2030,10 @@ public:
 void TScrollingWinControl::NativeWidgetCreated() {
     FNativeHorz = TScrollBarBridge::Make(this, NativeWidget(), false);
     FNativeVert = TScrollBarBridge::Make(this, NativeWidget(), true);
+    // Without it the children would show through where the bars meet.
+    FNativeCorner = new QWidget(NativeWidget());
+    FNativeCorner->setAutoFillBackground(true);
+    FNativeCorner->hide();
     UpdateNativeBars();
 }
 
@@ -2039,6 +2043,7 @@ void TScrollingWinControl::NativeWidgetDestroying() {
     Unbind(FNativeVert);
     FNativeHorz = nullptr;
     FNativeVert = nullptr;
+    FNativeCorner = nullptr;
 }
 
 void TScrollingWinControl::UpdateShowing() {
@@ -2055,6 +2060,13 @@ void TScrollingWinControl::UpdateNativeBars() {
                            {0, C.Bottom, C.Right, C.Bottom + ScrollBarSize}, C.Width());
     TScrollBarBridge::Sync(FNativeVert, FVertScrollBar,
                            {C.Right, 0, C.Right + ScrollBarSize, C.Bottom}, C.Height());
+    if (FNativeCorner != nullptr) {
+        FNativeCorner->setGeometry(C.Right, C.Bottom, ScrollBarSize, ScrollBarSize);
+        const bool Both =
+            FHorzScrollBar.IsScrollBarVisible() && FVertScrollBar.IsScrollBarVisible();
+        FNativeCorner->setVisible(Both);
+        if (Both) FNativeCorner->raise();
+    }
     FSyncingBars = false;
 }
 

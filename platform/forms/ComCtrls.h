@@ -924,6 +924,7 @@ private:
     TControlScrollBar FVertScrollBar{this, true};
     QWidget* FNativeHorz = nullptr;
     QWidget* FNativeVert = nullptr;
+    QWidget* FNativeCorner = nullptr; // the square between the two bars
 };
 
 class TScrollBox : public TScrollingWinControl {
