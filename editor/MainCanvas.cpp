@@ -148,9 +148,9 @@ void TMainform::img32MouseMove(TObject*, TShiftState, int X, int Y) {
 }
 
 void TMainform::RefreshElementFrames() {
-    // A text frame left shown by the last hover follows its text as the text
-    // is edited (typed longer, resized, moved), instead of outlining where
-    // the text was.
+    // A frame left shown by the last hover follows its element as the
+    // element is edited (a text typed longer, resized, moved), instead of
+    // outlining where the element was.
     auto Follow = [](TShape* Frame, const THitRect* R) {
         if (!Frame->Visible()) return;
         if (R != nullptr && R->Width > 0 && R->Height > 0)
@@ -160,6 +160,13 @@ void TMainform::RefreshElementFrames() {
     };
     Follow(cadre, &Doc.HitRectText1);
     Follow(cadre2, Doc.HitRectValue(std::clamp(Doc.SelectedValue, 0, 2) + 1));
+    // An image's frame follows the image as it is moved, scaled or loaded,
+    // and goes with an image that was removed.
+    TShape* ImageFrames[] = {cadre3, cadre4, cadre5};
+    const bool HasImages = Doc.Composition == ckTwoTextsImage;
+    for (int I = 0; I < TBannerDocument::MaxImages; ++I)
+        Follow(ImageFrames[I],
+               HasImages && I < int(Doc.ilv.size()) ? Doc.HitRectImage(I) : nullptr);
 }
 
 void TMainform::boxMouseMove(TObject*, TShiftState, int X, int Y) {

@@ -131,8 +131,11 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
         M.Images->UserSelect(1);
         EXPECT_FALSE(M.supimagebtn->Enabled()); // only the last one goes
         M.Images->UserSelect(2);
+        M.img32->Perform(WM_MOUSEMOVE, 0, PointToLParam(TPoint{10, 10})); // on image 3
+        ASSERT_TRUE(M.cadre5->Visible());
         M.supimagebtn->Click();
         EXPECT_EQ(M.Images->Count(), 2);
+        EXPECT_FALSE(M.cadre5->Visible()); // no frame round the removed image
         EXPECT_TRUE(M.addimagebtn->Enabled());
 
         // The quick-help panel tells what the control under the pointer does.
