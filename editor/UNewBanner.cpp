@@ -57,7 +57,7 @@ TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     SetCaption("Nouvelle bannière");
     SetBorderStyle(bsDialog);
     SetPosition(poMainFormCenter);
-    SetClientWidth(441);
+    SetClientWidth(521);
     SetClientHeight(389);
 
     NameLabel = AddLabel(this, "Label1", 16, 12, "Nom de la bannière :");
@@ -71,11 +71,13 @@ TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     Models->Items()->Add("Composition 1:       1 Texte");
     Models->Items()->Add("Composition 3:       2 Textes ");
     // The two notes wrap within their columns, so that no font runs them
-    // under the model picture or past the dialog's edge.
-    WrappedLabel(this, "Label3", 16, 122, 257,
-                 "(c'est un modèle de base, vous pourrez ensuite personnaliser votre \r\nbannière)");
-    WrappedLabel(this, "Label4", 290, 180, 135, "(Contenu en textes et en \r\nimages)");
-    ModelPicture = Place<TPaintBox>(this, "ModelPicture", 290, 76, 135, 97);
+    // under the model picture or past the dialog's edge; the first column
+    // holds the first note's first line whole.
+    WrappedLabel(
+        this, "Label3", 16, 122, 340,
+        "(c'est un modèle de base, vous pourrez ensuite personnaliser votre \r\nbannière)");
+    WrappedLabel(this, "Label4", 370, 180, 135, "(Contenu en textes et en \r\nimages)");
+    ModelPicture = Place<TPaintBox>(this, "ModelPicture", 370, 76, 135, 97);
 
     FormatLabel = AddLabel(this, "Label5", 16, 170, "Format de la bannière :");
     formatcombo = Place<TComboBox>(this, "formatcombo", 16, 186, 257, 21);
@@ -91,8 +93,8 @@ TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     bannerheight = AddSizeEdit(this, "bannerheight", 112, 260, 60);
     AddLabel(this, "Label9", 16, 290, "(Vous pourrez ensuite modifier la taille de la bannière)");
 
-    Okbtn = MakeCloseButton(this, "Okbtn", mrOk, 262, 350, 75);
-    Cancelbtn = MakeCloseButton(this, "Cancelbtn", mrCancel, 350, 350, 75);
+    Okbtn = MakeCloseButton(this, "Okbtn", mrOk, 342, 350, 75);
+    Cancelbtn = MakeCloseButton(this, "Cancelbtn", mrCancel, 430, 350, 75);
 
     formatcombo->OnChange = [this](TObject* Sender) { formatcomboChange(Sender); };
     Models->OnDblClick = [this](TObject* Sender) { ModelsDblClick(Sender); };
