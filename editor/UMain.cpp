@@ -622,8 +622,10 @@ void TMainform::FormCreate(TObject*) {
 }
 
 void TMainform::CenterInner(TControl* Outer, TControl* Inner) {
-    Inner->SetLeft(Outer->Left() + Round((Outer->Width() - Inner->Width()) / 2.0));
-    Inner->SetTop(Outer->Top() + Round((Outer->Height() - Inner->Height()) / 2.0));
+    // In a page narrower than its controls they start at its left and top
+    // edges, so that the first ones stay within reach.
+    Inner->SetLeft(Outer->Left() + std::max(0, Round((Outer->Width() - Inner->Width()) / 2.0)));
+    Inner->SetTop(Outer->Top() + std::max(0, Round((Outer->Height() - Inner->Height()) / 2.0)));
 }
 
 void TMainform::FormResize(TObject*) {
