@@ -123,13 +123,19 @@ void TMainform::FeedQuickHelp() {
     Help->SetWordWrap(true);
     for (const auto& [Name, Hint] : QuickHelpHints)
         if (auto* C = dynamic_cast<TControl*>(FindComponent(Name))) C->SetHint(Hint);
-    // The pointer entering a control that has a hint shows the hint in the
-    // quick-help panel; what the control did on entering still runs.
+    // The pointer entering a control shows its hint in the quick-help panel,
+    // or the hint of the nearest panel holding it (a page's label tells
+    // about its page); what the control did on entering still runs.
     for (int I = 0; I < ComponentCount(); ++I) {
         auto* C = dynamic_cast<TControl*>(Components(I));
         if (C == nullptr || C == Help) continue;
         C->OnMouseEnter = [this, C, Old = std::move(C->OnMouseEnter)](TObject* Sender) {
-            if (!C->Hint().empty()) Help->SetCaption(C->Hint());
+            for (const TControl* P = C; P != nullptr && P != this; P = P->Parent()) {
+                if (!P->Hint().empty()) {
+                    Help->SetCaption(P->Hint());
+                    break;
+                }
+            }
             if (Old) Old(Sender);
         };
     }
