@@ -123,7 +123,14 @@ TModalResult TCustomForm::ShowModal() {
     FFormState.Exclude(fsModal);
     if (NativeWidget() != nullptr) BridgeSetModal(NativeWidget(), false);
     Hide();
-    if (Previous != nullptr && Previous != this && Previous->Visible()) Previous->SetActive(true);
+    if (Previous != nullptr && Previous != this && Previous->Visible()) {
+        Previous->SetActive(true);
+        // The window the dialog came from takes the keyboard back, as it
+        // does where the system hands the activation back to the owner;
+        // without it, mnemonics and shortcuts of that window stay dead
+        // until it is clicked.
+        if (Previous->NativeWidget() != nullptr) BridgeRaise(Previous->NativeWidget(), true);
+    }
     return Result;
 }
 
