@@ -82,7 +82,12 @@ std::array<TRecentFileItem, RecentFileCount> RecentFileMenuItems(const TRecentFi
         const std::string Name = ExtractFileName(Names[std::size_t(K)]);
         TRecentFileItem& Item = Items[std::size_t(K)];
         Item.Visible = !Name.empty();
-        if (Item.Visible) Item.Caption = "&" + std::to_string(K + 1) + " " + Name;
+        // An "&" of the name is doubled, so that it shows as itself and does
+        // not mark a hot key.
+        std::string Shown;
+        for (char C : Name)
+            Shown += C == '&' ? std::string("&&") : std::string(1, C);
+        if (Item.Visible) Item.Caption = "&" + std::to_string(K + 1) + " " + Shown;
     }
     return Items;
 }

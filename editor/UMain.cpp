@@ -153,6 +153,10 @@ void TMainform::BuildControls() {
         *Recent[I] = AddLink("", 215 + 25 * I, [this](TObject* S) { OpenRecentCmd(S); });
         (*Recent[I])->SetName(RecentNames[I]);
         (*Recent[I])->SetTag(I);
+        // A long name ends in "…" at the block's edge instead of being cut.
+        (*Recent[I])->SetAutoSize(false);
+        (*Recent[I])->SetWidth(HeadPanel->Width() - (*Recent[I])->Left() - 10);
+        (*Recent[I])->SetEllipsisPosition(epEndEllipsis);
     }
 
     // Preview page.

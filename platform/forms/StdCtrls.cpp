@@ -223,7 +223,26 @@ void TCustomLabel::SetShowAccelChar(bool Value) {
     Invalidate();
 }
 
+void TCustomLabel::SetEllipsisPosition(TEllipsisPosition Value) {
+    if (Value == FEllipsisPosition) return;
+    FEllipsisPosition = Value;
+    Invalidate();
+}
+
 namespace {
+
+// Line cut, whole characters at a time, until it fits Width with "…" after it.
+std::string EndEllipsis(TCanvas* C, std::string Line, int Width) {
+    if (C->TextWidth(Line) <= Width) return Line;
+    const std::string Dots = "\xE2\x80\xA6";
+    while (!Line.empty() && C->TextWidth(Line + Dots) > Width) {
+        std::size_t Cut = Line.size() - 1;
+        while (Cut > 0 && (static_cast<unsigned char>(Line[Cut]) & 0xC0) == 0x80)
+            --Cut;
+        Line.erase(Cut);
+    }
+    return Line + Dots;
+}
 
 // The lines a label shows: its text cut at each line break (CR LF, CR or
 // LF) and, with word wrap, between words wherever a line would pass Width.
@@ -310,7 +329,8 @@ void TCustomLabel::Paint() {
     else if (FLayout == tlCenter)
         Y = (R.Height() - Ext.cy) / 2;
     const int LineHeight = C->TextHeight(" ");
-    for (const std::string& Line : Lines) {
+    for (std::string Line : Lines) {
+        if (FEllipsisPosition == epEndEllipsis) Line = EndEllipsis(C, Line, R.Width());
         const int W = C->TextWidth(Line);
         int X = 0;
         if (FAlignment == taRightJustify)

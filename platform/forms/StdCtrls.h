@@ -21,6 +21,9 @@
 std::string StripHotkey(const std::string& Text);
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
+// epEndEllipsis: a line wider than the label ends in "…" where it would be
+// cut, so that a long text (a file name) shows it goes on.
+enum TEllipsisPosition { epNone, epEndEllipsis };
 
 // A caption drawn on the parent. With AutoSize (the default) the label
 // takes the size of its text after every change of caption or font; "&"
@@ -42,6 +45,8 @@ public:
     void SetTransparent(bool Value);
     bool ShowAccelChar() const { return FShowAccelChar; }
     void SetShowAccelChar(bool Value);
+    TEllipsisPosition EllipsisPosition() const { return FEllipsisPosition; }
+    void SetEllipsisPosition(TEllipsisPosition Value);
     TWinControl* FocusControl() const { return FFocusControl; }
     void SetFocusControl(TWinControl* Value) { FFocusControl = Value; }
     // The text as drawn (without accelerator marks).
@@ -60,6 +65,7 @@ private:
     bool FWordWrap = false;
     bool FTransparent = false;
     bool FShowAccelChar = true;
+    TEllipsisPosition FEllipsisPosition = epNone;
     TWinControl* FFocusControl = nullptr;
 };
 

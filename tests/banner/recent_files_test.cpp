@@ -54,16 +54,16 @@ TEST(RecentFiles, TwoProcessesAddingAtOnceKeepBothNames) {
 }
 
 TEST(RecentFiles, CaptionsLabelsAndHiddenSlots) {
-    const TRecentFileNames N{"/home/u/Bannière été.qmkf", "", "C:\\Mes documents\\", "C:\\b\\x"};
+    const TRecentFileNames N{"/home/u/Bannière été.qmkf", "", "C:\\Mes documents\\", "C:\\b\\x&y"};
     const auto Items = RecentFileMenuItems(N);
     EXPECT_EQ(Items[0].Caption, "&1 Bannière été.qmkf");
-    EXPECT_EQ(Items[3].Caption, "&4 x");
+    EXPECT_EQ(Items[3].Caption, "&4 x&&y"); // shows "x&y", no hot key
     EXPECT_TRUE(Items[0].Visible && Items[3].Visible);
     EXPECT_FALSE(Items[1].Visible || Items[2].Visible); // empty; a folder only
 
     const TRecentFileWelcome W = RecentFileWelcomeLabels(N);
     EXPECT_EQ(W.Labels[0].Caption, "Bannière été.qmkf");
-    EXPECT_EQ(W.Labels[3].Caption, "x");
+    EXPECT_EQ(W.Labels[3].Caption, "x&&y");
     EXPECT_FALSE(W.Labels[2].Visible);
     EXPECT_TRUE(W.HeadingVisible);
     EXPECT_FALSE(RecentFileWelcomeLabels(TRecentFileNames{"", "/d/"}).HeadingVisible);
