@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
@@ -1024,6 +1025,18 @@ public:
     static void Connect(QListWidget* L) {
         QObject::connect(L, &QListWidget::itemPressed, L, [L](QListWidgetItem* Item) {
             if (auto* C = Bound<TCustomListBox>(L); C && !C->FPushing) C->UserSelect(L->row(Item));
+        });
+        // The arrow keys move the selection too, and a choice made with them
+        // is a choice like a click (a press reports itself above). The
+        // selection, not the current row: taking the focus makes a row
+        // current without choosing it.
+        QObject::connect(L, &QListWidget::itemSelectionChanged, L, [L] {
+            auto* C = Bound<TCustomListBox>(L);
+            const QList<QListWidgetItem*> Chosen = L->selectedItems();
+            if (C == nullptr || C->FPushing || C->FMultiSelect || Chosen.size() != 1 ||
+                QGuiApplication::mouseButtons() != Qt::NoButton)
+                return;
+            if (const int Row = L->row(Chosen.front()); Row != C->FItemIndex) C->UserSelect(Row);
         });
         QObject::connect(L, &QListWidget::itemDoubleClicked, L, [L](QListWidgetItem*) {
             if (auto* C = Bound<TCustomListBox>(L); C && !C->FPushing) C->DblClick();

@@ -308,6 +308,20 @@ TEST_F(StdControls, ListBoxSelectionFlagsAndIndices) {
     EXPECT_EQ(L->SelCount(), 0);
 }
 
+TEST_F(StdControls, ListBoxArrowKeysChooseLikeAClick) {
+    auto* L = Make<TListBox>();
+    L->Items()->SetText("a\nb\nc");
+    L->HandleNeeded();
+    int Clicks = 0;
+    L->OnClick = [&](TObject*) { ++Clicks; };
+    NativeUserSelect(L, 0);
+    SendNativeKey(L, true, VK_DOWN, "");
+    EXPECT_EQ(L->ItemIndex(), 1);
+    EXPECT_EQ(Clicks, 2);
+    L->SetItemIndex(2); // from code: no click
+    EXPECT_EQ(Clicks, 2);
+}
+
 TEST_F(StdControls, LabelAutoSizeAndAccelerator) {
     auto* L = Make<TLabel>();
     L->SetCaption("&Fichier && co");
