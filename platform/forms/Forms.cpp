@@ -129,7 +129,17 @@ TModalResult TCustomForm::ShowModal() {
         // does where the system hands the activation back to the owner;
         // without it, mnemonics and shortcuts of that window stay dead
         // until it is clicked.
-        if (Previous->NativeWidget() != nullptr) BridgeRaise(Previous->NativeWidget(), true);
+        if (Previous->NativeWidget() != nullptr) {
+            BridgeRaise(Previous->NativeWidget(), true);
+            // Its focused control, unless the dialog's work hid it (the
+            // start page giving way to a new banner): then the window
+            // itself, so that Tab starts from its first control.
+            TWinControl* Focus = Previous->ActiveControl();
+            if (Focus != nullptr && Focus->CanFocus())
+                Focus->SetFocus();
+            else
+                BridgeSetFocus(Previous->NativeWidget());
+        }
     }
     return Result;
 }
