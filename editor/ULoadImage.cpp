@@ -33,6 +33,9 @@ TLoadform::TLoadform(TComponent* AOwner) : TForm(AOwner) {
     SetClientHeight(336);
 
     ScrollBox1 = Make<TScrollBox>(this, this, "ScrollBox1", 8, 8, 320, 320);
+    // The picture's field shows even while it holds no picture.
+    ScrollBox1->SetParentColor(false);
+    ScrollBox1->SetColor(clWindow);
     Im = Make<TImage32>(this, ScrollBox1, "Im", 0, 0, 316, 316);
     Im->SetAutoSize(true);
 
