@@ -29,6 +29,10 @@ constexpr std::pair<const char*, const char*> QuickHelpHints[] = {
                 "sert."},
     {"Previewanimbtn", "Construit l'animation GIF de la bannière et l'affiche."},
     {"ExportBtn", "Enregistre l'animation de la bannière dans un fichier GIF optimisé."},
+    {"Tbnew", "Crée une nouvelle bannière."},
+    {"Tbopen", "Ouvre une bannière enregistrée ; la flèche propose les fichiers récents."},
+    {"Tbsave", "Enregistre la bannière."},
+    {"tbhelp", "Ouvre l'aide de Quillomark."},
     {"Image3", "Masque les panneaux de propriétés pour agrandir la bannière."},
     {"Image5", "Affiche les panneaux de propriétés."},
     // Side-panel headings and their arrows.
