@@ -66,22 +66,35 @@ std::string UserMessageText(const std::string& Msg) {
         {"Invalid argument", "Argument incorrect"},
         {"Unknown error", "Erreur inconnue"},
     };
-    std::string Text = Msg;
-    for (const TFrench& T : Leading) {
-        const std::string_view E = T.English;
-        if (Text.compare(0, E.size(), E) == 0) {
-            Text = T.French + Text.substr(E.size());
-            break;
+    // Each line is read on its own: a message may put the platform's text
+    // under a line of its own ("L'animation n'a pas pu être exportée...").
+    auto French = [&](std::string Line) {
+        for (const TFrench& T : Leading) {
+            const std::string_view E = T.English;
+            if (Line.compare(0, E.size(), E) == 0) {
+                Line = T.French + Line.substr(E.size());
+                break;
+            }
         }
-    }
-    // The trailing text may be followed by the closing full stop.
-    for (const TFrench& T : Trailing) {
-        const std::string_view E = T.English;
-        const std::size_t At = Text.rfind(E);
-        if (At != std::string::npos && At + E.size() + 1 >= Text.size()) {
-            Text = Text.substr(0, At) + T.French + Text.substr(At + E.size());
-            break;
+        // The trailing text may be followed by the closing full stop.
+        for (const TFrench& T : Trailing) {
+            const std::string_view E = T.English;
+            const std::size_t At = Line.rfind(E);
+            if (At != std::string::npos && At + E.size() + 1 >= Line.size()) {
+                Line = Line.substr(0, At) + T.French + Line.substr(At + E.size());
+                break;
+            }
         }
+        return Line;
+    };
+    std::string Text;
+    std::size_t Start = 0;
+    for (;;) {
+        const std::size_t End = Msg.find('\n', Start);
+        Text += French(Msg.substr(Start, End == std::string::npos ? End : End - Start));
+        if (End == std::string::npos) break;
+        Text += '\n';
+        Start = End + 1;
     }
     return Text;
 }

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
 
+#include "platform/base/FileNames.h"
 #include "platform/classes/Filer.h"
 #include "platform/classes/PropertyRegistry.h"
 #include "platform/classes/Stream.h"
@@ -68,19 +67,10 @@ void TGraphic::LoadFromFile(const std::string& FileName) {
 void TGraphic::SaveToFile(const std::string& FileName) const {
     TMemoryStream data;
     SaveToStream(data);
-    namespace fs = std::filesystem;
-    static std::atomic<unsigned> counter{0};
-    const std::string temp = FileName + ".tmp" + std::to_string(counter++);
-    try {
-        data.SaveToFile(temp);
-        std::error_code ec;
-        fs::rename(temp, FileName, ec);
-        if (ec) throw EFCreateError("Cannot create file \"" + FileName + "\". " + ec.message());
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw;
-    }
+    // Written beside the file and renamed over it, as every file the
+    // program saves: a failed write leaves the old file whole, and the
+    // error names the file the user chose.
+    SaveFileAtomic(FileName, data.View());
 }
 
 bool TGraphic::Equals(const TGraphic* Other) const {

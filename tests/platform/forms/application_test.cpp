@@ -81,6 +81,8 @@ TEST_F(App, MessageDialogsGoThroughTheService) {
     EXPECT_EQ(UserMessageText("'x' is not a valid integer value"),
               "'x' n'est pas une valeur entière correcte");
     EXPECT_EQ(UserMessageText("Permission denied here"), "Permission denied here");
+    EXPECT_EQ(UserMessageText("Échec.\nCannot create file \"a\". No space left on device"),
+              "Échec.\nImpossible de créer le fichier \"a\". Plus de place sur le disque");
 }
 
 TEST_F(App, FileDialogAddsTheDefaultExtensionAndReportsTheFilter) {
