@@ -39,6 +39,13 @@ void TMainform::BuildAnimationPage() {
         --FLoading;
         RedrawBanner(false);
     };
+    // Left, the box shows the count the banner keeps, not a text that was
+    // no count or lay out of bounds.
+    loops->OnExit = [this](TObject*) {
+        ++FLoading;
+        loops->SetValue(Doc.loops);
+        --FLoading;
+    };
 
     MakeLabel(this, Pananim, "Transition :", 8, 70, 80, 14);
     effectcombo = Make<TComboBox>(this, Pananim, "effectcombo");

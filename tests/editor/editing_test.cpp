@@ -264,8 +264,12 @@ TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
         EXPECT_EQ(M.Doc.TemplateNumber, 4);
         EXPECT_TRUE(M.rbTexture->Checked());
 
+        M.Pages->SetActivePage(M.tsAnim);
+        M.loops->SetFocus();
         M.loops->SetText("beaucoup");
         EXPECT_TRUE(M.forever->Checked());
+        M.effectcombo->SetFocus();
+        EXPECT_EQ(M.loops->Text(), "1"); // left, the box shows the count kept
         M.loops->SetValue(4);
         EXPECT_TRUE(M.noforever->Checked());
         M.effectcombo->UserSelect(2);
