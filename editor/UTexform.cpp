@@ -35,6 +35,7 @@ TTexform::TTexform(TComponent* AOwner) : TForm(AOwner) {
     cp1 = Make<TColorPickerButton>(this, Pan, "cp1");
     cp1->SetBounds(110, 6, 60, 22);
     cp1->OnChange = [this](TObject* S) { cp1Change(S); };
+    cp1->SetDefaultText("Autres couleurs...");
     cp1->OnDefaultSelect = [this](TObject* S) { Button9Click(S); };
     Button9 = MakeButton(this, Pan, "Button9", "...", 172, 6, 24);
     Button9->OnClick = [this](TObject* S) { Button9Click(S); };
@@ -49,6 +50,7 @@ TTexform::TTexform(TComponent* AOwner) : TForm(AOwner) {
     cp2->SetBounds(216, 182, 60, 22);
     cp2->SetSelectionColor(clBlack);
     cp2->OnChange = [this](TObject* S) { cp1Change(S); };
+    cp2->SetDefaultText("Sélecteur de couleurs");
     cp2->OnDefaultSelect = [this](TObject* S) { dxButton2Click(S); };
     dxButton2 = MakeButton(this, this, "dxButton2", "...", 278, 182, 24);
     dxButton2->OnClick = [this](TObject* S) { dxButton2Click(S); };
