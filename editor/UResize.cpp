@@ -45,6 +45,12 @@ Tresizeform::Tresizeform(TComponent* AOwner) : TForm(AOwner) {
     bannerwidth->OnChange = [this](TObject* Sender) { SizeChange(Sender); };
     bannerheight->OnChange = [this](TObject* Sender) { SizeChange(Sender); };
     prevcheck->OnClick = [this](TObject* Sender) { prevcheckClick(Sender); };
+    // The dialog opens ready for a new width: its field has the focus, its
+    // text selected.
+    OnShow = [this](TObject*) {
+        if (bannerwidth->CanFocus()) bannerwidth->SetFocus();
+        bannerwidth->SelectAll();
+    };
     OnCloseQuery = [this](TObject*, bool& CanClose) {
         if (ModalResult() == mrOk)
             CanClose = AcceptBannerSize(FieldValue(bannerwidth), FieldValue(bannerheight));
