@@ -6,6 +6,7 @@
 #include "platform/forms/Application.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Screen.h"
+#include "platform/forms/StdCtrls.h"
 #include "platform/graphics/Colors.h"
 
 #include <algorithm>
@@ -949,6 +950,12 @@ void TColorPickerButton::MouseLeave() {
 }
 
 void TColorPickerButton::Dispatch(TMessage& Message) {
+    if (Message.Msg == CM_DIALOGCHAR && Enabled() && Showing() &&
+        IsAccel(Word(Message.WParam), Caption())) {
+        Click();
+        Message.Result = 1;
+        return;
+    }
     if (Message.Msg == CM_ENABLEDCHANGED) {
         FState = Enabled() ? (FDown ? bsExclusive : bsUp) : bsDisabled;
         FGlyph->ImageForState(FState);

@@ -1460,6 +1460,16 @@ void TToolButton::Click() {
     TGraphicControl::Click();
 }
 
+void TToolButton::Dispatch(TMessage& Message) {
+    if (Message.Msg == CM_DIALOGCHAR && Enabled() && Showing() &&
+        IsAccel(Word(Message.WParam), Caption())) {
+        Click();
+        Message.Result = 1;
+        return;
+    }
+    TGraphicControl::Dispatch(Message);
+}
+
 void TToolButton::Changed() {
     if (FBar != nullptr) FBar->UpdateButtons();
     Invalidate();

@@ -621,6 +621,8 @@ public:
     TNotifyEvent OnDropDown;
 
 protected:
+    // Alt with the hot key of the caption clicks the button.
+    void Dispatch(TMessage& Message) override;
     void Paint() override;
     void Changed() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;

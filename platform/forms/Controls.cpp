@@ -1050,6 +1050,11 @@ void TWinControl::Dispatch(TMessage& Message) {
         if (Msg == WM_KEYDOWN && (K == VK_TAB || K == VK_RETURN || K == VK_ESCAPE) &&
             !WantsDialogKey(Word(K)) && Form != nullptr && Form->Perform(CM_DIALOGKEY, K, 0) != 0)
             return;
+        // Alt with a letter or digit: the control whose caption marks it
+        // as its hot key, anywhere on the form, takes it.
+        if (Msg == WM_SYSKEYDOWN && ((K >= 'A' && K <= 'Z') || (K >= '0' && K <= '9')) &&
+            Form != nullptr && Form->Perform(CM_DIALOGCHAR, K, 0) != 0)
+            return;
         DefaultHandler(Message);
         return;
     }

@@ -16,6 +16,17 @@ void BroadcastDialogKey(TWinControl* Parent, TMessage& Message) {
     }
 }
 
+// A hot key to every visible, enabled control until one takes it.
+void BroadcastDialogChar(TWinControl* Parent, TMessage& Message) {
+    for (int I = 0; I < Parent->ControlCount() && Message.Result == 0; ++I) {
+        TControl* C = Parent->Controls(I);
+        if (!C->Visible() || !C->Enabled()) continue;
+        C->WindowProc(Message);
+        if (auto* W = dynamic_cast<TWinControl*>(C); W != nullptr && Message.Result == 0)
+            BroadcastDialogChar(W, Message);
+    }
+}
+
 } // namespace
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
@@ -317,6 +328,11 @@ void TCustomForm::Dispatch(TMessage& Message) {
             TWinControl::Dispatch(Message);
             FFormState.Include(fsShowing);
             SetActive(true);
+            // The window opens with the keyboard on its active control, or
+            // else on its first control in tab order.
+            if (FActiveControl == nullptr || !FActiveControl->CanFocus())
+                FActiveControl = FindNextControl(nullptr, true, true, false);
+            if (FActiveControl != nullptr) FActiveControl->SetFocus();
         } else {
             if (FFormState.Contains(fsShowing)) {
                 FFormState.Exclude(fsShowing);
@@ -342,6 +358,10 @@ void TCustomForm::Dispatch(TMessage& Message) {
         // Return and Escape: the first control that answers takes the key
         // (the default or the cancel button).
         BroadcastDialogKey(this, Message);
+        if (Message.Result != 0) return;
+        break;
+    case CM_DIALOGCHAR:
+        BroadcastDialogChar(this, Message);
         if (Message.Result != 0) return;
         break;
     case WM_ACTIVATE:

@@ -169,6 +169,16 @@ std::string StripHotkey(const std::string& Text) {
     return R;
 }
 
+bool IsAccel(Word Key, const std::string& Caption) {
+    for (std::size_t I = 0; I + 1 < Caption.size(); ++I) {
+        if (Caption[I] != '&') continue;
+        const char C = Caption[++I];
+        if (C == '&') continue;
+        return (C >= 'a' && C <= 'z' ? C - 'a' + 'A' : C) == Key;
+    }
+    return false;
+}
+
 // ---- TCustomLabel ----------------------------------------------------------
 
 TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {

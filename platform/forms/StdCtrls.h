@@ -19,6 +19,9 @@
 // A caption as drawn: "&" marks the hot key and is not drawn, "&&" draws
 // one "&" (a lone "&" at the end is dropped).
 std::string StripHotkey(const std::string& Text);
+// Whether Key (a letter or digit key) is the hot key "&" marks in Caption,
+// whatever its case.
+bool IsAccel(Word Key, const std::string& Caption);
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 // epEndEllipsis: a line wider than the label ends in "…" where it would be

@@ -450,6 +450,30 @@ TEST_F(ComControls, ToolBarLayoutAndButtons) {
     EXPECT_EQ(C2->Left(), 31);
 }
 
+// Alt with a hot key reaches the tool button whose caption marks it, from
+// whichever control has the focus; a disabled button or an escaped "&&"
+// does not answer.
+TEST_F(ComControls, AltWithAHotKeyClicksItsToolButton) {
+    auto* Edit = new TEdit(Form);
+    Edit->SetParent(Form);
+    auto* Bar = new TToolBar(Form);
+    Bar->SetParent(Form);
+    std::string Log;
+    for (const char* Caption : {"&Dis", "&&File", "Ai&de", "&Fichier"}) {
+        auto* B = new TToolButton(Form);
+        B->SetParent(Bar);
+        B->SetCaption(Caption);
+        B->SetEnabled(Caption[1] != 'D');
+        B->OnClick = [&Log, Caption](TObject*) { Log += std::string(Caption) + ";"; };
+    }
+    Form->Show();
+    Edit->SetFocus();
+    Edit->Perform(WM_SYSKEYDOWN, 'D', 0);
+    Edit->Perform(WM_SYSKEYDOWN, 'F', 0);
+    Edit->Perform(WM_SYSKEYDOWN, 'X', 0);
+    EXPECT_EQ(Log, "Ai&de;&Fichier;");
+}
+
 TEST_F(ComControls, ToolButtonPaintsItsImage) {
     auto* Bar = new TToolBar(Form);
     Bar->SetParent(Form);
