@@ -950,12 +950,7 @@ void TColorPickerButton::MouseLeave() {
 }
 
 void TColorPickerButton::Dispatch(TMessage& Message) {
-    if (Message.Msg == CM_DIALOGCHAR && Enabled() && Showing() &&
-        IsAccel(Word(Message.WParam), Caption())) {
-        Click();
-        Message.Result = 1;
-        return;
-    }
+    if (ClickOnHotKey(this, Message)) return;
     if (Message.Msg == CM_ENABLEDCHANGED) {
         FState = Enabled() ? (FDown ? bsExclusive : bsUp) : bsDisabled;
         FGlyph->ImageForState(FState);

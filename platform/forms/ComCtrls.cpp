@@ -1461,13 +1461,7 @@ void TToolButton::Click() {
 }
 
 void TToolButton::Dispatch(TMessage& Message) {
-    if (Message.Msg == CM_DIALOGCHAR && Enabled() && Showing() &&
-        IsAccel(Word(Message.WParam), Caption())) {
-        Click();
-        Message.Result = 1;
-        return;
-    }
-    TGraphicControl::Dispatch(Message);
+    if (!ClickOnHotKey(this, Message)) TGraphicControl::Dispatch(Message);
 }
 
 void TToolButton::Changed() {

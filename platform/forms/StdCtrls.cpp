@@ -179,6 +179,15 @@ bool IsAccel(Word Key, const std::string& Caption) {
     return false;
 }
 
+bool ClickOnHotKey(TControl* Control, TMessage& Message) {
+    if (Message.Msg != CM_DIALOGCHAR || !Control->Enabled() || !Control->Showing() ||
+        !IsAccel(Word(Message.WParam), Control->Caption()))
+        return false;
+    Control->Click();
+    Message.Result = 1;
+    return true;
+}
+
 // ---- TCustomLabel ----------------------------------------------------------
 
 TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {

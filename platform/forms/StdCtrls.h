@@ -22,6 +22,9 @@ std::string StripHotkey(const std::string& Text);
 // Whether Key (a letter or digit key) is the hot key "&" marks in Caption,
 // whatever its case.
 bool IsAccel(Word Key, const std::string& Caption);
+// A CM_DIALOGCHAR that is the hot key of the control's caption clicks the
+// control, when it is enabled and on screen, and is taken (true).
+bool ClickOnHotKey(TControl* Control, TMessage& Message);
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 // epEndEllipsis: a line wider than the label ends in "…" where it would be
