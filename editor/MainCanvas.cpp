@@ -203,11 +203,15 @@ void TMainform::ImageFrameMouseDown(int N, int X, int Y) {
 
 void TMainform::ImageFrameMouseMove(int N, int X, int Y) {
     if (FDragImage != N) return;
+    // The frame is hidden before the image moves: X and Y are measured from
+    // the frame, and a frame still shown would follow the image on the
+    // redraw, so the next move would be measured from elsewhere and the
+    // image would lag behind the pointer.
+    TShape* Frames[] = {cadre3, cadre4, cadre5};
+    Frames[N]->SetVisible(false);
     // The spin edits store the position and redraw.
     imgx->SetValue(X + FDragImageStart.X - FDragStart.X);
     imgy->SetValue(Y + FDragImageStart.Y - FDragStart.Y);
-    TShape* Frames[] = {cadre3, cadre4, cadre5};
-    Frames[N]->SetVisible(false);
 }
 
 void TMainform::ImageFrameMouseUp(int N) {

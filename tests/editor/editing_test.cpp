@@ -165,12 +165,19 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
         EXPECT_EQ(M.Doc.Extimage1.Width(), 48);
         M.ImageEffectCombo->UserSelect(3);
 
-        // Dragging image 1's frame on the canvas moves the image.
+        // Dragging image 1's frame on the canvas moves the image with the
+        // pointer, move after move.
         M.Pages->SetActivePage(M.tsTexts);
         M.Images->UserSelect(1);
-        M.cadre3->Perform(WM_LBUTTONDOWN, MK_LBUTTON, PointToLParam(TPoint{5, 5}));
-        M.cadre3->Perform(WM_MOUSEMOVE, MK_LBUTTON, PointToLParam(TPoint{15, 9}));
-        M.cadre3->Perform(WM_LBUTTONUP, 0, PointToLParam(TPoint{15, 9}));
+        auto Mouse = [&M](UINT Msg, WPARAM Keys, int X, int Y) {
+            M.img32->Perform(Msg, Keys, PointToLParam(TPoint{X, Y}));
+        };
+        Mouse(WM_MOUSEMOVE, 0, 60, 12);
+        ASSERT_TRUE(M.cadre3->Visible());
+        Mouse(WM_LBUTTONDOWN, MK_LBUTTON, 60, 12);
+        Mouse(WM_MOUSEMOVE, MK_LBUTTON, 65, 14);
+        Mouse(WM_MOUSEMOVE, MK_LBUTTON, 70, 16);
+        Mouse(WM_LBUTTONUP, 0, 70, 16);
         EXPECT_EQ(M.Pages->ActivePage(), M.tsImages);
         EXPECT_EQ(M.Images->ItemIndex(), 0);
         EXPECT_EQ(M.imgx->Text(), "65"); // 55, 7 in a standard banner
