@@ -56,6 +56,19 @@ void TMainform::BuildCanvas() {
     };
     img32->OnMouseUp = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y,
                               TCustomLayer*) { img32MouseUp(S, B, Sh, X, Y); };
+    // A pointer that leaves the canvas in one step (onto a side panel, a
+    // menu, another window) sends no move over box: the frames it left
+    // shown would outline elements nobody points at.
+    // The same holds for the size frame and its handles when the pointer
+    // leaves box.
+    img32->OnMouseLeave = [this](TObject*) {
+        if (FDragImage < 0) HideElementFrames();
+    };
+    box->OnMouseLeave = [this](TObject*) {
+        if (FSizing) return;
+        for (TShape* S : {shap, Shape1, Shape2, Shape3, Shape4})
+            S->SetVisible(false);
+    };
     box->OnMouseMove = [this](TObject* S, TShiftState Sh, int X, int Y) {
         boxMouseMove(S, Sh, X, Y);
     };
@@ -169,6 +182,11 @@ void TMainform::RefreshElementFrames() {
                HasImages && I < int(Doc.ilv.size()) ? Doc.HitRectImage(I) : nullptr);
 }
 
+void TMainform::HideElementFrames() {
+    for (TShape* F : {cadre, cadre2, cadre3, cadre4, cadre5})
+        F->SetVisible(false);
+}
+
 void TMainform::boxMouseMove(TObject*, TShiftState, int X, int Y) {
     cadre->SetVisible(false);
     cadre2->SetVisible(false);
@@ -259,8 +277,7 @@ void TMainform::ArmColorPick(TPickMode Mode) {
     FPickMode = Mode;
     // A frame left from an earlier hover would take the pick's click (and
     // start a drag) instead of the canvas.
-    for (TShape* F : {cadre, cadre2, cadre3, cadre4, cadre5})
-        F->SetVisible(false);
+    HideElementFrames();
     img32->SetCursor(crCross);
 }
 

@@ -331,6 +331,7 @@ public:
     void CenterCanvas();
     void img32MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
     void RefreshElementFrames();
+    void HideElementFrames();
     void img32MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void boxMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
     void TextFrameMouseUp(TShape* Frame);

@@ -78,6 +78,9 @@ TEST_F(Canvas, FramesHandlesAndColourPicks) {
         EXPECT_EQ(M.cadre->Left(), R.Left);
         EXPECT_EQ(C->Cursor(), crHandPoint);
         EXPECT_FALSE(M.Shape2->Visible());
+        // Leaving the canvas in one step (no move over box) takes it away.
+        C->Perform(CM_MOUSELEAVE, 0, 0);
+        EXPECT_FALSE(M.cadre->Visible());
 
         // A click on the main text's frame edits it, caret at the end.
         const THitRect V = M.Doc.HitRectValue1;
