@@ -3,6 +3,7 @@
 #include "platform/base/Exception.h"
 #include "platform/forms/Application.h"
 #include "platform/graphics/Graphic.h"
+#include "platform/graphics/JpegImage.h"
 #include "platform/graphics/QtSupport.h"
 
 #include <QApplication>
@@ -47,6 +48,15 @@ std::string UserMessageText(const std::string& Msg) {
         {"Stream write error", "Erreur d'écriture du flux"},
         {"Invalid stream position", "Position incorrecte dans le flux"},
         {"Unknown exception", "Exception inconnue"},
+        // The GIF reader's errors.
+        {"Invalid GIF signature", "Image GIF incorrecte : ce n'est pas un fichier GIF"},
+        {"Premature end of data",
+         "Image GIF incorrecte : le fichier s'arrête avant la fin de l'image"},
+        {"Invalid GIF data", "Image GIF incorrecte : données endommagées"},
+        {"Circular decoder table entry", "Image GIF incorrecte : données compressées endommagées"},
+        {"Unknown extension type", "Image GIF incorrecte : type d'extension inconnu"},
+        {"Unsupported Application Extension block size",
+         "Image GIF incorrecte : bloc d'extension d'application non pris en charge"},
     };
     static const TFrench Trailing[] = {
         {" is not a valid integer value", " n'est pas une valeur entière correcte"},
@@ -65,6 +75,10 @@ std::string UserMessageText(const std::string& Msg) {
         {"Input/output error", "Erreur d'entrée/sortie"},
         {"Invalid argument", "Argument incorrect"},
         {"Unknown error", "Erreur inconnue"},
+        // The JPEG reader's reasons.
+        {SJpegNotJpeg, "ce n'est pas un fichier JPEG"},
+        {SJpegTruncated, "le fichier s'arrête avant la fin de l'image"},
+        {SJpegDamaged, "données d'image endommagées ou non prises en charge"},
     };
     // Each line is read on its own: a message may put the platform's text
     // under a line of its own ("L'animation n'a pas pu être exportée...").

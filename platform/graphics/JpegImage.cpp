@@ -25,9 +25,25 @@ struct TErrorManager {
     std::int64_t TooLargeWidth = 0, TooLargeHeight = 0;
 };
 
+// The decoder's own texts are for programmers ("Not a JPEG file: starts
+// with 0x32 0x00", "Bogus Huffman table definition"); a user is told one of
+// three reasons, which the message dialogs give in French.
+const char* JpegFailureReason(int Code) {
+    switch (Code) {
+    case JERR_NO_SOI:
+        return SJpegNotJpeg;
+    case JERR_INPUT_EMPTY:
+    case JERR_INPUT_EOF:
+    case JWRN_JPEG_EOF:
+        return SJpegTruncated;
+    default:
+        return SJpegDamaged;
+    }
+}
+
 extern "C" void OnJpegError(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<TErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->Message);
+    std::snprintf(err->Message, sizeof err->Message, "%s", JpegFailureReason(cinfo->err->msg_code));
     std::longjmp(err->Jump, 1);
 }
 
@@ -71,7 +87,7 @@ bool DecodeCore(TDecodeState& st, TErrorManager& err, jpeg_decompress_struct& ci
     jpeg_mem_src(&cinfo, st.Data, static_cast<unsigned long>(st.Size));
     jpeg_read_header(&cinfo, TRUE);
     if (cinfo.image_width == 0 || cinfo.image_height == 0) {
-        std::snprintf(err.Message, sizeof err.Message, "empty picture");
+        std::snprintf(err.Message, sizeof err.Message, "%s", SJpegDamaged);
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -111,7 +127,7 @@ bool DecodeCore(TDecodeState& st, TErrorManager& err, jpeg_decompress_struct& ci
         const int y = static_cast<int>(cinfo.output_scanline);
         JSAMPROW rows[1] = {line.data()};
         if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) {
-            std::snprintf(err.Message, sizeof err.Message, "no data for row %d", y);
+            std::snprintf(err.Message, sizeof err.Message, "%s", SJpegTruncated);
             jpeg_destroy_decompress(&cinfo);
             return false;
         }
@@ -150,7 +166,7 @@ bool DecodeCore(TDecodeState& st, TErrorManager& err, jpeg_decompress_struct& ci
 
 TDibImage DecodeJpeg(const Byte* data, size_t size, const TJpegDecodeOptions& options) {
     TDibImage out;
-    if (size == 0) throw EInvalidGraphic(SInvalidJpeg);
+    if (size == 0) throw EInvalidGraphic(std::string(SInvalidJpeg) + ": " + SJpegTruncated);
     TDecodeState st{data, size, options, &out};
     TErrorManager err;
     jpeg_decompress_struct cinfo;
@@ -204,6 +220,9 @@ void TJPEGImage::SetPerformance(TJPEGPerformance Value) {
 void TJPEGImage::LoadFromStream(TStream& Stream) {
     const std::int64_t remaining = std::max<std::int64_t>(Stream.Size() - Stream.Position(), 0);
     if (remaining > MaxBitmapBytes) throw EInvalidGraphic(SInvalidJpeg);
+    // An empty file is no picture: taken as one, it would blank whatever it
+    // was loaded into.
+    if (remaining == 0) throw EInvalidGraphic(std::string(SInvalidJpeg) + ": " + SJpegTruncated);
     std::vector<Byte> data(static_cast<size_t>(remaining));
     Stream.ReadBuffer(data.data(), remaining);
     SetData(std::move(data));

@@ -15,6 +15,10 @@ enum TJPEGScale { jsFullSize, jsHalf, jsQuarter, jsEighth };
 enum TJPEGPerformance { jpBestQuality, jpBestSpeed };
 
 constexpr const char* SInvalidJpeg = "JPEG image is not valid";
+// Why a file was refused, after SInvalidJpeg and ": ".
+constexpr const char* SJpegNotJpeg = "not a JPEG file";
+constexpr const char* SJpegTruncated = "the file ends before the picture";
+constexpr const char* SJpegDamaged = "damaged or unsupported picture data";
 
 struct TJpegDecodeOptions {
     TJPEGScale Scale = jsFullSize;

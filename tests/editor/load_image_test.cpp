@@ -102,6 +102,20 @@ TEST_F(LoadImage, LoadClearAndRefusedFile) {
     EXPECT_NE(Dialogs.Calls[2].Text.find(Expected), std::string::npos);
     EXPECT_EQ(Form->Im->Bitmap()->Width(), 5);
 
+    // An empty file and a file of another kind under a JPEG name: the user
+    // is told why in French, and Im keeps its picture.
+    const std::pair<const char*, const char*> Jpegs[] = {
+        {"", "Image JPEG incorrecte: le fichier s'arrête avant la fin de l'image."},
+        {"qmkf, not a picture", "Image JPEG incorrecte: ce n'est pas un fichier JPEG."}};
+    for (const auto& [Bytes, Told] : Jpegs) {
+        const std::string Jpeg = TempFile("loadimage_bad.jpg");
+        std::ofstream(Jpeg, std::ios::binary) << Bytes;
+        AnswerFile(Jpeg);
+        Form->Button1Click(nullptr);
+        EXPECT_EQ(UserMessageText(Dialogs.Calls.back().Text), Told);
+        EXPECT_EQ(Form->Im->Bitmap()->Width(), 5);
+    }
+
     Form->Button2Click(nullptr);
     EXPECT_TRUE(Form->Im->Bitmap()->Empty());
 }
