@@ -73,11 +73,11 @@ void Tresizeform::SetDocumentSize(std::int64_t Width, std::int64_t Height) {
     FDocument->BannerHeight = int(Height);
 }
 
-void Tresizeform::Redraw() {
+void Tresizeform::Redraw(bool KeepSaveDisabled) {
     if (RedrawBanner)
-        RedrawBanner(false);
+        RedrawBanner(KeepSaveDisabled);
     else if (FDocument)
-        FDocument->RedrawDone(false);
+        FDocument->RedrawDone(KeepSaveDisabled);
 }
 
 void Tresizeform::Prepare(TBannerDocument& Document) {
@@ -86,6 +86,7 @@ void Tresizeform::Prepare(TBannerDocument& Document) {
     FDocument = nullptr;
     OrigWidth = Document.BannerWidth;
     OrigHeight = Document.BannerHeight;
+    FWasModified = Document.Modified;
     bannerwidth->SetValue(OrigWidth);
     bannerheight->SetValue(OrigHeight);
     FDocument = &Document;
@@ -97,7 +98,12 @@ void Tresizeform::Finish(TModalResult Result) {
         SetDocumentSize(FieldValue(bannerwidth), FieldValue(bannerheight));
     else
         SetDocumentSize(OrigWidth, OrigHeight);
-    Redraw();
+    // The previews marked the banner modified; a dialog cancelled, or left
+    // at the size the banner had, changed nothing and leaves the mark as it
+    // was.
+    const bool Unchanged =
+        FDocument->BannerWidth == OrigWidth && FDocument->BannerHeight == OrigHeight;
+    Redraw(Unchanged && !FWasModified);
     FDocument = nullptr;
 }
 

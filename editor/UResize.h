@@ -47,7 +47,9 @@ private:
     // The integer in a size field as typed, 1 for a blank one.
     static std::int64_t FieldValue(TCtlSpinEdit* Edit);
     void SetDocumentSize(std::int64_t Width, std::int64_t Height);
-    void Redraw();
+    void Redraw(bool KeepSaveDisabled = false);
 
     TBannerDocument* FDocument = nullptr;
+    // Whether the banner had unsaved changes when the dialog opened.
+    bool FWasModified = false;
 };

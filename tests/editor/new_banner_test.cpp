@@ -132,7 +132,8 @@ TEST_F(ResizeDialog, PreviewFollowsTheFieldsAndCancelRestores) {
     EXPECT_EQ(Doc.BannerHeight, 60);
     EXPECT_EQ(Redraws, (std::vector<std::pair<int, int>>{
                            {500, 60}, {500, 1}, {468, 60}, {500, 1}, {468, 60}}));
-    EXPECT_TRUE(Doc.Modified);
+    // Cancelled, the dialog changed nothing: no save is asked for.
+    EXPECT_FALSE(Doc.Modified);
 }
 
 TEST_F(ResizeDialog, ExecuteAppliesTheFieldsOnOk) {
