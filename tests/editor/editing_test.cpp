@@ -224,6 +224,22 @@ TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
     const fs::path NoPicture =
         fs::path(::testing::TempDir()) / ("qm_nopicture" + std::to_string(getpid()) + ".png");
     std::ofstream(NoPicture) << "not a picture";
+    // A 4 x 2 32-bit bitmap file, bottom row first; that row holds a clear
+    // black pixel at x 1, half-clear blue at x 2 and opaque red at x 3.
+    const fs::path Translucent =
+        fs::path(::testing::TempDir()) / ("qm_translucent" + std::to_string(getpid()) + ".bmp");
+    {
+        auto U16 = [](std::string& S, unsigned V) { S += char(V & 0xFF), S += char(V >> 8); };
+        auto U32 = [&](std::string& S, unsigned V) { U16(S, V & 0xFFFF), U16(S, V >> 16); };
+        std::string Bmp = "BM";
+        U32(Bmp, 54 + 32), U32(Bmp, 0), U32(Bmp, 54), U32(Bmp, 40), U32(Bmp, 4), U32(Bmp, 2);
+        U16(Bmp, 1), U16(Bmp, 32), U32(Bmp, 0), U32(Bmp, 32);
+        U32(Bmp, 0), U32(Bmp, 0), U32(Bmp, 0), U32(Bmp, 0);
+        for (unsigned Pixel : {0xFF00FF00u, 0x00000000u, 0x800000FFu, 0xFFFF0000u, // BGRA words
+                               0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u, 0xFF00FF00u})
+            U32(Bmp, Pixel);
+        std::ofstream(Translucent, std::ios::binary) << Bmp;
+    }
     Run(Doc, [&](TMainform& M) {
         TBitmap32& Canvas = *M.img32->Bitmap();
         M.rbColor->SetChecked(true);
@@ -243,6 +259,17 @@ TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
         M.LoadBgBtn->Click();
         EXPECT_GT(Dialogs.Calls.size(), Before + 1);
         EXPECT_TRUE(M.Doc.extimage.Empty());
+
+        // A picture with clear and half-clear parts shows the white fill
+        // through them, not the black its clear pixels store.
+        Dialogs.FileAnswers.push_back(TFileDialogAnswer{true, {Translucent.string()}, 1});
+        M.LoadBgBtn->Click();
+        EXPECT_EQ(Canvas.ReadPixel(1, 1), 0xFFFFFFFFu);
+        const TColor32 Half = Canvas.ReadPixel(2, 1);
+        EXPECT_EQ(Half & 0xFF0000FFu, 0xFF0000FFu);
+        EXPECT_NEAR(int((Half >> 16) & 0xFF), 127, 1);
+        EXPECT_NEAR(int((Half >> 8) & 0xFF), 127, 1);
+        EXPECT_EQ(Canvas.ReadPixel(3, 1), 0xFFFF0000u);
 
         M.rbgrad->SetChecked(true);
         EXPECT_FALSE(M.LoadBgBtn->Enabled());
