@@ -129,8 +129,18 @@ void TMainform::BuildCanvas() {
 void TMainform::CenterCanvas() {
     if (box == nullptr || img32 == nullptr) return;
     const int W = std::max(0, Doc.BannerWidth), H = std::max(0, Doc.BannerHeight);
-    img32->SetBounds(std::max(0, (box->ClientWidth() - W) / 2),
-                     std::max(0, (box->ClientHeight() - H) / 2), W, H);
+    // A canvas that fits is centred, unscrolled. One that does not stays
+    // where the user scrolled it (box's children lie at minus the scroll
+    // position): put back at 0 on every redraw, it would jump under the
+    // pointer and drag an image by the scrolled distance.
+    auto Place = [](TControlScrollBar* Bar, int Client, int Size) {
+        if (Size > Client) return -Bar->Position();
+        Bar->SetPosition(0);
+        return (Client - Size) / 2;
+    };
+    const int Left = Place(box->HorzScrollBar(), box->ClientWidth(), W);
+    const int Top = Place(box->VertScrollBar(), box->ClientHeight(), H);
+    img32->SetBounds(Left, Top, W, H);
 }
 
 void TMainform::img32MouseMove(TObject*, TShiftState, int X, int Y) {

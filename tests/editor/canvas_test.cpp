@@ -137,6 +137,19 @@ TEST_F(Canvas, FramesHandlesAndColourPicks) {
     });
 }
 
+TEST_F(Canvas, AScrolledCanvasStaysWhereItWasScrolledAcrossRedraws) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{"s", 1, 3000, 60, 4}); // wider than the window
+    Run(Doc, [](TMainform& M) {
+        ASSERT_GT(M.img32->Width(), M.box->ClientWidth());
+        M.box->HorzScrollBar()->SetPosition(100);
+        ASSERT_EQ(M.img32->Left(), -100);
+        M.Txt->SetText("Texte plus long"); // redraws
+        EXPECT_EQ(M.img32->Left(), -100);
+        EXPECT_EQ(M.box->HorzScrollBar()->Position(), 100);
+    });
+}
+
 TEST_F(Canvas, PreviewPlaysTheBuiltAnimation) {
     TBannerDocument Doc;
     Doc.NewBanner(TNewBannerOptions{"p", 1, 468, 60, 0});
