@@ -221,8 +221,7 @@ void TMainform::TextFrameMouseUp(TShape* Frame) {
 
 void TMainform::ImageFrameMouseDown(int N, int X, int Y) {
     if (N >= int(Doc.ilv.size())) return;
-    Doc.SelectedImage = N;
-    LoadImageEditors();
+    SelectImage(N);
     FDragImage = N;
     FDragStart = TPoint{X, Y};
     const TImageElement& E = Doc.ilv[std::size_t(N)];
@@ -245,9 +244,7 @@ void TMainform::ImageFrameMouseMove(int N, int X, int Y) {
 void TMainform::ImageFrameMouseUp(int N) {
     Pages->SetActivePage(tsImages);
     FDragImage = -1;
-    if (N >= int(Doc.ilv.size())) return;
-    Doc.SelectedImage = N;
-    LoadImageEditors();
+    SelectImage(N);
 }
 
 void TMainform::HandleMouseDown(TShape*, int X, int Y) {

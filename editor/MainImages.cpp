@@ -118,7 +118,16 @@ void TMainform::LoadImageEditors() {
 
 void TMainform::ImagesClick(TObject*) {
     if (Loading() || Images->ItemIndex() < 0) return;
-    Doc.SelectedImage = Images->ItemIndex();
+    SelectImage(Images->ItemIndex());
+}
+
+void TMainform::SelectImage(int N) {
+    if (N < 0 || N >= int(Doc.ilv.size())) return;
+    // Loading the editors again would take the scaled picture as the
+    // scale's new source: the picture as it was loaded would be lost to
+    // a click on the image.
+    if (N == Doc.SelectedImage && Images->ItemIndex() == N) return;
+    Doc.SelectedImage = N;
     LoadImageEditors();
 }
 

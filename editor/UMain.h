@@ -315,6 +315,9 @@ public:
 
     // Images.
     void ImagesClick(TObject* Sender);
+    // Makes image N the selected one and shows it in the editors; the
+    // image already selected keeps its editors (and its scale's source).
+    void SelectImage(int N);
     void StoreImageProperties();
     void AddImage();
     void RemoveImage();

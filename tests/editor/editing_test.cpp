@@ -181,6 +181,17 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
         EXPECT_EQ(M.Pages->ActivePage(), M.tsImages);
         EXPECT_EQ(M.Images->ItemIndex(), 0);
         EXPECT_EQ(M.imgx->Text(), "65"); // 55, 7 in a standard banner
+
+        // Scaled, then clicked on the canvas, the image keeps the picture
+        // its scale is taken from.
+        M.scal->SetValue(50);
+        ASSERT_EQ(M.Doc.Image1.Width(), 24);
+        Mouse(WM_MOUSEMOVE, 0, 70, 18);
+        ASSERT_TRUE(M.cadre3->Visible());
+        Mouse(WM_LBUTTONDOWN, MK_LBUTTON, 70, 18);
+        Mouse(WM_LBUTTONUP, 0, 70, 18);
+        M.scal->SetValue(100);
+        EXPECT_EQ(M.Doc.Image1.Width(), 48);
     });
     ASSERT_EQ(Saved.ilv.size(), 2u);
     EXPECT_EQ(Saved.ilv[0].X, "65");
