@@ -245,6 +245,8 @@ void TMainform::BuildControls() {
     anim = Make<TImage32>(this, tsPreview, "anim");
     anim->SetBounds(8, 8, 760, 250);
     pc->OnChange = [this](TObject* S) { PcChange(S); };
+    // With no tab showing there is nothing for the keyboard to land on.
+    pc->SetTabStop(false);
     box = Make<TScrollBox>(this, tsDesign, "box");
     box->SetAlign(alClient);
     img32 = Make<TImage32>(this, box, "img32");
@@ -261,6 +263,10 @@ void TMainform::BuildControls() {
     ScrollBox1 = Make<TScrollBox>(this, SidePanel, "ScrollBox1");
     ScrollBox1->SetAlign(alClient);
     Pnlhelp = MakePanel(this, ScrollBox1, "Pnlhelp", alTop, PanelHelpExpanded);
+    // Tab follows the page as it is read: the work area, then the side
+    // panels from the top, where the borders panel sits.
+    Work->SetTabOrder(0);
+    pnlbord->SetTabOrder(0);
     auto Heading = [this](TPanel* Panel, const std::string& Head, const std::string& Img,
                           const std::string& Lab, const std::string& Caption, TImage*& Image,
                           TLabel*& Label, const std::string& OName, const std::string& CName,

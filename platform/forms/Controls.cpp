@@ -694,6 +694,19 @@ void TWinControl::SetFocus() {
     if (FWidget != nullptr) BridgeSetFocus(FWidget);
 }
 
+void TWinControl::RemoveFocus() {
+    TCustomForm* Form = GetParentForm(this);
+    if (Form == nullptr || Form == this) return;
+    const bool Holds = GFocused != nullptr && ContainsControl(GFocused);
+    if (!Holds && !ContainsControl(Form->ActiveControl())) return;
+    // The form keeps the keyboard: a hidden control that kept it would
+    // take keys the user cannot see going anywhere (Space clicking a
+    // button of a page that is gone).
+    Form->SetFocusedControl(nullptr);
+    if (Holds) ChangeFocus(Form);
+    if (Form->NativeWidget() != nullptr) BridgeSetFocus(Form->NativeWidget());
+}
+
 void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List) const {
     for (TWinControl* C : FTabList) {
         List.push_back(C);
@@ -1074,6 +1087,7 @@ void TWinControl::Dispatch(TMessage& Message) {
         break;
     case CM_VISIBLECHANGED:
         UpdateShowing();
+        if (!Visible()) RemoveFocus();
         break;
     case CM_CURSORCHANGED:
         if (FWidget != nullptr) BridgeSetCursor(FWidget, Cursor());

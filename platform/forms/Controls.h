@@ -479,6 +479,9 @@ protected:
     // Shows or hides the native window to match Showing(), creating it when
     // it must be shown; then the same for the children.
     virtual void UpdateShowing();
+    // A control going out of sight hands the focus it (or a child) holds
+    // to its form.
+    void RemoveFocus();
     // The client area left to aligned children; panels with borders shrink
     // it.
     virtual void AdjustClientRect(TRect& Rect) const {}

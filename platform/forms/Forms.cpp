@@ -351,6 +351,7 @@ void TCustomForm::Dispatch(TMessage& Message) {
         return;
     case CM_DIALOGKEY:
         if (Message.WParam == VK_TAB) {
+            if (NativeWidget() != nullptr) BridgeShowFocusCues(NativeWidget());
             SelectNext(FActiveControl, !KeyboardStateToShiftState().Contains(ssShift), true);
             Message.Result = 1;
             return;
@@ -361,6 +362,7 @@ void TCustomForm::Dispatch(TMessage& Message) {
         if (Message.Result != 0) return;
         break;
     case CM_DIALOGCHAR:
+        if (NativeWidget() != nullptr) BridgeShowFocusCues(NativeWidget());
         BroadcastDialogChar(this, Message);
         if (Message.Result != 0) return;
         break;

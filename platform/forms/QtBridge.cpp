@@ -495,6 +495,13 @@ void BridgeSetFocus(QWidget* W) {
     W->setFocus(Qt::OtherFocusReason);
 }
 
+void BridgeShowFocusCues(QWidget* W) {
+    QWidget* Window = W->window();
+    if (Window->testAttribute(Qt::WA_KeyboardFocusChange)) return;
+    Window->setAttribute(Qt::WA_KeyboardFocusChange);
+    if (QWidget* F = Window->focusWidget()) F->update();
+}
+
 void BridgeRaise(QWidget* W, bool Top) {
     // The offscreen platform keeps no stacking order of windows.
     if (W->isWindow() && QGuiApplication::platformName() == QLatin1String("offscreen")) return;

@@ -38,6 +38,9 @@ void BridgeUpdate(QWidget* Widget);
 // be mapped first).
 void BridgeRepaintNow(QWidget* Widget);
 void BridgeSetFocus(QWidget* Widget);
+// From now on the window shows where the focus is (focus rectangles, the
+// focused button's frame): the user is moving it with the keyboard.
+void BridgeShowFocusCues(QWidget* Widget);
 void BridgeRaise(QWidget* Widget, bool Top);
 void BridgeSetModal(QWidget* Widget, bool Modal);
 // The largest window size the toolkit accepts (no limit).

@@ -138,6 +138,11 @@ void PrepareItemCanvas(TCanvas* C, const TFont& Font, TColor Color, TOwnerDrawSt
     }
 }
 
+// The focused item is framed after it is drawn, whoever drew it.
+void DrawItemFocus(TCanvas* C, const TRect& Rect, TOwnerDrawState State) {
+    if (State.Contains(odFocused) && !State.Contains(odNoFocusRect)) C->DrawFocusRect(Rect);
+}
+
 // An item as drawn when no OnDrawItem paints it: its text on the brush.
 void DrawItemText(TCanvas* C, const TRect& Rect, const TStrings* Items, int Index) {
     C->FillRect(Rect);
@@ -321,7 +326,25 @@ void TCustomLabel::AdjustBounds() {
     SetBounds(X, Top(), W, Ext.cy);
 }
 
+void TCustomLabel::SetFocusControl(TWinControl* Value) {
+    FFocusControl = Value;
+    if (Value != nullptr) Value->FreeNotification(this);
+}
+
+void TCustomLabel::Notification(TComponent* AComponent, TOperation Operation) {
+    TGraphicControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FFocusControl) FFocusControl = nullptr;
+}
+
 void TCustomLabel::Dispatch(TMessage& Message) {
+    // Alt with the hot key of the caption puts the keyboard on the control
+    // the label names.
+    if (Message.Msg == CM_DIALOGCHAR && FFocusControl != nullptr && FShowAccelChar && Enabled() &&
+        IsAccel(Word(Message.WParam), Caption()) && FFocusControl->CanFocus()) {
+        FFocusControl->SetFocus();
+        Message.Result = 1;
+        return;
+    }
     TGraphicControl::Dispatch(Message);
     if (Message.Msg == CM_TEXTCHANGED || Message.Msg == CM_FONTCHANGED ||
         Message.Msg == CM_PARENTFONTCHANGED)
@@ -819,7 +842,11 @@ protected:
         QPainter P(this);
         const QRect R = rect().adjusted(2, 2, -height(), -2);
         TOwnerDrawState State{odComboBoxEdit};
-        if (hasFocus()) State.Include(odFocused);
+        // The closed box shows its item highlighted while it has the focus.
+        if (hasFocus()) {
+            State.Include(odFocused);
+            State.Include(odSelected);
+        }
         if (!Box->Enabled()) State.Include(odDisabled);
         PaintThroughCanvas(&P, R, Box->Canvas(),
                            [&](const TRect& Rc) { Box->PaintItem(Box->ItemIndex(), Rc, State); });
@@ -922,6 +949,7 @@ void TCustomComboBox::Clear() {
 void TCustomComboBox::PaintItem(int Index, const TRect& Rect, TOwnerDrawState State) {
     PrepareItemCanvas(FCanvas.get(), *Font(), Color(), State);
     DrawItem(Index, Rect, State);
+    DrawItemFocus(FCanvas.get(), Rect, State);
 }
 
 void TCustomComboBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
@@ -1189,6 +1217,7 @@ int TCustomListBox::ItemAtPos(const TPoint& Pos, bool Existing) const {
 void TCustomListBox::PaintItem(int Index, const TRect& Rect, TOwnerDrawState State) {
     PrepareItemCanvas(FCanvas.get(), *Font(), Color(), State);
     DrawItem(Index, Rect, State);
+    DrawItemFocus(FCanvas.get(), Rect, State);
 }
 
 void TCustomListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {

@@ -54,13 +54,15 @@ public:
     TEllipsisPosition EllipsisPosition() const { return FEllipsisPosition; }
     void SetEllipsisPosition(TEllipsisPosition Value);
     TWinControl* FocusControl() const { return FFocusControl; }
-    void SetFocusControl(TWinControl* Value) { FFocusControl = Value; }
+    // Alt with the caption's hot key focuses this control.
+    void SetFocusControl(TWinControl* Value);
     // The text as drawn (without accelerator marks).
     std::string DisplayText() const;
 
     void Dispatch(TMessage& Message) override;
 
 protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void Paint() override;
     void AdjustBounds();
 

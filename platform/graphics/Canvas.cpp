@@ -590,6 +590,26 @@ void TCanvas::FrameRect(const TRect& Rect) {
     });
 }
 
+void TCanvas::DrawFocusRect(const TRect& Rect) {
+    DrawOperation(*this, [&](TPixelSurface& S) {
+        if (Rect.IsEmpty()) return;
+        const int L = std::max(Rect.Left, 0), T = std::max(Rect.Top, 0);
+        const int R = std::min(Rect.Right, S.Width), B = std::min(Rect.Bottom, S.Height);
+        auto Invert = [&](int X, int Y) {
+            if (Y >= 0 && Y < S.Height && X >= 0 && X < S.Width && ((X + Y) & 1) == 0)
+                S.Row(Y)[X] ^= 0x00FFFFFFu;
+        };
+        for (int X = L; X < R; ++X) {
+            Invert(X, Rect.Top);
+            if (Rect.Bottom - 1 > Rect.Top) Invert(X, Rect.Bottom - 1);
+        }
+        for (int Y = std::max(T, Rect.Top + 1); Y < std::min(B, Rect.Bottom - 1); ++Y) {
+            Invert(Rect.Left, Y);
+            if (Rect.Right - 1 > Rect.Left) Invert(Rect.Right - 1, Y);
+        }
+    });
+}
+
 void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2) {
     DrawOperation(*this, [&](TPixelSurface& S) {
         const TRect R = Normalized(X1, Y1, X2, Y2);

@@ -96,6 +96,9 @@ public:
 
     void FillRect(const TRect& Rect);
     void FrameRect(const TRect& Rect);
+    // The dotted frame that marks the focused item: every other pixel of
+    // the rectangle's edge inverted, so that drawing it twice removes it.
+    void DrawFocusRect(const TRect& Rect);
     void Rectangle(int X1, int Y1, int X2, int Y2);
     void Rectangle(const TRect& Rect) { Rectangle(Rect.Left, Rect.Top, Rect.Right, Rect.Bottom); }
     void Ellipse(int X1, int Y1, int X2, int Y2);

@@ -183,6 +183,23 @@ TEST_F(MainWindow, ShortcutsNeedExactlyCtrlAndFunctionKeysIgnoreModifiers) {
     EXPECT_EQ(Status(1), "( 468 x 60 )");
 }
 
+// A control that goes out of sight does not keep the keyboard (on the
+// preview page Space would click the design page's hidden "Modifier"), and
+// Tab then starts from the top of the page shown.
+TEST_F(MainWindow, KeyboardLeavesHiddenControlsAndTabFollowsThePage) {
+    NewBanner();
+    Main->Button3->SetFocus();
+    Main->PreviewCmd(nullptr);
+    ASSERT_TRUE(Main->PreviewPageVisible());
+    EXPECT_EQ(FindFocusedControl(), Main);
+    EXPECT_EQ(Main->ActiveControl(), nullptr);
+    Main->Perform(WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(FindFocusedControl(), Main->prvexportbtn);
+    Main->CloseprvbtnClick(nullptr);
+    Main->Perform(WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(FindFocusedControl(), Main->ExportBtn);
+}
+
 TEST_F(MainWindow, SidePanelsCollapseAndTheViewMenuFollows) {
     Main->TogglePanel(Main->Headbacklab);
     Main->TogglePanel(Main->O3 /* any part of the help heading */);

@@ -257,6 +257,12 @@ TEST_F(StdControls, OwnerDrawnComboPaintsThroughOnDrawItem) {
     C->SetStyle(csDropDownList); // not owner-drawn: highlight for the selection
     C->PaintItem(1, Rect(0, 0, 10, 4), {odSelected});
     EXPECT_EQ(C->Canvas()->Pixels(9, 3), ColorToRGB(clHighlight));
+    // The focused item is framed with dots, whoever drew it.
+    C->PaintItem(1, Rect(0, 0, 10, 4), {odSelected, odFocused});
+    EXPECT_EQ(C->Canvas()->Pixels(0, 0), ColorToRGB(clHighlight) ^ 0xFFFFFF);
+    EXPECT_EQ(C->Canvas()->Pixels(1, 0), ColorToRGB(clHighlight));
+    EXPECT_EQ(C->Canvas()->Pixels(9, 3), ColorToRGB(clHighlight) ^ 0xFFFFFF);
+    EXPECT_EQ(C->Canvas()->Pixels(4, 2), ColorToRGB(clHighlight));
     C->Canvas()->SetSurface({});
     ASSERT_EQ(Calls.size(), 1u);
     Calls.clear();
@@ -336,6 +342,22 @@ TEST_F(StdControls, LabelAutoSizeAndAccelerator) {
     L->SetAlignment(taRightJustify);
     L->SetAutoSize(true); // a right-aligned label keeps its right edge
     EXPECT_EQ(L->Left() + L->Width(), 110);
+
+    // Alt with the hot key puts the keyboard on the control it names.
+    auto* Other = Make<TEdit>();
+    auto* Named = Make<TEdit>();
+    L->SetFocusControl(Named);
+    Form->Show();
+    Other->SetFocus();
+    Other->Perform(WM_SYSKEYDOWN, 'C', 0);
+    EXPECT_TRUE(Other->Focused());
+    Other->Perform(WM_SYSKEYDOWN, 'F', 0);
+    EXPECT_TRUE(Named->Focused());
+    delete Named;
+    Other->SetFocus();
+    Other->Perform(WM_SYSKEYDOWN, 'F', 0); // the named control is gone
+    EXPECT_TRUE(Other->Focused());
+    Form->Hide();
 }
 
 TEST_F(StdControls, UpDownStepsNotifiesParentAndClicks) {
