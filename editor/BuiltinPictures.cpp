@@ -144,6 +144,34 @@ TColor32 Gradient(TColor32 Light, TColor32 Dark, float T) {
 
 } // namespace
 
+void LayOnWhite(TBitmap32& Picture) {
+    if (Picture.Empty()) return;
+    const std::size_t Count = std::size_t(Picture.Width()) * std::size_t(Picture.Height());
+    TColor32* Pixels = Picture.ScanLine(0);
+    const bool NoAlpha =
+        std::all_of(Pixels, Pixels + Count, [](TColor32 C) { return C >> 24 == 0; });
+    if (NoAlpha ||
+        std::all_of(Pixels, Pixels + Count, [](TColor32 C) { return C >> 24 == 0xFF; })) {
+        for (std::size_t I = 0; I < Count; ++I)
+            Pixels[I] |= 0xFF000000u;
+        Picture.Changed();
+        return;
+    }
+    TBitmap32 Ground;
+    Ground.SetDimensions(Picture.Width(), Picture.Height());
+    Ground.ClearToColor(0xFFFFFFFFu);
+    const TDrawMode Mode = Picture.DrawMode();
+    Picture.SetDrawMode(dmBlend);
+    Picture.DrawOnto(&Ground, 0, 0);
+    Picture.SetDrawMode(Mode);
+    // The pixels only, made opaque (blending leaves the ground's alpha
+    // short of 255): the picture keeps its own drawing properties.
+    const TColor32* Laid = Ground.ScanLine(0);
+    for (std::size_t I = 0; I < Count; ++I)
+        Pixels[I] = Laid[I] | 0xFF000000u;
+    Picture.Changed();
+}
+
 void DrawClipArt(int Index, TBitmap32& Dest) {
     const TClipArtDef Def = Definition(Index);
     Dest.SetDimensions(Def.Width, Def.Height);

@@ -12,6 +12,13 @@ constexpr int ClipArtCount = 14;
 // antialiased. An index out of range leaves Dest empty.
 void DrawClipArt(int Index, TBitmap32& Dest);
 
+// The banner makes every pixel of an image element opaque and hides only its
+// transparent colour, white for a new image: a picture with a clear backdrop
+// (a clip art, a PNG) is laid on white so that it lands without a black box
+// around it. A picture whose alpha bytes are all 0 holds no alpha (many
+// 32-bit files leave the byte unused) and only becomes opaque.
+void LayOnWhite(TBitmap32& Picture);
+
 // The start-up picture (SplashWidth x SplashHeight), opaque.
 constexpr int SplashWidth = 360;
 constexpr int SplashHeight = 200;

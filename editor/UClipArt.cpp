@@ -32,17 +32,10 @@ Tbbform::Tbbform(TComponent* AOwner) : TForm(AOwner) {
         B->SetName("B" + Number);
         B->SetVisible(false);
         B->SetParent(this);
-        // The banner makes every image pixel opaque and hides only the
-        // transparent colour, white for a new image: the shape is laid on
-        // white so that it lands without a black box around it.
-        TBitmap32 Shape;
-        DrawClipArt(i - 1, Shape);
-        Shape.SetDrawMode(dmBlend);
-        TBitmap32* Ground = B->Bitmap();
-        Ground->SetDimensions(Shape.Width(), Shape.Height());
-        Ground->ClearToColor(0xFFFFFFFFu);
-        Shape.DrawOnto(Ground, 0, 0);
-        B->SetBounds(0, 0, Ground->Width(), Ground->Height());
+        TBitmap32* Shape = B->Bitmap();
+        DrawClipArt(i - 1, *Shape);
+        LayOnWhite(*Shape);
+        B->SetBounds(0, 0, Shape->Width(), Shape->Height());
     }
     list->OnClick = [this](TObject* S) { listClick(S); };
 

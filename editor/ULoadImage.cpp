@@ -1,5 +1,7 @@
 #include "editor/ULoadImage.h"
 
+#include "editor/BuiltinPictures.h"
+
 #include "platform/base/Exception.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/ComCtrls.h"
@@ -82,6 +84,7 @@ void TLoadform::Button1Click(TObject*) {
     // read aside first, so Im keeps what it showed.
     try {
         Im->Bitmap()->LoadFromPictureFile(opd->FileName);
+        LayOnWhite(*Im->Bitmap());
     } catch (const Exception&) {
         Application->HandleException(this);
     }
@@ -93,7 +96,10 @@ void TLoadform::Button2Click(TObject*) {
 
 void TLoadform::Button3Click(TObject*) {
     try {
-        if (Clipboard()->HasFormat(CF_BITMAP)) Im->Bitmap()->Assign(Clipboard());
+        if (Clipboard()->HasFormat(CF_BITMAP)) {
+            Im->Bitmap()->Assign(Clipboard());
+            LayOnWhite(*Im->Bitmap());
+        }
     } catch (const Exception&) {
         Application->HandleException(this);
     }

@@ -120,6 +120,19 @@ TEST_F(LoadImage, LoadClearAndRefusedFile) {
     EXPECT_TRUE(Form->Im->Bitmap()->Empty());
 }
 
+TEST_F(LoadImage, APictureWithAClearBackdropIsLaidOnWhite) {
+    // The banner makes image pixels opaque and hides its transparent colour
+    // (white): the clear corner of this PNG must not come out near black.
+    AnswerFile(std::string(QM_TEST_DATA_DIR) + "/png/rgba8.png");
+    Form->Button1Click(nullptr);
+    const TBitmap32& B = *Form->Im->Bitmap();
+    ASSERT_EQ(B.Width(), 13);
+    EXPECT_EQ(B.ReadPixel(0, 0), 0xFFFFFFFFu); // alpha 0 in the file
+    const TColor32 Half = B.ReadPixel(12, 6);  // (246, 190, 59) at alpha 150
+    EXPECT_EQ(Half >> 24, 0xFFu);
+    EXPECT_NEAR(int(Half >> 8 & 0xFF), (190 * 150 + 255 * 105) / 255, 2);
+}
+
 TEST_F(LoadImage, OkReturnsTheNewPictureCancelKeepsTheSlot) {
     TBitmap32 Slots[3];
     for (int i = 0; i < 3; ++i)
