@@ -694,11 +694,14 @@ void TCustomCheckBox::NativeWidgetCreated() {
 
 TRadioButton::TRadioButton(TComponent* AOwner) : TButtonControl(AOwner) {
     SetBounds(0, 0, 113, 17);
+    // Tab enters a group of radio buttons at its checked one only.
+    FTabStop = false;
 }
 
 void TRadioButton::SetChecked(bool Value) {
     if (Value == FChecked) return;
     FChecked = Value;
+    FTabStop = Value;
     PushChecked();
     if (!Value) return;
     if (TWinControl* P = Parent())
@@ -706,6 +709,28 @@ void TRadioButton::SetChecked(bool Value) {
             if (auto* Other = dynamic_cast<TRadioButton*>(P->Controls(I)); Other && Other != this)
                 Other->SetChecked(false);
     Click();
+}
+
+void TRadioButton::KeyDown(Word& Key, TShiftState Shift) {
+    TButtonControl::KeyDown(Key, Shift);
+    const bool Back = Key == VK_UP || Key == VK_LEFT;
+    if ((!Back && Key != VK_DOWN && Key != VK_RIGHT) || Parent() == nullptr) return;
+    // The arrows move to the group's next radio button (its parent's, in
+    // tab order, round the end) and check it.
+    std::vector<TRadioButton*> Group;
+    for (int I = 0; I < Parent()->ControlCount(); ++I)
+        if (auto* R = dynamic_cast<TRadioButton*>(Parent()->Controls(I))) Group.push_back(R);
+    std::ranges::sort(Group, {}, &TRadioButton::TabOrder);
+    const auto N = std::ptrdiff_t(Group.size());
+    const std::ptrdiff_t At = std::ranges::find(Group, this) - Group.begin();
+    for (std::ptrdiff_t Step = 1; Step < N; ++Step) {
+        TRadioButton* Next = Group[std::size_t(((Back ? At - Step : At + Step) % N + N) % N)];
+        if (!Next->CanFocus()) continue;
+        Next->SetFocus();
+        Next->SetChecked(true);
+        break;
+    }
+    Key = 0;
 }
 
 void TRadioButton::PushChecked() {

@@ -258,6 +258,9 @@ protected:
     }
     QWidget* CreateNativeWidget(const TCreateParams& Params, QWidget* ParentWidget) override;
     void NativeWidgetCreated() override;
+    // Up and Left, Down and Right move to the previous or next radio button
+    // of the group and check it.
+    void KeyDown(Word& Key, TShiftState Shift) override;
 
 private:
     void PushChecked();

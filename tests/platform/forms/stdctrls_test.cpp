@@ -143,6 +143,20 @@ TEST_F(StdControls, RadioButtonsExcludeSiblingsOnly) {
     EXPECT_FALSE(B->Checked());
     ASSERT_TRUE(ReadNativeState(B, S));
     EXPECT_FALSE(S.Checked);
+
+    // Tab stops at the checked button of a group; the arrows move through
+    // the group, round its end, checking the button they reach.
+    EXPECT_TRUE(A->TabStop());
+    EXPECT_FALSE(B->TabStop());
+    Form->Show();
+    A->SetFocus();
+    A->Perform(WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_TRUE(B->Focused() && B->Checked() && B->TabStop());
+    EXPECT_EQ(BClicks, 2);
+    B->Perform(WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_TRUE(A->Focused() && A->Checked());
+    EXPECT_TRUE(Other->Checked());
+    Form->Hide();
 }
 
 TEST_F(StdControls, ButtonModalResultAndDialogKeys) {
