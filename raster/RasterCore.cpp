@@ -389,6 +389,11 @@ void TBitmap32::AssignFromGraphicDrawing(TGraphic* Graphic) {
     }
     SetDimensions(Graphic->Width(), Graphic->Height());
     if (Empty()) return;
+    // What the graphic leaves undrawn (the clear pixels of a GIF) comes out
+    // white, as on a page, rather than black: white is what the banner lays
+    // under its background picture and the key colour its image elements
+    // start with, so a clear GIF backdrop stays clear there.
+    ClearToColor(0xFFFFFFFFu);
     TCanvas canvas(this);
     canvas.StretchDraw(BoundsRect(), Graphic);
     ResetAlpha(255);

@@ -251,6 +251,18 @@ TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
             U32(Bmp, Pixel);
         std::ofstream(Translucent, std::ios::binary) << Bmp;
     }
+    // A 3 x 1 GIF: black (the clear index), black, red.
+    const fs::path ClearGif =
+        fs::path(::testing::TempDir()) / ("qm_clear" + std::to_string(getpid()) + ".gif");
+    {
+        static constexpr unsigned char Gif[] = {'G',  'I',  'F',  '8',  '9', 'a', 3,   0, 1, 0,
+                                                0x80, 0,    0,    0,    0,   0,   255, 0, 0, // map
+                                                0x21, 0xF9, 4,    1,    0,   0,   0,   0, // clear 0
+                                                0x2C, 0,    0,    0,    0,   3,   0,   1, 0, 0,
+                                                2,    2,    0x04, 0x52, 0,   0x3B};
+        std::ofstream(ClearGif, std::ios::binary)
+            .write(reinterpret_cast<const char*>(Gif), sizeof Gif);
+    }
     Run(Doc, [&](TMainform& M) {
         TBitmap32& Canvas = *M.img32->Bitmap();
         M.rbColor->SetChecked(true);
@@ -281,6 +293,11 @@ TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
         EXPECT_NEAR(int((Half >> 16) & 0xFF), 127, 1);
         EXPECT_NEAR(int((Half >> 8) & 0xFF), 127, 1);
         EXPECT_EQ(Canvas.ReadPixel(3, 1), 0xFFFF0000u);
+        // A GIF whose first two pixels are clear: white there too.
+        Dialogs.FileAnswers.push_back(TFileDialogAnswer{true, {ClearGif.string()}, 1});
+        M.LoadBgBtn->Click();
+        EXPECT_EQ(Canvas.ReadPixel(1, 0), 0xFFFFFFFFu);
+        EXPECT_EQ(Canvas.ReadPixel(2, 0), 0xFFFF0000u);
 
         M.rbgrad->SetChecked(true);
         EXPECT_FALSE(M.LoadBgBtn->Enabled());
