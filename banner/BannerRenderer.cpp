@@ -2,7 +2,6 @@
 
 #include "platform/base/Convert.h"
 #include "platform/base/Rounding.h"
-#include "raster/RasterBlend.h"
 #include "raster/RasterKernelResamplers.h"
 #include "raster/RasterTransforms.h"
 
@@ -84,34 +83,6 @@ void FillGradient(const TBannerDocument& Doc, TBitmap32& B, int W, int H) {
         else
             std::fill(row, row + W, ramp[std::size_t(y)]);
     }
-}
-
-// The external picture over the white fill. A picture that carries an alpha
-// channel (a PNG or TIFF with a clear backdrop, a keyed bitmap) shows the
-// fill through its clear and half-clear parts, as any viewer shows it, rather
-// than the colour its clear pixels happen to store (black, mostly). A picture
-// whose alpha bytes are all 0 carries no alpha at all (the byte is unused in
-// many 32-bit files) and is copied as it stands.
-void DrawBackgroundPicture(const TBitmap32& Pic, TBitmap32& B) {
-    if (Pic.Empty()) return;
-    const int w = std::min(Pic.Width(), B.Width());
-    const int h = std::min(Pic.Height(), B.Height());
-    bool hasAlpha = false;
-    for (int y = 0; y < h && !hasAlpha; ++y) {
-        const TColor32* row = Pic.ScanLine(y);
-        hasAlpha = std::any_of(row, row + w, [](TColor32 c) { return (c >> 24) != 0; });
-    }
-    if (!hasAlpha) {
-        B.DrawBitmapAt(0, 0, const_cast<TBitmap32*>(&Pic));
-        return;
-    }
-    for (int y = 0; y < h; ++y) {
-        TColor32* row = B.ScanLine(y);
-        BlendLine(Pic.ScanLine(y), row, w);
-        for (int x = 0; x < w; ++x)
-            row[x] |= 0xFF000000u;
-    }
-    B.Changed();
 }
 
 } // namespace
@@ -255,7 +226,7 @@ void DrawBannerBackground(const TBannerDocument& Doc, TBitmap32& B) {
         break;
     }
     case bgImage:
-        DrawBackgroundPicture(Doc.extimage, B);
+        if (!Doc.extimage.Empty()) B.DrawBitmapAt(0, 0, const_cast<TBitmap32*>(&Doc.extimage));
         break;
     default:
         break;

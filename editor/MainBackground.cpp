@@ -3,6 +3,7 @@
 // controls.
 #include "editor/UMain.h"
 
+#include "editor/BuiltinPictures.h"
 #include "editor/MainBuild.h"
 #include "platform/base/Exception.h"
 #include "platform/base/FileNames.h"
@@ -190,6 +191,9 @@ void TMainform::LoadBgBtnClick(TObject*) {
     TBitmap32 Picture;
     try {
         Picture.LoadFromPictureFile(obg->FileName);
+        // Laid on the white the banner fills under it: a clear backdrop
+        // shows white, not the black its clear pixels store.
+        LayOnWhite(Picture);
     } catch (const Exception&) {
         Application->HandleException(this);
         return;
