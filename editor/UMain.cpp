@@ -477,7 +477,20 @@ void TMainform::BuildMenus() {
         B->OnClick = [this, B, Item, Refresh](TObject*) {
             if (Refresh != nullptr) (this->*Refresh)();
             const TPoint P = MenuToolBar->ClientToScreen(TPoint{B->Left(), B->Top() + B->Height()});
-            PopupMenuItems(Item, P.X, P.Y);
+            // Left and Right walk along the bar, as along a menu bar.
+            PopupMenuItems(Item, P.X, P.Y, paLeft, [this, B](bool Next) {
+                const int N = MenuToolBar->ButtonCount();
+                int I = 0;
+                while (I < N && MenuToolBar->Buttons(I) != B)
+                    ++I;
+                for (int Step = 1; Step < N; ++Step) {
+                    TToolButton* To = MenuToolBar->Buttons((I + (Next ? Step : N - Step)) % N);
+                    if (To->Visible() && To->Enabled()) {
+                        To->Click();
+                        return;
+                    }
+                }
+            });
         };
         *M.Button = B;
     }

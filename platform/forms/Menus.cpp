@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -623,6 +624,9 @@ public:
         }
     }
     int Busy = 0;
+    // Left or Right on a drop-down where no sub-menu opens: the menu bar the
+    // drop-down belongs to moves to its neighbour.
+    std::function<void(bool Next)> SideStep;
 
 protected:
     bool event(QEvent* E) override;
@@ -730,6 +734,19 @@ private:
 
 bool TNativeMenu::event(QEvent* E) {
     const TMenuEventScope Scope(this);
+    if (E->type() == QEvent::KeyPress && SideStep) {
+        const int Key = static_cast<QKeyEvent*>(E)->key();
+        const QAction* A = activeAction();
+        if (Key == Qt::Key_Left ||
+            (Key == Qt::Key_Right && (A == nullptr || A->menu() == nullptr))) {
+            // Run once this drop-down is closed and its key handled.
+            QMetaObject::invokeMethod(
+                qApp, [Step = SideStep, Next = Key == Qt::Key_Right] { Step(Next); },
+                Qt::QueuedConnection);
+            close();
+            return true;
+        }
+    }
     return QMenu::event(E);
 }
 
@@ -850,11 +867,13 @@ TNativeMenu* BuildPopup(TMenuItem* Item) {
 
 } // namespace
 
-void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment) {
+void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment,
+                    std::function<void(bool Next)> SideStep) {
     if (Item == nullptr) return;
     CloseAll();
     TNativeMenu* Menu = BuildPopup(Item);
     if (Menu == nullptr) return;
+    Menu->SideStep = std::move(SideStep);
     OpenMenu() = Menu;
     const Word Root = Item->Command();
     QObject::connect(Menu, &QMenu::aboutToHide, Menu, [Menu, Root] {
@@ -890,6 +909,14 @@ bool ClickOpenMenuEntry(int Index) {
     QMouseEvent Release(QEvent::MouseButtonRelease, QPointF(At), Global, Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(Target, &Release);
+    return true;
+}
+
+bool PressOpenMenuArrow(bool Right) {
+    QMenu* Menu = OpenMenu().data();
+    if (Menu == nullptr || !Menu->isVisible()) return false;
+    QKeyEvent Press(QEvent::KeyPress, Right ? Qt::Key_Right : Qt::Key_Left, Qt::NoModifier);
+    QApplication::sendEvent(Menu, &Press);
     return true;
 }
 

@@ -16,6 +16,7 @@
 // rectangles counted from the drop-down's first entry; the keyboard
 // highlight is the selected state and captions keep their mnemonics.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -258,13 +259,20 @@ private:
 
 // Shows the sub-items of Item as a native pop-up menu at a screen point (a
 // tool button's drop-down uses it). Does nothing for an item without menu.
-void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment = paLeft);
+// With SideStep (a menu bar made of tool buttons), Left, or Right where no
+// sub-menu opens, closes the drop-down and then calls SideStep with whether
+// the key was Right, so that the bar opens its neighbour's menu.
+void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment = paLeft,
+                    std::function<void(bool Next)> SideStep = nullptr);
 // Closes the native pop-up menus that are open.
 void CloseNativeMenus();
 // Clicks entry Index of the open pop-up with the mouse, as a user does
 // (press and release on the entry); false when no pop-up is open or it has
 // no such entry.
 bool ClickOpenMenuEntry(int Index);
+// Presses Right (or Left) on the open pop-up, as a user does; false when
+// no pop-up is open.
+bool PressOpenMenuArrow(bool Right);
 
 // Checks of the native side for tests: builds the native menu of Item's
 // sub-items as a pop-up would and reads back each entry, then chooses entry

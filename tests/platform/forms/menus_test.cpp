@@ -259,6 +259,23 @@ TEST_F(Menus, ACommandChosenWithTheMouseMayRunAModalWindowAndRebuildTheMenu) {
     }
 }
 
+// A drop-down of a menu bar made of tool buttons: Left and Right close it
+// and hand over to the bar, which opens the neighbour's menu.
+TEST_F(Menus, ArrowsStepFromADropDownToItsNeighbour) {
+    std::vector<bool> Steps;
+    PopupMenuItems(File, 10, 10, paLeft, [&](bool Next) { Steps.push_back(Next); });
+    ASSERT_TRUE(PressOpenMenuArrow(true));
+    for (int I = 0; I < 3; ++I)
+        Application->ProcessMessages();
+    EXPECT_EQ(Steps, std::vector<bool>{true});
+    EXPECT_FALSE(ClickOpenMenuEntry(0)); // the drop-down closed
+    PopupMenuItems(File, 10, 10, paLeft, [&](bool Next) { Steps.push_back(Next); });
+    ASSERT_TRUE(PressOpenMenuArrow(false));
+    for (int I = 0; I < 3; ++I)
+        Application->ProcessMessages();
+    EXPECT_EQ(Steps, (std::vector<bool>{true, false}));
+}
+
 TEST_F(Menus, ChangesOwnershipAndDefaults) {
     std::vector<std::pair<TMenuItem*, bool>> Changes;
     Menu->OnChange = [&](TObject*, TMenuItem* Source, bool Rebuild) {
