@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QPointer>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
@@ -207,12 +208,32 @@ void SetKeyButtons(QMessageBox& Box, const std::vector<std::pair<QAbstractButton
     if (Esc != nullptr) Box.setEscapeButton(Esc);
 }
 
+// The window a native dialog came from takes the keyboard back when the
+// dialog closes, as our own modal forms do: where nothing hands the
+// activation back, its keys would reach no window until it is clicked.
+class TReturnActivation {
+public:
+    TReturnActivation() : FWindow(QApplication::activeWindow()) {}
+    ~TReturnActivation() {
+        if (FWindow == nullptr || !FWindow->isVisible()) return;
+        FWindow->raise();
+        FWindow->activateWindow();
+    }
+    QWidget* Window() const { return FWindow; }
+    TReturnActivation(const TReturnActivation&) = delete;
+    TReturnActivation& operator=(const TReturnActivation&) = delete;
+
+private:
+    QPointer<QWidget> FWindow;
+};
+
 class TQtDialogService : public TDialogService {
 public:
     int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
                    int) override {
         EnsureGuiApplication();
-        QMessageBox Box(QApplication::activeWindow());
+        const TReturnActivation Back;
+        QMessageBox Box(Back.Window());
         Box.setWindowTitle(QString::fromStdString(MessageDlgCaption(DlgType)));
         Box.setText(QString::fromStdString(UserMessageText(Msg)));
         switch (DlgType) {
@@ -249,7 +270,8 @@ public:
 
     int MessageBox(const std::string& Text, const std::string& Caption, int Flags) override {
         EnsureGuiApplication();
-        QMessageBox Box(QApplication::activeWindow());
+        const TReturnActivation Back;
+        QMessageBox Box(Back.Window());
         Box.setWindowTitle(QString::fromStdString(Caption));
         Box.setText(QString::fromStdString(UserMessageText(Text)));
         switch (Flags & 0xF0) {
@@ -304,7 +326,8 @@ public:
 
     TFileDialogAnswer FileDialog(const TFileDialogRequest& R) override {
         EnsureGuiApplication();
-        QFileDialog Dialog(QApplication::activeWindow());
+        const TReturnActivation Back;
+        QFileDialog Dialog(Back.Window());
         // Without a title of its own the dialog says what it does, in French.
         Dialog.setWindowTitle(QString::fromStdString(!R.Title.empty() ? R.Title
                                                      : R.Save         ? "Enregistrer sous"
@@ -347,9 +370,10 @@ public:
 
     bool ColorDialog(TColor& Color) override {
         EnsureGuiApplication();
+        const TReturnActivation Back;
         const std::int32_t Rgb = ColorToRGB(Color);
-        const QColor C =
-            QColorDialog::getColor(QColor(Rgb & 0xFF, (Rgb >> 8) & 0xFF, (Rgb >> 16) & 0xFF));
+        const QColor C = QColorDialog::getColor(
+            QColor(Rgb & 0xFF, (Rgb >> 8) & 0xFF, (Rgb >> 16) & 0xFF), Back.Window());
         if (!C.isValid()) return false;
         Color = TColor(C.red() | (C.green() << 8) | (C.blue() << 16));
         return true;
@@ -357,9 +381,10 @@ public:
 
     bool FontDialog(TFont& Font) override {
         EnsureGuiApplication();
+        const TReturnActivation Back;
         bool Ok = false;
         QFont Initial(QString::fromStdString(Font.Name()), Font.Size());
-        const QFont F = QFontDialog::getFont(&Ok, Initial);
+        const QFont F = QFontDialog::getFont(&Ok, Initial, Back.Window());
         if (!Ok) return false;
         Font.SetName(F.family().toStdString());
         if (F.pointSize() > 0) Font.SetSize(F.pointSize());
