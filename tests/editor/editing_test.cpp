@@ -146,22 +146,21 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
         // hides: the banner's own colour shows around the shape.
         M.rbColor->SetChecked(true);
         M.Images->UserSelect(0);
-        Application->OnIdle = [](TObject*, bool&) {
-            Application->OnIdle = nullptr;
-            bbform->list->UserSelect(0);
-            bbform->okbtn->Click();
+        // Picks the first clip art in the window the button opens.
+        const auto PickFirstClipArt = [&M] {
+            Application->OnIdle = [](TObject*, bool&) {
+                Application->OnIdle = nullptr;
+                bbform->list->UserSelect(0);
+                bbform->okbtn->Click();
+            };
+            M.ClipArtBtn->Click();
         };
-        M.ClipArtBtn->Click();
+        PickFirstClipArt();
         EXPECT_EQ(M.img32->Bitmap()->ReadPixel(55, 7), ToColor32(M.Cl->SelectionColor()));
 
         // "Charger une forme" puts the chosen clip art into image 2.
         M.Images->UserSelect(1);
-        Application->OnIdle = [](TObject*, bool&) {
-            Application->OnIdle = nullptr;
-            bbform->list->UserSelect(0);
-            bbform->okbtn->Click();
-        };
-        M.ClipArtBtn->Click();
+        PickFirstClipArt();
         EXPECT_EQ(M.Doc.Extimage1.Width(), 48);
         M.ImageEffectCombo->UserSelect(3);
 
