@@ -911,6 +911,9 @@ void TMainform::ExportCmd(TObject*) {
     BuildAnimation(false);
     ExportBtn->Repaint();
     PreviewWindow().OptimizeAnimation();
+    // The build stopped the preview page's player with the GIF it replaced:
+    // the page plays the new one (the same banner) instead of freezing.
+    if (PreviewPageVisible()) FPrvPlayer.Play(PreviewWindow().GifImage(), prv);
     spd->FileName = TAnimationPreview::ExportFileName(Doc);
     if (!spd->Execute()) return;
     try {

@@ -154,7 +154,7 @@ TEST_F(Canvas, PreviewPlaysTheBuiltAnimation) {
     TBannerDocument Doc;
     Doc.NewBanner(TNewBannerOptions{"p", 1, 468, 60, 0});
     Doc.Slider = TBannerDocument::SliderMax; // no pause: frames follow quickly
-    Run(Doc, [](TMainform& M) {
+    Run(Doc, [this](TMainform& M) {
         ASSERT_NE(M.Preview, nullptr);
         M.PreviewCmd(nullptr);
         ASSERT_TRUE(M.PreviewPageVisible());
@@ -170,10 +170,19 @@ TEST_F(Canvas, PreviewPlaysTheBuiltAnimation) {
         EXPECT_EQ(M.bh->BalloonData().Text,
                   "Pour revenir à la conception, cliquez sur le bouton Fermer.");
 
+        // The export from the preview page rebuilds the animation the page
+        // plays: the page goes on playing, whether the file is written or
+        // not.
+        Dialogs.FileAnswers.push_back(TFileDialogAnswer{false, {}, 1});
+        M.prvexportbtn->Click();
+        TGIFImage& Rebuilt = M.Preview->GifImage();
+        const int Shown = FirstPainterFrame(Rebuilt);
+        EXPECT_TRUE(WaitFor([&] { return FirstPainterFrame(Rebuilt) != Shown; }, 3000));
+
         M.closeprvbtn->Click();
         EXPECT_TRUE(M.DesignPageVisible());
         EXPECT_FALSE(M.bh->Shown());
-        EXPECT_EQ(FirstPainterFrame(Gif), -1);
+        EXPECT_EQ(FirstPainterFrame(Rebuilt), -1);
         EXPECT_TRUE(M.Timer1->Enabled() && M.Timer2->Enabled());
 
         // The preview tab plays it too; the preview window's player shows
