@@ -245,12 +245,18 @@ void DrawBannerBorder(const TBannerDocument& Doc, TBitmap32& B) {
     if (Doc.BrBottom && W > 1) B.HorzLine(0, H - 1, W - 2, c);
 }
 
-void PrepareImagePicture(const TBannerDocument& Doc, int Index, TBitmap32& Out) {
+void PrepareImagePicture(const TBannerDocument& Doc, int Index, TBitmap32& Out, TRect Part) {
     Out.Delete();
     const TBitmap32* pic = Doc.ImagePicture(Index);
     if (pic == nullptr || pic->Empty() || Index >= int(Doc.ilv.size())) return;
-    Out.Assign(pic);
+    if (!IntersectRect(Part, Part, pic->BoundsRect())) return;
+    // Only the part asked for is copied: a picture far larger than the
+    // banner costs no more than the banner, in every frame of an effect.
+    Out.SetDimensions(Part.Width(), Part.Height());
+    for (int y = 0; y < Part.Height(); ++y)
+        std::copy_n(pic->PixelPtr(Part.Left, Part.Top + y), Part.Width(), Out.ScanLine(y));
     Out.SetDrawMode(dmBlend);
+    Out.SetCombineMode(pic->CombineMode());
     Out.SetMasterAlpha(255);
     Out.ResetAlpha(255);
     const TImageElement& e = Doc.ilv[std::size_t(Index)];
@@ -262,17 +268,31 @@ void PrepareImagePicture(const TBannerDocument& Doc, int Index, TBitmap32& Out) 
         if (p[i] == key) p[i] &= 0x00FFFFFFu;
 }
 
+bool DrawImagePicture(const TBannerDocument& Doc, int Index, TBitmap32& B, int X, int Y,
+                      int Alpha) {
+    const TBitmap32* pic = Doc.ImagePicture(Index);
+    if (pic == nullptr || pic->Empty() || Index >= int(Doc.ilv.size())) return false;
+    const TRect Clip = B.ClipRect();
+    TBitmap32 part;
+    PrepareImagePicture(Doc, Index, part,
+                        {Clip.Left - X, Clip.Top - Y, Clip.Right - X, Clip.Bottom - Y});
+    if (!part.Empty()) {
+        part.SetMasterAlpha(Alpha);
+        B.DrawBitmapAt(X + std::max(0, Clip.Left - X), Y + std::max(0, Clip.Top - Y), &part);
+    }
+    return true;
+}
+
 void DrawBannerImages(const TBannerDocument& Doc, TBitmap32& B, THitRect* Hits) {
     const int count = std::min<int>(int(Doc.ilv.size()), TBannerDocument::MaxImages);
-    TBitmap32 pic;
     for (int i = 0; i < count; ++i) {
-        PrepareImagePicture(Doc, i, pic);
-        if (pic.Empty()) continue;
         const TImageElement& e = Doc.ilv[std::size_t(i)];
         const int x = e.PosX();
         const int y = e.PosY();
-        B.DrawBitmapAt(x, y, &pic);
-        if (Hits) Hits[i] = {x, y, pic.Width(), pic.Height()};
+        if (DrawImagePicture(Doc, i, B, x, y, 255) && Hits) {
+            const TBitmap32* pic = Doc.ImagePicture(i);
+            Hits[i] = {x, y, pic->Width(), pic->Height()};
+        }
     }
 }
 

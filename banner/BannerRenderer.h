@@ -15,6 +15,7 @@
 #include "platform/base/Types.h"
 #include "raster/RasterCore.h"
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -86,9 +87,16 @@ void DrawBannerBorder(const TBannerDocument& Doc, TBitmap32& B);
 void DrawBannerImages(const TBannerDocument& Doc, TBitmap32& B, THitRect* Hits);
 // The first text at rest; its hit rectangle goes to Hit when not null.
 void DrawBannerFirstText(const TBannerDocument& Doc, TBitmap32& B, THitRect* Hit);
-// A copy of picture Index (0..2) with alpha 255, and 0 where it shows its
-// element's transparent colour; blend draw mode. Empty when absent.
-void PrepareImagePicture(const TBannerDocument& Doc, int Index, TBitmap32& Out);
+// A copy of the part Part (in the picture's pixels) of picture Index (0..2)
+// with alpha 255, and 0 where it shows its element's transparent colour;
+// blend draw mode. Empty when absent or when Part misses the picture.
+void PrepareImagePicture(const TBannerDocument& Doc, int Index, TBitmap32& Out,
+                         TRect Part = {0, 0, std::numeric_limits<int>::max(),
+                                       std::numeric_limits<int>::max()});
+// Blends picture Index, prepared as above, onto B with its top-left corner at
+// (X, Y) and master alpha Alpha; only the part inside B's clip rectangle is
+// prepared. False when the element has no picture.
+bool DrawImagePicture(const TBannerDocument& Doc, int Index, TBitmap32& B, int X, int Y, int Alpha);
 
 // The anchor of the first text for a text of width Tw (automatic placement
 // or the stored position). Composition 2 ignores Tw.

@@ -327,14 +327,9 @@ TFramePtr TEffectRenderer::RenderImageFrame(int X, int Y, int Alpha) const {
     auto frame = std::make_unique<TBitmap32>();
     DrawBannerBackground(FDocument, *frame);
     if (frame->Empty()) return frame;
-    TBitmap32 pic;
-    PrepareImagePicture(FDocument, 0, pic);
-    if (!pic.Empty()) {
-        // The master alpha lives on the private copy: the document's picture
-        // is left fully opaque after a fade.
-        pic.SetMasterAlpha(Alpha);
-        frame->DrawBitmapAt(X, Y, &pic);
-    }
+    // The master alpha lives on a private copy: the document's picture is
+    // left fully opaque after a fade.
+    DrawImagePicture(FDocument, 0, *frame, X, Y, Alpha);
     DrawBannerBorder(FDocument, *frame);
     return frame;
 }

@@ -1,6 +1,7 @@
 // Drawing banners: one 728 x 90 editor redraw (gradient, first text, main
-// text, an image with a transparent colour, border) and one full effect
-// sequence (the seven sweep frames of the main text). The reference case
+// text, an image with a transparent colour, border), one full effect
+// sequence (the seven sweep frames of the main text) and a very large
+// picture sliding in. The reference case
 // fills the same bitmap with one colour, so the counter "x_fill" of each
 // case is its time as a ratio against a plain fill measured in the same run.
 #include "banner/BannerRenderer.h"
@@ -72,6 +73,24 @@ void BM_SweepSequence728x90(benchmark::State& State) {
     State.counters["x_fill"] = ratio;
 }
 BENCHMARK(BM_SweepSequence728x90)->Unit(benchmark::kMillisecond);
+
+// A picture of 4000 x 4000 pixels sliding in over 16 frames: each frame
+// prepares only the part of the picture that lands on the banner, so this
+// costs about as much as 16 redraws of the banner itself.
+void BM_LargePictureSlide728x90(benchmark::State& State) {
+    auto doc = MakeDocument();
+    doc->Image1.SetDimensions(4000, 4000);
+    doc->Image1.ClearToColor(0xFF336699u);
+    TEffectRenderer effects(*doc);
+    const auto slide = [&] {
+        for (int k = 1; k <= 16; ++k)
+            benchmark::DoNotOptimize(effects.RenderImageSlideFrame(k, 16, ieSlideFromLeft));
+    };
+    for (auto _ : State)
+        slide();
+    State.counters["x_fill"] = BestTime(slide, 3) / FillReference();
+}
+BENCHMARK(BM_LargePictureSlide728x90)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -186,4 +186,28 @@ TEST(EffectFrames, ImageFramesUsePrivateCopies) {
     EXPECT_EQ(d.Image1.DrawMode(), dmOpaque);
 }
 
+TEST(EffectFrames, APictureLargerThanTheBannerShowsTheRightPart) {
+    // Only the part of the picture that lands on the banner is prepared; it
+    // must be the part the whole picture would have shown there.
+    TBannerDocument d;
+    MakeBanner(d, ckTwoTextsImage);
+    d.Cl = clBlack;
+    d.Image1.SetDimensions(700, 300);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 700; ++x)
+            d.Image1.WritePixel(x, y, MakeColor32(x % 256, y, x / 256));
+    d.Image1.WritePixel(9, 5, 0xFFFFFFFFu); // the transparent colour
+    d.ilv = {TImageElement{"1", "clWhite", "-7", "-3", "0"}};
+    TEffectRenderer r(d);
+    const TFramePtr rest = r.RenderImageFadeFrame(8, 8);
+    EXPECT_EQ(rest->ReadPixel(0, 0), MakeColor32(7, 3, 0));
+    EXPECT_EQ(rest->ReadPixel(199, 59), MakeColor32(206, 62, 0));
+    EXPECT_EQ(rest->ReadPixel(2, 2), 0xFF000000u);
+    const TFramePtr slid = r.RenderImageSlideFrame(2, 3, ieSlideFromRight); // at x 96
+    EXPECT_EQ(slid->ReadPixel(95, 0), 0xFF000000u);
+    EXPECT_EQ(slid->ReadPixel(96, 0), MakeColor32(0, 3, 0));
+    EXPECT_EQ(slid->ReadPixel(199, 59), MakeColor32(103, 62, 0));
+    EXPECT_EQ(d.Image1.ReadPixel(9, 5), 0xFFFFFFFFu);
+}
+
 } // namespace
