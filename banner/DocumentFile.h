@@ -46,11 +46,14 @@ constexpr const char* UnsupportedBannerFormatMessage =
     "Format de fichier non supporté par cette version (utilisez une version plus récente de "
     "Quillomark Free).";
 
+// The characters a counted string of the record holds.
+constexpr int ShortStringChars = 255;
+
 // A counted 8-bit string of the record: length byte, characters in
 // Windows-1252, zeros up to 256 bytes.
 struct TShortString {
     std::uint8_t Length;
-    char Chars[255];
+    char Chars[ShortStringChars];
 
     // Converts to Windows-1252 ("?" for what it cannot hold), then keeps at
     // most 255 characters; the rest of the 256 bytes becomes zero.

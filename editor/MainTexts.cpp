@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "banner/BannerTypes.h"
+#include "banner/DocumentFile.h"
 #include "editor/MainBuild.h"
 #include "platform/base/Convert.h"
 #include "platform/base/Exception.h"
@@ -232,7 +233,18 @@ void TMainform::LoadTextEditors() {
 void TMainform::LoadElementEditors() {
     ++FLoading;
     if (Doc.SelectedText >= 0 && Doc.SelectedText < int(Doc.tlv.size())) {
-        const TTextValue V = Doc.tlv[std::size_t(Doc.SelectedText)].Value(Doc.SelectedValue);
+        const TTextElement& E = Doc.tlv[std::size_t(Doc.SelectedText)];
+        const TTextValue V = E.Value(Doc.SelectedValue);
+        // The values of a text are saved together, one per line, in one
+        // counted string of the document file (a character each): the box
+        // takes no more than the room the other values leave, and keeps room
+        // for the third value a main text of two values gains with "three",
+        // so that nothing typed is cut when the banner is saved.
+        int Room = ShortStringChars -
+                   int(Utf8Length(TBannerDocument::SetValueLine(E.Caption, Doc.SelectedValue, "")));
+        if (&E == Doc.MainText() && TBannerDocument::ValueCount(E.Caption) == 2)
+            Room -= int(Utf8Length("\rTexte 1-3"));
+        Txt->SetMaxLength(std::max({Room, int(Utf8Length(V.Text)), 1}));
         Txt->SetText(V.Text);
         try {
             ct->SetSelectionColor(TBannerDocument::ColorFromText(V.Color));

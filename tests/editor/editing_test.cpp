@@ -111,6 +111,26 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
     EXPECT_FALSE(Saved.three);
 }
 
+TEST_F(Editing, ALongValueLeavesTheOtherValuesWhole) {
+    // The values of a text share one string of 255 characters in the file.
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Doc.three = false;
+    for (std::string* F : {&Doc.tlv[0].Caption, &Doc.tlv[0].Color, &Doc.tlv[0].FontName,
+                           &Doc.tlv[0].StyleIndex, &Doc.tlv[0].Size, &Doc.tlv[0].Shadow})
+        *F = TBannerDocument::SetValueLine(TBannerDocument::GetValueLine(*F, 0), 1,
+                                           TBannerDocument::GetValueLine(*F, 1));
+    Run(Doc, [](TMainform& M) {
+        ASSERT_EQ(M.Values->Items()->Count(), 2);
+        M.Txt->SetText(std::string(400, 'e') + "\xc3\xa9"); // pasted
+        M.three->SetChecked(true);
+    });
+    const std::string& Values = Saved.tlv[0].Caption;
+    EXPECT_EQ(TBannerDocument::GetValueLine(Values, 0), std::string(235, 'e'));
+    EXPECT_EQ(TBannerDocument::GetValueLine(Values, 1), "Texte 1-2");
+    EXPECT_EQ(TBannerDocument::GetValueLine(Values, 2), "Texte 1-3");
+}
+
 TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
     TBannerDocument Doc;
     Doc.NewBanner(TNewBannerOptions{});
