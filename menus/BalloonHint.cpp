@@ -684,12 +684,27 @@ void TUiBalloonHint::Notification(TComponent* AComponent, TOperation Operation) 
         HideBalloon();
         FData.AnchorForm = nullptr;
     }
+    if (AComponent == FAnchorWindow) {
+        FAnchorHooked = false;
+        HideBalloon();
+        FAnchorWindow = nullptr;
+    }
 }
 
 void TUiBalloonHint::ReleaseAnchor() {
     if (FHooked && FData.AnchorForm != nullptr)
         RemoveWndProcHook(FData.AnchorForm, hoBeforeMsg, HookMethod());
     FHooked = false;
+    if (FAnchorHooked && FAnchorWindow != nullptr)
+        RemoveWndProcHook(FAnchorWindow, hoBeforeMsg, AnchorHookMethod());
+    FAnchorHooked = false;
+}
+
+bool TUiBalloonHint::AnchorHook(TMessage& Message) {
+    if (Message.Msg == CM_SHOWINGCHANGED && FShown && FAnchorWindow != nullptr &&
+        !FAnchorWindow->Showing())
+        HideBalloon();
+    return false;
 }
 
 void TUiBalloonHint::ShowBalloon(TControl* Control, const std::string& Text, int VisibleTime,
@@ -718,6 +733,14 @@ void TUiBalloonHint::ShowBalloon(TControl* Control, const std::string& Text, int
     }
     FData.SwitchHeight = Control->Height();
     if (Form != nullptr) Form->FreeNotification(this);
+    TWinControl* Window = dynamic_cast<TWinControl*>(Control);
+    if (Window == nullptr) Window = Control->Parent();
+    if (Window == Form) Window = nullptr; // the form's own hook watches it
+    if (Window != FAnchorWindow) {
+        if (FAnchorWindow != nullptr) FAnchorWindow->RemoveFreeNotification(this);
+        FAnchorWindow = Window;
+        if (Window != nullptr) Window->FreeNotification(this);
+    }
 
     if (FOptions.Contains(boUseDefaultHeader)) FData.Header = FDefaultHeader;
     if (FOptions.Contains(boUseDefaultIcon)) FData.IconKind = FDefaultIcon;
@@ -734,6 +757,8 @@ void TUiBalloonHint::ShowBalloon(TControl* Control, const std::string& Text, int
 
     FShown = true;
     if (Form != nullptr) FHooked = InstallWndProcHook(Form, hoBeforeMsg, HookMethod());
+    if (FAnchorWindow != nullptr)
+        FAnchorHooked = InstallWndProcHook(FAnchorWindow, hoBeforeMsg, AnchorHookMethod());
 
     int Max = FMaxWidth;
     if (Max == 0) Max = Screen != nullptr ? Screen->Width() : 1024;

@@ -288,6 +288,8 @@ private:
     void StopTimer();
     void TimerWndProc(TMessage& Message);
     TUiHookMethod HookMethod() { return UiHookMethod<&TUiBalloonHint::FormHook>(this); }
+    bool AnchorHook(TMessage& Message);
+    TUiHookMethod AnchorHookMethod() { return UiHookMethod<&TUiBalloonHint::AnchorHook>(this); }
     void ReleaseAnchor();
 
     bool FShown = false;
@@ -296,6 +298,12 @@ private:
     bool FTimerRunning = false;
     TUiBalloonData FData;
     bool FHooked = false;
+    // The window the balloon points into (the control, or the parent of a
+    // control without a window of its own), when it is not the form: once
+    // it leaves the screen (its page or panel hidden), the balloon would
+    // point at nothing and cover what took its place.
+    TWinControl* FAnchorWindow = nullptr;
+    bool FAnchorHooked = false;
 
     TUiAnimationStyle FCustomAnimationStyle = atBlend;
     unsigned FCustomAnimationTime = 100;

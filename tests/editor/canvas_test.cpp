@@ -227,10 +227,21 @@ TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
             M.HideBalloon();
         }
         EXPECT_EQ(M.Timer2->Tag(), 4);
+        // A balloon goes with the page it points into, instead of pointing
+        // at nothing over the page that took its place.
+        M.Timer1->OnTimer(M.Timer1);
+        ASSERT_TRUE(M.bh->Shown());
+        EXPECT_EQ(M.bh->BalloonData().Text, "Modifiez les textes de la bannière.");
+        M.Pages->SetActivePage(M.tsAnim);
+        EXPECT_FALSE(M.bh->Shown());
         // Hiding the element panel counts too.
         M.Image3->Click();
         EXPECT_EQ(M.bh->BalloonData().Text,
                   "Pour réafficher le panneau des éléments, cliquez sur cette flèche.");
+        EXPECT_TRUE(M.bh->Shown());
+        M.CloseCmd(nullptr);
+        ASSERT_TRUE(M.StartPageVisible());
+        EXPECT_FALSE(M.bh->Shown());
     });
     EXPECT_EQ(Hints, 3);
 }
