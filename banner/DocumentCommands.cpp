@@ -58,6 +58,9 @@ bool TDocumentCommands::SaveDocument(bool AskName) {
     if (AskName || !D.SavedBefore) {
         TSaveDialog Dialog(nullptr);
         PrepareFileDialog(Dialog);
+        // Another banner saved under the chosen name is not replaced
+        // unasked.
+        Dialog.Options.Include(ofOverwritePrompt);
         Dialog.FileName = D.FileName;
         if (!Dialog.Execute()) return false;
         Name = Dialog.FileName;

@@ -203,10 +203,11 @@ TEST_F(DocumentCommandsTest, ProtectedLinkedAndUndrawableFilesLoseNothing) {
     const std::string Before = FileBytes(Locked);
     fs::permissions(Locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     Choose("locked.qmkf");
+    Dialogs.Answers.push_back(mrYes); // replace it
     EXPECT_FALSE(Cmd.SaveAs());
-    EXPECT_EQ(Text(1), "Le fichier \"locked.qmkf\" est en lecture seule : la bannière n'a pas été "
+    EXPECT_EQ(Text(2), "Le fichier \"locked.qmkf\" est en lecture seule : la bannière n'a pas été "
                        "enregistrée. Enregistrez-la sous un autre nom.");
-    EXPECT_EQ(Dialogs.Calls[1].DlgType, mtWarning);
+    EXPECT_EQ(Dialogs.Calls[2].DlgType, mtWarning);
     EXPECT_EQ(FileBytes(Locked), Before);
     EXPECT_TRUE(Doc.Modified);
     EXPECT_EQ(ReadRecentFiles()[0], "");
@@ -216,6 +217,7 @@ TEST_F(DocumentCommandsTest, ProtectedLinkedAndUndrawableFilesLoseNothing) {
     fs::create_directories(Dir / "links");
     fs::create_symlink("../real.qmkf", Dir / "links" / "link.qmkf");
     Choose("links/link.qmkf");
+    Dialogs.Answers.push_back(mrYes);
     ASSERT_TRUE(Cmd.SaveAs());
     EXPECT_TRUE(fs::is_symlink(Dir / "links" / "link.qmkf"));
     EXPECT_EQ(FileBytes(Real), BannerDocumentBytes(Doc));

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -110,6 +111,29 @@ TEST_F(MainWindow, NewSaveCloseOpenAndExportRunOnTheDocument) {
     char Head[6] = {};
     Gif.read(Head, 6);
     EXPECT_EQ(std::string(Head, 6), "GIF89a");
+}
+
+TEST_F(MainWindow, SaveAsAsksBeforeReplacingAnotherBanner) {
+    NewBanner();
+    Choose("autre");
+    Main->SaveAsCmd(nullptr);
+    const std::string Other = File("autre.qmkf");
+    std::ifstream In(Other, std::ios::binary);
+    const std::string Saved((std::istreambuf_iterator<char>(In)), {});
+    Main->CloseCmd(nullptr);
+
+    NewBanner();
+    Main->BrTop->SetChecked(true); // a banner of its own, modified
+    Choose("autre");
+    Dialogs.Answers.push_back(mrNo); // back to the dialog, then cancelled
+    Dialogs.FileAnswers.push_back({});
+    Main->SaveAsCmd(nullptr);
+    EXPECT_EQ(Dialogs.Calls.at(Dialogs.Calls.size() - 2).Text,
+              Other + " existe déjà.\nVoulez-vous le remplacer ?");
+    std::ifstream Again(Other, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(Again)), {}), Saved);
+    EXPECT_TRUE(Main->Tbsave->Enabled());
+    EXPECT_EQ(Main->Caption(), "Quillomark Free 5.0 - sans_nom");
 }
 
 // The pages other than the first are hidden when the window lays itself
