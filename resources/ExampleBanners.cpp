@@ -10,6 +10,7 @@
 #include "banner/BannerDocument.h"
 #include "banner/DocumentFile.h"
 #include "banner/Templates.h"
+#include "editor/UExamples.h"
 #include "platform/base/Convert.h"
 #include "platform/base/Exception.h"
 #include "platform/base/FileNames.h"
@@ -327,13 +328,22 @@ int WriteExamples(const std::string& DefinitionsFile, const std::string& BackFol
         const std::string DocumentFile = Base + "." + BannerFileExtension;
         SaveBannerDocument(Example, DocumentFile);
 
-        // The preview is what exporting the document gives once it is opened,
-        // so it shows exactly what the user's copy starts from.
-        TBannerDocument Opened;
-        Opened.TemplateLoader = Example.TemplateLoader;
-        LoadBannerDocument(Opened, DocumentFile);
+        // The preview is what exporting gives for the banner the dialog's OK
+        // starts from this document (which puts the loop, transition, speed,
+        // positions and first-text effect back to their defaults), so it
+        // shows exactly what the user's copy starts from.
+        TBannerDocument Created;
+        Created.TemplateLoader = Example.TemplateLoader;
+        TExampleChoice Choice;
+        Choice.Name = ExtractFileName(Name.Base);
+        Choice.ModelsRow = Name.Composition == ckOneText ? 0 : 1;
+        Choice.FormatRow = Name.Format;
+        Choice.ExampleRow = Name.Number - 1;
+        BannerFormatSize(Name.Format, Choice.Width, Choice.Height);
+        Choice.Folder = Folder;
+        NewBannerFromExample(Created, Choice);
         TAnimationPreview Animation;
-        Animation.BuildAnimation(Opened);
+        Animation.BuildAnimation(Created);
         Animation.OptimizeAnimation();
         Animation.ExportAnimation(Base + ".gif");
         ++Written;

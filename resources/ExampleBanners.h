@@ -3,7 +3,8 @@
 // definitions (resources/examples.ini): each section names one example by its
 // files and gives its texts, background, border and animation in the
 // editor's own words. Each example is written as a document and as its
-// preview, the GIF the export command writes for that document once opened.
+// preview, the GIF the export command writes for the banner the
+// create-from-example command starts from that document.
 #include <string>
 
 class TBannerDocument;
