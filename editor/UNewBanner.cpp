@@ -5,6 +5,7 @@
 
 #include "banner/BannerLimits.h"
 #include "editor/MainBuild.h"
+#include "platform/base/Convert.h"
 #include "platform/base/Text.h"
 #include "platform/forms/Dialogs.h"
 
@@ -50,6 +51,15 @@ bool AcceptBannerSize(std::int64_t Width, std::int64_t Height) {
     if (IsDrawableBannerSize(Width, Height)) return true;
     MessageDlg(BannerSizeRefusedText, mtWarning, {mbOK}, 0);
     return false;
+}
+
+std::int64_t TypedBannerSide(TCtlSpinEdit* Edit) {
+    // The field itself reads such a text as its minimum, 1: a mistyped size
+    // would quietly become a banner one pixel wide.
+    const std::string Text = Trim(Edit->Text());
+    std::int64_t Side = 0;
+    if (Text.empty()) return 1;
+    return TryStrToInt64(Text, Side) ? Side : 0;
 }
 
 TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
@@ -104,7 +114,7 @@ TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     OnCloseQuery = [this](TObject*, bool& CanClose) {
         if (ModalResult() == mrOk)
             CanClose =
-                AcceptBannerSize(bannerwidth->GetIntegerValue(), bannerheight->GetIntegerValue());
+                AcceptBannerSize(TypedBannerSide(bannerwidth), TypedBannerSide(bannerheight));
     };
 
     Models->SetItemIndex(0);

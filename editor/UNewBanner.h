@@ -37,6 +37,10 @@ inline constexpr int MaxTypedSide = 999999999;
 // True for a size the editor can draw; otherwise tells the user the bounds
 // and returns false (the dialog then stays open).
 bool AcceptBannerSize(std::int64_t Width, std::int64_t Height);
+// The side typed in a size field: 1 for a blank field, 0 (no size) for a
+// text that is not a whole number, such as a lone "-" or more digits than
+// a number holds.
+std::int64_t TypedBannerSide(TCtlSpinEdit* Edit);
 
 class TNewForm : public TForm {
 public:

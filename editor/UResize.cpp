@@ -53,13 +53,9 @@ Tresizeform::Tresizeform(TComponent* AOwner) : TForm(AOwner) {
     };
     OnCloseQuery = [this](TObject*, bool& CanClose) {
         if (ModalResult() == mrOk)
-            CanClose = AcceptBannerSize(FieldValue(bannerwidth), FieldValue(bannerheight));
+            CanClose =
+                AcceptBannerSize(TypedBannerSide(bannerwidth), TypedBannerSide(bannerheight));
     };
-}
-
-std::int64_t Tresizeform::FieldValue(TCtlSpinEdit* Edit) {
-    if (Trim(Edit->Text()).empty()) return 1;
-    return Edit->GetIntegerValue();
 }
 
 void Tresizeform::SetDocumentSize(std::int64_t Width, std::int64_t Height) {
@@ -95,7 +91,7 @@ void Tresizeform::Prepare(TBannerDocument& Document) {
 void Tresizeform::Finish(TModalResult Result) {
     if (!FDocument) return;
     if (Result == mrOk)
-        SetDocumentSize(FieldValue(bannerwidth), FieldValue(bannerheight));
+        SetDocumentSize(TypedBannerSide(bannerwidth), TypedBannerSide(bannerheight));
     else
         SetDocumentSize(OrigWidth, OrigHeight);
     // The previews marked the banner modified; a dialog cancelled, or left
@@ -125,7 +121,7 @@ void Tresizeform::SizeChange(TObject*) {
     if (!FDocument || !Visible()) return;
     if (prevcheck->Checked()) {
         if (!prevcheck->Enabled()) return;
-        SetDocumentSize(FieldValue(bannerwidth), FieldValue(bannerheight));
+        SetDocumentSize(TypedBannerSide(bannerwidth), TypedBannerSide(bannerheight));
     } else {
         SetDocumentSize(OrigWidth, OrigHeight);
     }

@@ -44,8 +44,6 @@ public:
     void prevcheckClick(TObject* Sender);
 
 private:
-    // The integer in a size field as typed, 1 for a blank one.
-    static std::int64_t FieldValue(TCtlSpinEdit* Edit);
     void SetDocumentSize(std::int64_t Width, std::int64_t Height);
     void Redraw(bool KeepSaveDisabled = false);
 

@@ -164,11 +164,12 @@ TEST(Startup, TheRunningProgramHasEveryModuleStarted) {
         const TColor32 Corner = Main.img32->Bitmap()->ReadPixel(2, 2);
         EXPECT_NE(Corner & 0xFFFFFF, 0xFFFFFFu) << "a white background: no template";
 
-        // The size dialog never previews nor keeps a size it cannot draw.
+        // The size dialog never previews nor keeps a size it cannot draw,
+        // nor a text that is no number (which the field reads as 1).
         const std::size_t Before = Dialogs.Calls.size();
         WhenIdle([&] {
-            resizeform->bannerwidth->SetText("-12");
-            resizeform->bannerheight->SetText("0");
+            resizeform->bannerwidth->SetText("99999999999999999999");
+            resizeform->bannerheight->SetText("-");
             resizeform->Okbtn->Click();
             WhenIdle([&] {
                 resizeform->bannerwidth->SetText("99999999");
