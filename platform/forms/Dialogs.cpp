@@ -1,6 +1,7 @@
 #include "platform/forms/Dialogs.h"
 
 #include "platform/base/Exception.h"
+#include "platform/base/Text.h"
 #include "platform/forms/Application.h"
 #include "platform/graphics/Graphic.h"
 #include "platform/graphics/JpegImage.h"
@@ -15,8 +16,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 std::string UserMessageText(const std::string& Msg) {
     // The platform's own messages, as the user reads them. A leading English
@@ -514,6 +517,35 @@ bool TScriptedDialogService::FontDialog(TFont& Font) {
     return true;
 }
 
+namespace {
+
+// Whether a file saved under the filter's entry Index (from 1) may keep the
+// extension Ext (lower case, no dot): it is one the entry lists, or the
+// entry takes every file.
+bool FilterTakesExtension(const std::string& Filter, int Index, const std::string& Ext) {
+    std::vector<std::string> Parts;
+    std::size_t From = 0;
+    for (;;) {
+        const std::size_t Bar = Filter.find('|', From);
+        Parts.push_back(Filter.substr(From, Bar - From));
+        if (Bar == std::string::npos) break;
+        From = Bar + 1;
+    }
+    const std::size_t Patterns = std::size_t(std::max(Index, 1)) * 2 - 1;
+    if (Patterns >= Parts.size()) return false;
+    std::size_t Pos = 0;
+    const std::string& List = Parts[Patterns];
+    while (Pos <= List.size()) {
+        const std::size_t End = std::min(List.find(';', Pos), List.size());
+        const std::string Pattern = LowerCase(List.substr(Pos, End - Pos));
+        if (Pattern == "*" || Pattern == "*.*" || Pattern == "*." + Ext) return true;
+        Pos = End + 1;
+    }
+    return false;
+}
+
+} // namespace
+
 bool TOpenDialog::Execute() {
     for (;;) {
         TFileDialogRequest R;
@@ -528,9 +560,18 @@ bool TOpenDialog::Execute() {
         TFileDialogAnswer A = DialogService()->FileDialog(R);
         if (!A.Accepted || A.Files.empty()) return false;
         if (!DefaultExt.empty()) {
+            const std::string Ext = DefaultExt[0] == '.' ? DefaultExt.substr(1) : DefaultExt;
             for (std::string& F : A.Files) {
-                std::string Ext = DefaultExt[0] == '.' ? DefaultExt.substr(1) : DefaultExt;
-                if (std::filesystem::path(F).extension().empty()) F += "." + Ext;
+                // A dot inside a saved name ("soldes.2027") starts no
+                // extension of the chosen type: the file still gets one, or
+                // the dialog that filters on it would never list it.
+                const std::string Own = std::filesystem::path(F).extension().string();
+                const bool Kept =
+                    R.Save ? !Own.empty() && (LowerCase(Own.substr(1)) == LowerCase(Ext) ||
+                                              FilterTakesExtension(Filter, A.FilterIndex,
+                                                                   LowerCase(Own.substr(1))))
+                           : !Own.empty();
+                if (!Kept) F += "." + Ext;
             }
         }
         // Asked here, once the default extension is on the name, so that

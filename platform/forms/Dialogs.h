@@ -186,8 +186,10 @@ public:
     explicit TOpenDialog(TComponent* AOwner) : TComponent(AOwner) {}
 
     // Shows the dialog; true when a file was chosen (FileName, Files and
-    // FilterIndex then hold the choice). A chosen name without extension
-    // gets "." + DefaultExt when DefaultExt is set.
+    // FilterIndex then hold the choice). When DefaultExt is set, "." +
+    // DefaultExt goes on a chosen name without extension and, in a save
+    // dialog, on a name whose extension the chosen filter entry does not
+    // list ("soldes.2027" becomes "soldes.2027.qmkf").
     virtual bool Execute();
 
     std::string Filter;

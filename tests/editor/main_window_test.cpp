@@ -136,6 +136,22 @@ TEST_F(MainWindow, SaveAsAsksBeforeReplacingAnotherBanner) {
     EXPECT_EQ(Main->Caption(), "Quillomark Free 5.0 - sans_nom");
 }
 
+TEST_F(MainWindow, ADottedNameStillGetsTheDocumentAndGifExtensions) {
+    Main->OnAskNewBanner = [](TNewBannerOptions& O) {
+        O.Name = "Soldes.2027";
+        return true;
+    };
+    NewBanner();
+    Choose("Soldes.2027"); // the name the save dialog proposes
+    Main->SaveCmd(nullptr);
+    EXPECT_TRUE(fs::exists(File("Soldes.2027.qmkf"))); // listed by the open dialog
+    EXPECT_EQ(Main->Caption(), "Quillomark Free 5.0 - Soldes.2027.qmkf");
+    Choose("Soldes.2027"); // the export's own proposal
+    Main->ExportCmd(nullptr);
+    EXPECT_EQ(Dialogs.Calls.back().File.FileName, File("Soldes.2027"));
+    EXPECT_TRUE(fs::exists(File("Soldes.2027.gif")));
+}
+
 // The pages other than the first are hidden when the window lays itself
 // out: their controls must still come out centred on the page, not off it.
 TEST_F(MainWindow, EveryPageCentresItsControls) {
