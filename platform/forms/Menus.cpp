@@ -873,6 +873,16 @@ void PopupMenuItems(TMenuItem* Item, int X, int Y, TPopupAlignment Alignment,
     CloseAll();
     TNativeMenu* Menu = BuildPopup(Item);
     if (Menu == nullptr) return;
+    // The pop-up takes the mouse: a control that opened it on a button press
+    // (a drop-down arrow) never sees that button's release nor the pointer
+    // leaving it. It lets the mouse go, or the next click anywhere would be
+    // sent to it, and it is left, or it would keep its hover look.
+    if (TControl* Held = GetCaptureControl()) {
+        SetCaptureControl(nullptr);
+        TWinControl* Host = dynamic_cast<TWinControl*>(Held);
+        if (Host == nullptr) Host = Held->Parent();
+        if (Host != nullptr) Host->Perform(CM_MOUSELEAVE, 0, 0);
+    }
     Menu->SideStep = std::move(SideStep);
     OpenMenu() = Menu;
     const Word Root = Item->Command();

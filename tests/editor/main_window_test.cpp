@@ -13,6 +13,7 @@
 #include "platform/base/FileNames.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/DesktopServices.h"
+#include "platform/forms/Menus.h"
 #include "platform/system/Registry.h"
 
 namespace fs = std::filesystem;
@@ -150,6 +151,28 @@ TEST_F(MainWindow, ADottedNameStillGetsTheDocumentAndGifExtensions) {
     Main->ExportCmd(nullptr);
     EXPECT_EQ(Dialogs.Calls.back().File.FileName, File("Soldes.2027"));
     EXPECT_TRUE(fs::exists(File("Soldes.2027.gif")));
+}
+
+// The recent files' drop-down opens on the press of the arrow, and the
+// pop-up takes the release: the next click on the bar still reaches the
+// button it is on, and the arrow's button loses its hover look.
+TEST_F(MainWindow, ClosingTheRecentFilesDropDownLeavesTheToolBarAsItWas) {
+    int Asked = 0;
+    Main->OnAskNewBanner = [&](TNewBannerOptions&) {
+        ++Asked;
+        return false;
+    };
+    auto At = [](const TControl* C, int X) {
+        return PointToLParam(TPoint{C->Left() + X, C->Top() + C->Height() / 2});
+    };
+    TToolBar* Bar = Main->ToolBar1;
+    Bar->Perform(WM_MOUSEMOVE, 0, At(Main->Tbopen, Main->Tbopen->Width() - 5));
+    Bar->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(Main->Tbopen, Main->Tbopen->Width() - 5));
+    CloseNativeMenus(); // Escape
+    EXPECT_FALSE(Main->Tbopen->MouseInControl());
+    Bar->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(Main->Tbnew, 5));
+    Bar->Perform(WM_LBUTTONUP, 0, At(Main->Tbnew, 5));
+    EXPECT_EQ(Asked, 1);
 }
 
 // The pages other than the first are hidden when the window lays itself
