@@ -3,12 +3,14 @@
 #include "editor/UMain.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "banner/BannerTypes.h"
 #include "editor/MainBuild.h"
 #include "platform/base/Convert.h"
 #include "platform/base/Exception.h"
 #include "platform/base/Text.h"
+#include "platform/graphics/PixelFormat.h"
 
 using namespace mainform;
 
@@ -76,10 +78,22 @@ void TMainform::BuildImagesPage() {
             !TryStrToInt(Trim(scal->Text()), Percent))
             return;
         Percent = std::clamp(Percent, 10, 400);
-        const int W = std::max(1, FScaleSource.Width() * Percent / 100);
-        const int H = std::max(1, FScaleSource.Height() * Percent / 100);
-        Slot->SetDimensions(W, H);
-        FScaleSource.DrawOntoRect(Slot, TRect{0, 0, W, H});
+        const std::int64_t W =
+            std::max<std::int64_t>(1, std::int64_t(FScaleSource.Width()) * Percent / 100);
+        const std::int64_t H =
+            std::max<std::int64_t>(1, std::int64_t(FScaleSource.Height()) * Percent / 100);
+        if (!PictureSizeAllowed(W, H)) {
+            // Refused before the slot is touched: resizing it would have
+            // emptied it, and the image would be lost. The box shows the
+            // scale the picture keeps.
+            ++FLoading;
+            scal->SetValue(FScalePercent);
+            --FLoading;
+            CheckPictureSize(W, H);
+        }
+        Slot->SetDimensions(int(W), int(H));
+        FScaleSource.DrawOntoRect(Slot, TRect{0, 0, int(W), int(H)});
+        FScalePercent = Percent;
         RedrawBanner(false);
     };
 }
@@ -113,6 +127,7 @@ void TMainform::LoadImageEditors() {
     else
         FScaleSource.Delete();
     scal->SetValue(100);
+    FScalePercent = 100;
     --FLoading;
 }
 

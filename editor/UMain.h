@@ -409,6 +409,8 @@ private:
     // The picture of the selected image slot as it was chosen: what `scal`
     // scales.
     TBitmap32 FScaleSource;
+    // The scale the selected picture shows, in percent of FScaleSource.
+    int FScalePercent = 100;
     // The preview page's and the preview tab's players.
     TGIFPlayer FPrvPlayer, FAnimPlayer;
     // Canvas drags: the image frame being dragged (-1 none) or the handle.

@@ -222,6 +222,23 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
     EXPECT_EQ(Saved.Extimage1.Width(), 48);
 }
 
+TEST_F(Editing, AScaleThePictureCannotTakeKeepsThePicture) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Doc.Composition = ckTwoTextsImage;
+    Doc.SetUpComposition2();
+    Doc.Image1.SetDimensions(8200, 2); // 400 % is wider than a picture may be
+    Doc.Image1.ClearToColor(0xFF0000FFu);
+    Run(Doc, [](TMainform& M) {
+        M.scal->SetText("200");
+        EXPECT_THROW(M.scal->SetText("400"), EInvalidGraphic);
+        EXPECT_EQ(M.scal->Text(), "200");
+        EXPECT_EQ(M.Doc.Image1.Width(), 16400);
+    });
+    EXPECT_EQ(Saved.Image1.Width(), 16400);
+    EXPECT_EQ(Saved.Image1.ReadPixel(16399, 1), 0xFF0000FFu);
+}
+
 TEST_F(Editing, TemplateWindowOpensOnTheBannersKeyColour) {
     const fs::path Back = fs::path(::testing::TempDir()) / ("qm_back" + std::to_string(getpid()));
     fs::create_directories(Back);
