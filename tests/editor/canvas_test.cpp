@@ -17,6 +17,7 @@
 #include "banner/DocumentCommands.h"
 #include "controls/FormStorage.h"
 #include "editor/UMain.h"
+#include "editor/UNewBanner.h"
 #include "editor/UPreview.h"
 #include "gif/GifImage.h"
 #include "gif/GifPainter.h"
@@ -227,6 +228,16 @@ TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
             M.HideBalloon();
         }
         EXPECT_EQ(M.Timer2->Tag(), 4);
+        // A hint for the main window is not shown over an open dialog.
+        bool UnderDialog = true;
+        Application->OnIdle = [&](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            M.Timer1->OnTimer(M.Timer1);
+            UnderDialog = M.bh->Shown();
+            NewForm->Cancelbtn->Click();
+        };
+        M.NewCmd(nullptr);
+        EXPECT_FALSE(UnderDialog);
         // A balloon goes with the page it points into, instead of pointing
         // at nothing over the page that took its place.
         M.Timer1->OnTimer(M.Timer1);
