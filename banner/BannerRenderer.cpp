@@ -6,6 +6,8 @@
 #include "raster/RasterTransforms.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -272,13 +274,21 @@ bool DrawImagePicture(const TBannerDocument& Doc, int Index, TBitmap32& B, int X
                       int Alpha) {
     const TBitmap32* pic = Doc.ImagePicture(Index);
     if (pic == nullptr || pic->Empty() || Index >= int(Doc.ilv.size())) return false;
+    // In 64 bits: a position typed in the editor may be any integer.
     const TRect Clip = B.ClipRect();
+    const auto Offset = [](int Edge, int At) {
+        return int(std::clamp<std::int64_t>(std::int64_t(Edge) - At,
+                                            std::numeric_limits<int>::min(),
+                                            std::numeric_limits<int>::max()));
+    };
     TBitmap32 part;
-    PrepareImagePicture(Doc, Index, part,
-                        {Clip.Left - X, Clip.Top - Y, Clip.Right - X, Clip.Bottom - Y});
+    PrepareImagePicture(
+        Doc, Index, part,
+        {Offset(Clip.Left, X), Offset(Clip.Top, Y), Offset(Clip.Right, X), Offset(Clip.Bottom, Y)});
     if (!part.Empty()) {
+        // The part starts where the picture meets the clip rectangle, inside B.
         part.SetMasterAlpha(Alpha);
-        B.DrawBitmapAt(X + std::max(0, Clip.Left - X), Y + std::max(0, Clip.Top - Y), &part);
+        B.DrawBitmapAt(std::max(X, Clip.Left), std::max(Y, Clip.Top), &part);
     }
     return true;
 }

@@ -208,6 +208,11 @@ TEST(EffectFrames, APictureLargerThanTheBannerShowsTheRightPart) {
     EXPECT_EQ(slid->ReadPixel(96, 0), MakeColor32(0, 3, 0));
     EXPECT_EQ(slid->ReadPixel(199, 59), MakeColor32(103, 62, 0));
     EXPECT_EQ(d.Image1.ReadPixel(9, 5), 0xFFFFFFFFu);
+    // Positions typed in the editor may be any integer.
+    for (const char* Far : {"-2147483648", "2147483647"}) {
+        d.ilv[0].X = Far;
+        EXPECT_EQ(r.RenderImageFadeFrame(8, 8)->ReadPixel(0, 0), 0xFF000000u) << Far;
+    }
 }
 
 } // namespace
