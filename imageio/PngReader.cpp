@@ -396,6 +396,17 @@ void TPNGGraphic::ApplyTransparency(const std::vector<Byte>& Data) {
         FTransparentColor = RGBColor(SampleTo8(BE16(&Data[0]), p.BitsPerSample),
                                      SampleTo8(BE16(&Data[2]), p.BitsPerSample),
                                      SampleTo8(BE16(&Data[4]), p.BitsPerSample));
+    } else if (p.ColorScheme == csIndexed) {
+        // For an indexed picture the chunk holds one alpha per palette entry.
+        // The first fully clear entry becomes the picture's transparent
+        // colour, as a grey or RGB picture's key does; partly clear entries
+        // stay opaque. Without this a clear backdrop showed in the colour
+        // its entry happens to hold, often black.
+        for (std::size_t i = 0; i < Data.size() && int(i) < FPalette.Count(); ++i)
+            if (Data[i] == 0) {
+                FTransparentColor = FPalette.Color(int(i));
+                break;
+            }
     }
 }
 

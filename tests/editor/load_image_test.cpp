@@ -131,6 +131,13 @@ TEST_F(LoadImage, APictureWithAClearBackdropIsLaidOnWhite) {
     const TColor32 Half = B.ReadPixel(12, 6);  // (246, 190, 59) at alpha 150
     EXPECT_EQ(Half >> 24, 0xFFu);
     EXPECT_NEAR(int(Half >> 8 & 0xFF), (190 * 150 + 255 * 105) / 255, 2);
+
+    // A palette picture whose clear entry (red here) is its backdrop.
+    AnswerFile(std::string(QM_TEST_DATA_DIR) + "/png/pal2_trns.png");
+    Form->Button1Click(nullptr);
+    ASSERT_EQ(B.Width(), 13);
+    EXPECT_EQ(B.ReadPixel(0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(B.ReadPixel(1, 0), 0xFF00FF00u);
 }
 
 TEST_F(LoadImage, OkReturnsTheNewPictureCancelKeepsTheSlot) {

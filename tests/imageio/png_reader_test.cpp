@@ -195,10 +195,11 @@ TEST(PngReader, GreyTransparencyAndBackground) {
     EXPECT_EQ(g.TransparentColor(), TColor(0x4D4D4D));
     EXPECT_EQ(g.BackgroundColor(), TColor(0xC8C8C8));
 
-    // A palette's transparency table does not make the picture transparent.
+    // A palette's clear entry is the picture's transparent colour.
     TPNGGraphic p;
     ASSERT_EQ(LoadMessage(p, Fixture("pal2_trns.png")), "");
-    EXPECT_FALSE(p.Transparent());
+    EXPECT_TRUE(p.Transparent());
+    EXPECT_EQ(p.TransparentColor(), TColor(0x0000FF));
 }
 
 TEST(PngReader, TwoBitPicturesWidenToFourBits) {
