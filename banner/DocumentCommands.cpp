@@ -100,7 +100,10 @@ TOpenResult TDocumentCommands::OpenRecent(int Slot) {
 }
 
 TOpenResult TDocumentCommands::OpenCommandLine(const std::string& FileName) {
-    return OpenFile(FileName, true);
+    // A name relative to the folder the program started in is made whole:
+    // the recent-files list and later saves must find the same file from
+    // any folder.
+    return OpenFile(FileName.empty() ? FileName : ExpandFileName(FileName), true);
 }
 
 TOpenResult TDocumentCommands::OpenFile(const std::string& FileName, bool MustExist) {

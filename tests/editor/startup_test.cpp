@@ -101,6 +101,34 @@ TEST(Startup, FirstRunFlagIsPassedOnceAndTheCommandLineOpens) {
     StartingObserver = nullptr;
 }
 
+// A document named relative to the folder the program was started in is
+// remembered under its full name: the recent-files list opens it from a
+// program started anywhere else.
+TEST(Startup, ARelativeCommandLineNameOpensAgainFromTheRecentFiles) {
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    const fs::path Folder = fs::path(::testing::TempDir()) / "qm_relative";
+    fs::remove_all(Folder);
+    fs::create_directories(Folder);
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    SaveBannerDocument(Doc, (Folder / "bannière à l'essai.qmkf").string());
+    const fs::path Started = fs::current_path();
+    fs::current_path(Folder);
+    EXPECT_TRUE(StartProgram({"bannière à l'essai.qmkf"}).Design);
+    fs::current_path(Started);
+
+    TProgramOptions Options;
+    bool Opened = false;
+    Options.OnRunning = [&](TMainform& Main) {
+        Main.OpenRecentCmd(Main.MI[0]);
+        Opened = Main.DesignPageVisible();
+    };
+    EXPECT_EQ(ProgramMain(Options), 0);
+    EXPECT_TRUE(Opened);
+    EXPECT_TRUE(Dialogs.Calls.empty()) << Dialogs.Calls.front().Text;
+}
+
 // Runs Step at the next idle moment of a modal window, once.
 void WhenIdle(std::function<void()> Step) {
     Application->OnIdle = [Step = std::move(Step)](TObject*, bool&) {
