@@ -324,8 +324,9 @@ int TPNGGraphic::SetupColorManager() {
         cm.SetTargetSamplesPerPixel(1);
         cm.SetSourceBitsPerSample(Byte(depth));
         cm.SetTargetBitsPerSample(8);
-        format = pf8bit;
-        greyPalette = true;
+        // Widened to 32 bits in ConvertRow, so that the alpha is kept: its
+        // clear pixels must not show the grey they store.
+        format = pf32bit;
         bytesPerPixel = depth * 2 / 8;
         break;
     case csRGBA:
@@ -553,23 +554,32 @@ void TPNGGraphic::ConvertRow(const Byte* Source, int Row, int FirstColumn, int C
     const int bits = ::BitsPerPixel(PixelFormat());
     const bool whole = FirstColumn == 0 && ColumnStep == 1;
     Byte* target = whole ? ScanLine(Row) : FPassRow.data();
-    if (FKeyAlpha) {
-        // Pixels equal to the 16-bit transparent colour in every sample
-        // become clear; the others are opaque.
-        const int samples = p.ColorScheme == csG ? 1 : 3;
+    if (FKeyAlpha || p.ColorScheme == csGA) {
+        // The colours come through the colour manager; the alpha is the
+        // file's own sample (grey with alpha), or clear for pixels equal to
+        // the 16-bit transparent colour in every sample and opaque else.
+        const int samples = p.ColorScheme == csRGB ? 3 : 1;
+        const int sampleBytes = p.BitsPerSample / 8;
+        const int pixelBytes = sampleBytes * (p.ColorScheme == csGA ? 2 : samples);
         FKeyRow.resize(std::size_t(Count) * samples);
         FColorManager.ConvertRow(Source, FKeyRow.data(), Count, 0xFF);
         for (int i = 0; i < Count; ++i) {
-            const Byte* s = Source + std::size_t(i) * samples * 2;
+            const Byte* s = Source + std::size_t(i) * pixelBytes;
             const Byte* c = FKeyRow.data() + std::size_t(i) * samples;
-            bool key = true;
-            for (int k = 0; k < samples; ++k)
-                key = key && BE16(s + 2 * k) == FKey16[k];
+            Byte alpha = 255;
+            if (p.ColorScheme == csGA) {
+                alpha = s[sampleBytes]; // the high byte of a 16-bit sample
+            } else {
+                bool key = true;
+                for (int k = 0; k < samples; ++k)
+                    key = key && BE16(s + 2 * k) == FKey16[k];
+                if (key) alpha = 0;
+            }
             Byte* d = target + std::size_t(i) * 4;
             d[0] = c[0];
             d[1] = samples == 1 ? c[0] : c[1];
             d[2] = samples == 1 ? c[0] : c[2];
-            d[3] = key ? 0 : 255;
+            d[3] = alpha;
         }
     } else if (p.ColorScheme == csIndexed && p.BitsPerSample == 2) {
         for (int i = 0; i < Count; ++i) {

@@ -138,6 +138,14 @@ TEST_F(LoadImage, APictureWithAClearBackdropIsLaidOnWhite) {
     ASSERT_EQ(B.Width(), 13);
     EXPECT_EQ(B.ReadPixel(0, 0), 0xFFFFFFFFu);
     EXPECT_EQ(B.ReadPixel(1, 0), 0xFF00FF00u);
+
+    // Grey with alpha keeps its alpha: the clear first pixel (grey 0) is
+    // white, not black; (7, 0) is grey 49 at alpha 49.
+    AnswerFile(std::string(QM_TEST_DATA_DIR) + "/png/grey8_alpha.png");
+    Form->Button1Click(nullptr);
+    ASSERT_EQ(B.Width(), 13);
+    EXPECT_EQ(B.ReadPixel(0, 0), 0xFFFFFFFFu);
+    EXPECT_NEAR(int(B.ReadPixel(7, 0) & 0xFF), (49 * 49 + 255 * 206) / 255, 2);
 }
 
 TEST_F(LoadImage, OkReturnsTheNewPictureCancelKeepsTheSlot) {

@@ -82,7 +82,7 @@ pal8.png,13,7,8,pal8.pnm
 rgb8_interlaced.png,13,7,24,rgb8_interlaced.pnm
 grey2_interlaced.png,13,7,4,grey2_interlaced.pnm
 pal4_interlaced.png,13,7,4,pal4_interlaced.pnm
-grey8_alpha.png,13,7,8,grey8_alpha.pnm
+grey8_alpha.png,13,7,32,grey8_alpha.pnm
 rgba8.png,13,7,32,rgba8.pnm
 rgba16.png,13,7,32,rgba16.pnm
 pal2_trns.png,13,7,4,pal2_trns.pnm
