@@ -76,7 +76,10 @@ TColor32 AvoidKey(TColor32 C, TColor32 Key) {
 constexpr double Pi = std::numbers::pi;
 
 // Foreground of a customisable template at (X, Y), or false for background.
-bool PatternPixel(int Kind, int X, int Y, int W, int H, int N, TColor32 Fg, TColor32 Key,
+// The pattern fades towards Fade, never towards the key colour: the user
+// recolours the key pixels only, and shades of the old key would stay
+// behind as a ghost of the former background.
+bool PatternPixel(int Kind, int X, int Y, int W, int H, int N, TColor32 Fg, TColor32 Fade,
                   TColor32& Out) {
     const int S = std::max(4, H / 6);
     const double Fy = double(Y) / std::max(1, H - 1);
@@ -84,13 +87,13 @@ bool PatternPixel(int Kind, int X, int Y, int W, int H, int N, TColor32 Fg, TCol
     switch (Kind) {
     case 0: { // diagonal stripes, shaded from top to bottom
         if (((X + Y) / S) % 3 != 0) return false;
-        Out = Mix(Fg, Key, 0.15 + 0.5 * Fy);
+        Out = Mix(Fg, Fade, 0.15 + 0.5 * Fy);
         return true;
     }
     case 1: { // checks fading towards the right
         if (((X / S) + (Y / S)) % 2 != 0) return false;
         if (Noise(X / S, Y / S, N) > 1.0 - Fx) return false;
-        Out = Mix(Fg, Key, 0.35 * Fx);
+        Out = Mix(Fg, Fade, 0.35 * Fx);
         return true;
     }
     case 2: { // two waves crossing the banner
@@ -99,7 +102,7 @@ bool PatternPixel(int Kind, int X, int Y, int W, int H, int N, TColor32 Fg, TCol
                                   H * 0.18 * std::sin(2 * Pi * (X / double(S * 8)) + K * 1.7 + N);
             const double D = std::fabs(Y - Centre);
             if (D < S * 0.6) {
-                Out = Mix(Fg, Key, D / (S * 0.9) + 0.2 * K);
+                Out = Mix(Fg, Fade, D / (S * 0.9) + 0.2 * K);
                 return true;
             }
         }
@@ -111,26 +114,26 @@ bool PatternPixel(int Kind, int X, int Y, int W, int H, int N, TColor32 Fg, TCol
         const double R = G * (0.15 + 0.3 * (1.0 - Fx));
         const double D = std::hypot(X - Cx, Y - Cy);
         if (D > R) return false;
-        Out = Mix(Fg, Key, D / (R + 1) * 0.5);
+        Out = Mix(Fg, Fade, D / (R + 1) * 0.5);
         return true;
     }
     case 4: { // soft bars along the top and bottom edges
         const int Bar = std::max(2, H / 8);
         if (Y >= Bar && Y < H - Bar - 1) return false;
         const double T = Y < Bar ? double(Y) / Bar : double(H - 1 - Y) / Bar;
-        Out = Mix(Fg, Key, T * 0.7);
+        Out = Mix(Fg, Fade, T * 0.7);
         return true;
     }
     case 5: { // rings from a point on the left
         const double D = std::hypot(X - W * 0.1, Y - H * 0.5);
         if (int(D / S) % 2 != 0) return false;
-        Out = Mix(Fg, Key, std::min(0.85, D / (W * 1.1)));
+        Out = Mix(Fg, Fade, std::min(0.85, D / (W * 1.1)));
         return true;
     }
     case 6: { // speckles
         const double P = Noise(X, Y, N);
         if (P > 0.22) return false;
-        Out = Mix(Fg, Key, P * 3.0);
+        Out = Mix(Fg, Fade, P * 3.0);
         return true;
     }
     default: { // zigzag band
@@ -140,7 +143,7 @@ bool PatternPixel(int Kind, int X, int Y, int W, int H, int N, TColor32 Fg, TCol
         const double Centre = H * 0.5 + (Tri / (Period / 2.0) - 0.5) * H * 0.5;
         const double D = std::fabs(Y - Centre);
         if (D >= S * 0.75) return false;
-        Out = Mix(Fg, Key, D / S);
+        Out = Mix(Fg, Fade, D / S);
         return true;
     }
     }
@@ -181,12 +184,13 @@ void DrawTemplateArt(TBitmap32& Bitmap, int BannerFormat, int N) {
     }
 
     const TColor32 Fg = FromHue(Hue + 150 + 30 * (N % 4), 0.65, 0.55 + 0.05 * (N % 5));
+    const TColor32 Fade = MakeColor32(255, 255, 255);
     const int Kind = (N - 1) % 8;
     for (int Y = 0; Y < H; ++Y) {
         TColor32* Row = Bitmap.ScanLine(Y);
         for (int X = 0; X < W; ++X) {
             TColor32 C;
-            Row[X] = PatternPixel(Kind, X, Y, W, H, N, Fg, Key, C) ? AvoidKey(C, Key) : Key;
+            Row[X] = PatternPixel(Kind, X, Y, W, H, N, Fg, Fade, C) ? AvoidKey(C, Key) : Key;
         }
     }
     // The key pixel always carries the key colour, whatever the pattern.

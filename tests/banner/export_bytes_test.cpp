@@ -23,7 +23,7 @@ TEST(ExportBytes, ReferenceBannersExportTheSameFiles) {
         std::uint64_t Hash;
     };
     const TExpected expected[ReferenceBannerCount] = {{147202, 0x3A4FF79DBE949613u},
-                                                      {343580, 0xEF114C5E5AD68B7Fu},
+                                                      {360313, 0xC5F4B876FE850176u},
                                                       {229254, 0xC8727FB28F9B41A2u}};
     const auto file = std::filesystem::temp_directory_path() /
                       ("qm_export_bytes_" + std::to_string(getpid()) + ".gif");

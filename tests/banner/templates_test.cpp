@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
@@ -77,6 +78,18 @@ TEST(TemplateArt, StandardSizeAndKeyPixel) {
                 // The key colour is a real background, not a lone pixel.
                 EXPECT_EQ(B.ReadPixel(F.KeyX, F.KeyY), TemplateArtKeyColor(N));
                 EXPECT_GT(Count(B, TemplateArtKeyColor(N)), F.Width * F.Height / 5);
+                // Only the key pixels take the user's colour: a pattern
+                // shaded towards the key would leave a ghost of the old
+                // background once recoloured.
+                int Ghosts = 0;
+                const TColor32 Key = TemplateArtKeyColor(N);
+                for (int I = 0; I < B.Width() * B.Height(); ++I) {
+                    const TColor32 C = B.Bits()[I];
+                    Ghosts += C != Key && std::abs(RedComponent(C) - RedComponent(Key)) < 24 &&
+                              std::abs(GreenComponent(C) - GreenComponent(Key)) < 24 &&
+                              std::abs(BlueComponent(C) - BlueComponent(Key)) < 24;
+                }
+                EXPECT_EQ(Ghosts, 0) << Format << " " << N;
             }
         }
     }
