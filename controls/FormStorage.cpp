@@ -6,7 +6,9 @@
 #include "platform/base/Format.h"
 #include "platform/base/Text.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/Dialogs.h"
 #include "platform/forms/Screen.h"
+#include "platform/system/RegistryStore.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -73,6 +75,11 @@ void HandleFormException(TObject* Sender) {
 }
 
 } // namespace
+
+std::string SettingsNotSavedMessage(const std::string& Folder) {
+    return "Les réglages de la fenêtre n'ont pas pu être enregistrés dans le dossier « " + Folder +
+           " » : vérifiez que ce dossier existe et que vous pouvez y écrire.";
+}
 
 std::string DefaultRegistryKey() {
     return "Software\\" + ChangeFileExt(ExtractFileName(ApplicationExeName()), "");
@@ -404,27 +411,49 @@ void TFormPlacement::FormShow(TObject* Sender) {
 void TFormPlacement::FormCloseQuery(TObject* Sender, bool& CanClose) {
     if (FSaveFormCloseQuery) FSaveFormCloseQuery(Sender, CanClose);
     TCustomForm* F = Form();
-    if (CanClose && IsActive() && F != nullptr && F->HandleAllocated()) {
-        try {
-            SaveFormState();
-        } catch (...) {
-            HandleFormException(this);
-        }
-    }
+    if (CanClose && IsActive() && F != nullptr && F->HandleAllocated()) SaveFormStateOnClose();
 }
 
 void TFormPlacement::FormDestroy(TObject* Sender) {
     if (IsActive() && !FSaved) {
         FDestroying = true;
         try {
-            SaveFormState();
+            SaveFormStateOnClose();
         } catch (...) {
             FDestroying = false;
-            HandleFormException(this);
+            throw;
         }
         FDestroying = false;
     }
     if (FSaveFormDestroy) FSaveFormDestroy(Sender);
+}
+
+void TFormPlacement::SaveFormStateOnClose() {
+    // A storage that failed as the window closed is not tried again as it is
+    // destroyed: the failure was told, and would only be told again.
+    try {
+        SaveFormState();
+    } catch (const ERegistryException&) {
+        TellSettingsNotSaved(RegistryStoreFolder());
+    } catch (const EIniFileException&) {
+        TellSettingsNotSaved(ExtractFileDir(ExpandFileName(IniFileName())));
+    } catch (const EFCreateError&) {
+        TellSettingsNotSaved(ExtractFileDir(ExpandFileName(IniFileName())));
+    } catch (...) {
+        HandleFormException(this);
+    }
+}
+
+void TFormPlacement::TellSettingsNotSaved(const std::string& Folder) {
+    FSaved = true;
+    // A settings folder that cannot be written fails every storage of every
+    // window and again as each is destroyed: the user hears of it once per
+    // run, in French, and the program still closes. The mark is owned by
+    // the application, so the next run starts unmarked.
+    const char* const Mark = "SettingsNotSavedTold";
+    if (Application == nullptr || Application->FindComponent(Mark) != nullptr) return;
+    (new TComponent(Application))->SetName(Mark);
+    MessageDlg(SettingsNotSavedMessage(Folder), mtWarning, {mbOK}, 0);
 }
 
 std::string TFormPlacement::IniFileName() const {

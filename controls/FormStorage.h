@@ -209,6 +209,9 @@ private:
     bool FUseRegistry = false;
     int FVersion = 0;
 
+    void SaveFormStateOnClose();
+    void TellSettingsNotSaved(const std::string& Folder);
+
     std::unique_ptr<TPlacementStorage> FStorage;
     TCtlWindowHook* FWinHook = nullptr;
     TNotifyEvent FSaveFormShow;
@@ -225,6 +228,9 @@ private:
 
 // "Software\" + the executable's base name.
 std::string DefaultRegistryKey();
+// What a user is told, once per run, when the settings could not be written
+// in Folder as a window closed.
+std::string SettingsNotSavedMessage(const std::string& Folder);
 
 class TStoredValue;
 using TStoredValueEvent = std::function<void(TStoredValue* Sender, std::string& Value)>;

@@ -227,6 +227,24 @@ TEST(Startup, TheRunningProgramHasEveryModuleStarted) {
     EXPECT_TRUE(TPicture::FileFormats().empty());
 }
 
+// A settings folder that cannot be made costs the user only the stored
+// settings: the program starts with its defaults and, when it closes, says
+// once and in French that they were not kept.
+TEST(Startup, AnUnwritableSettingsFolderIsToldOnceInFrench) {
+    const fs::path Blocker = fs::path(::testing::TempDir()) / "qm_settings_blocker";
+    fs::remove_all(Blocker);
+    SaveFileAtomic(Blocker.string(), "un fichier, pas un dossier");
+    const char* Was = std::getenv("QUILLOMARK_CONFIG_DIR");
+    const std::string Saved = Was ? Was : "";
+    setenv("QUILLOMARK_CONFIG_DIR", (Blocker / "reglages").c_str(), 1);
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    EXPECT_TRUE(StartProgram({}).Start);
+    setenv("QUILLOMARK_CONFIG_DIR", Saved.c_str(), 1);
+    ASSERT_EQ(Dialogs.Calls.size(), 1u) << Dialogs.Calls.back().Text;
+    EXPECT_EQ(Dialogs.Calls[0].Text, SettingsNotSavedMessage((Blocker / "reglages").string()));
+}
+
 // The settings a user changes come back at the next start, from the
 // stored properties of the main window (not from a second placement).
 TEST(Startup, StoredSettingsComeBackAtTheNextStart) {
