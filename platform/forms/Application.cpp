@@ -8,6 +8,7 @@
 #include "platform/graphics/QtSupport.h"
 #include "platform/system/Thread.h"
 
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 
@@ -16,6 +17,10 @@ TScreen* Screen = nullptr;
 
 void InitForms() {
     if (Application != nullptr) return;
+    // A write past the user's file-size limit would end the program, and the
+    // open banner with it; ignored, the write fails as on a full disk and the
+    // save reports it.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (MainThreadID() == 0) InitThreads();
     RegisterFormsProperties();
     EnsureGuiApplication();

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "banner/RecentFiles.h"
 #include "platform/base/FileNames.h"
 #include "platform/forms/Application.h"
@@ -135,6 +137,34 @@ TEST_F(MainWindow, SaveAsAsksBeforeReplacingAnotherBanner) {
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(Again)), {}), Saved);
     EXPECT_TRUE(Main->Tbsave->Enabled());
     EXPECT_EQ(Main->Caption(), "Quillomark Free 5.0 - sans_nom");
+}
+
+// A save that meets the file-size limit fails like one on a full disk: the
+// program lives on, the earlier file stays whole and the banner modified.
+TEST_F(MainWindow, ASaveOverTheFileSizeLimitFailsAndKeepsTheBanner) {
+    auto ReadFileBytes = [](const std::string& Name) {
+        std::string Bytes;
+        EXPECT_TRUE(LoadFileBytes(Name, Bytes, 1 << 20));
+        return Bytes;
+    };
+    NewBanner();
+    Choose("limite");
+    Main->SaveAsCmd(nullptr);
+    const std::string Saved = ReadFileBytes(File("limite.qmkf"));
+    ASSERT_GT(Saved.size(), 4096u);
+    Main->BrTop->SetChecked(true);
+
+    rlimit Was{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &Was), 0);
+    rlimit Small = Was;
+    Small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &Small), 0);
+    EXPECT_THROW(Main->SaveCmd(nullptr), EFCreateError);
+    setrlimit(RLIMIT_FSIZE, &Was);
+
+    EXPECT_EQ(ReadFileBytes(File("limite.qmkf")), Saved);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir), {}), 1); // no temporary left
+    EXPECT_TRUE(Main->Tbsave->Enabled());
 }
 
 TEST_F(MainWindow, ADottedNameStillGetsTheDocumentAndGifExtensions) {
