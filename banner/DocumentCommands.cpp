@@ -25,10 +25,6 @@ std::string ReadOnlyDocumentMessage(const std::string& FileName) {
            "un autre nom.";
 }
 
-std::string DamagedDocumentMessage(const std::string& FileName) {
-    return "Le fichier \"" + ExtractFileName(FileName) + "\" est endommagé : ";
-}
-
 void TDocumentCommands::AskSaveChanges(bool& Abort) {
     Abort = false;
     if (!FDocument.Modified) return;

@@ -21,9 +21,6 @@ constexpr const char* FileMissingMessage = "Le fichier n'existe pas.";
 constexpr const char* OpenDialogTitle = "Ouvrir";
 // Shown (warning) instead of replacing a document that may not be written.
 std::string ReadOnlyDocumentMessage(const std::string& FileName);
-// Leads the conversion error of a document whose settings cannot be read
-// (a cut or damaged file); the error's own text follows it.
-std::string DamagedDocumentMessage(const std::string& FileName);
 constexpr const char* SaveHintText =
     "Pour pouvoir utiliser votre bannière sur une page web, utilisez l'exportation Gif.";
 constexpr int SaveHintDuration = 11000; // ms

@@ -437,6 +437,10 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
     D.Changed();
 }
 
+std::string DamagedDocumentMessage(const std::string& FileName) {
+    return "Le fichier \"" + ExtractFileName(FileName) + "\" est endommagé : ";
+}
+
 int LoadBannerDocument(TBannerDocument& D, const std::string& FileName,
                        const TBannerConvertQuestion& Ask, const TBannerFileConverter& Convert) {
     std::int32_t Previous = 0;
@@ -444,8 +448,12 @@ int LoadBannerDocument(TBannerDocument& D, const std::string& FileName,
         std::string Bytes;
         if (!LoadFileBytes(FileName, Bytes, MaxBannerFileSize))
             throw EFOpenError("Cannot open file \"" + FileName + "\".");
+        // Too short for its version (most often an empty file left by a copy
+        // that failed): damaged, not written by a newer version.
+        if (Bytes.size() < 4)
+            throw EBannerFileError(DamagedDocumentMessage(FileName) + EmptyDocumentReason);
         std::int32_t Version = 0;
-        if (Bytes.size() >= 4) std::memcpy(&Version, Bytes.data(), 4);
+        std::memcpy(&Version, Bytes.data(), 4);
         // A converter that left the version where it was would ask forever.
         if (Previous != 0 && Version <= Previous)
             throw EBannerFileError(UnsupportedBannerFormatMessage);

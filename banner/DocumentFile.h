@@ -45,6 +45,10 @@ constexpr const char* OldBannerFormatQuestion =
 constexpr const char* UnsupportedBannerFormatMessage =
     "Format de fichier non supporté par cette version (utilisez une version plus récente de "
     "Quillomark Free).";
+// Leads the reason a document cannot be read (a cut or damaged file): the
+// conversion error of its settings, or EmptyDocumentReason.
+std::string DamagedDocumentMessage(const std::string& FileName);
+constexpr const char* EmptyDocumentReason = "il ne contient aucune bannière.";
 
 // The characters a counted string of the record holds.
 constexpr int ShortStringChars = 255;

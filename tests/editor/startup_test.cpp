@@ -129,6 +129,19 @@ TEST(Startup, ARelativeCommandLineNameOpensAgainFromTheRecentFiles) {
     EXPECT_TRUE(Dialogs.Calls.empty()) << Dialogs.Calls.front().Text;
 }
 
+// An empty document (what a failed copy leaves) is told damaged, not sent to
+// look for a newer version of the program.
+TEST(Startup, AnEmptyDocumentIsToldDamaged) {
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    const fs::path Empty = fs::path(::testing::TempDir()) / "qm_vide.qmkf";
+    SaveFileAtomic(Empty.string(), "");
+    EXPECT_TRUE(StartProgram({Empty.string()}).Start);
+    ASSERT_EQ(Dialogs.Calls.size(), 1u);
+    EXPECT_EQ(Dialogs.Calls[0].Text,
+              std::string("Le fichier \"qm_vide.qmkf\" est endommagé : ") + EmptyDocumentReason);
+}
+
 // Runs Step at the next idle moment of a modal window, once.
 void WhenIdle(std::function<void()> Step) {
     Application->OnIdle = [Step = std::move(Step)](TObject*, bool&) {
