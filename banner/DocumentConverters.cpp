@@ -83,8 +83,7 @@ struct TOldFile {
 
 void ReadOldFile(const std::string& FileName, std::int32_t Version, std::size_t RecordSize,
                  TOldFile& Old) {
-    if (!LoadFileBytes(FileName, Old.Bytes, MaxBannerFileSize))
-        throw EFOpenError("Cannot open file \"" + FileName + "\".");
+    LoadFileBytesOrRaise(FileName, Old.Bytes, MaxBannerFileSize);
     std::int32_t Found = 0;
     if (Old.Bytes.size() >= 4) std::memcpy(&Found, Old.Bytes.data(), 4);
     if (Found != Version) throw EBannerFileError(UnsupportedBannerFormatMessage);

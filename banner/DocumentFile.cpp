@@ -446,8 +446,7 @@ int LoadBannerDocument(TBannerDocument& D, const std::string& FileName,
     std::int32_t Previous = 0;
     for (;;) {
         std::string Bytes;
-        if (!LoadFileBytes(FileName, Bytes, MaxBannerFileSize))
-            throw EFOpenError("Cannot open file \"" + FileName + "\".");
+        LoadFileBytesOrRaise(FileName, Bytes, MaxBannerFileSize);
         // Too short for its version (most often an empty file left by a copy
         // that failed): damaged, not written by a newer version.
         if (Bytes.size() < 4)

@@ -328,10 +328,18 @@ bool LoadFileBytes(const std::string& path, std::string& out, std::uint64_t maxS
     out.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    // errno tells the caller why the file was refused.
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) > maxSize) {
+    int refused = 0;
+    if (::fstat(fd, &st) != 0)
+        refused = errno;
+    else if (!S_ISREG(st.st_mode))
+        refused = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    else if (static_cast<std::uint64_t>(st.st_size) > maxSize)
+        refused = EFBIG;
+    if (refused) {
         ::close(fd);
+        errno = refused;
         return false;
     }
     std::string data;
@@ -342,12 +350,14 @@ bool LoadFileBytes(const std::string& path, std::string& out, std::uint64_t maxS
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
+            refused = errno;
             ok = false;
             break;
         }
         if (n == 0) break;
         // The file may grow while we read it.
         if (data.size() + static_cast<std::uint64_t>(n) > maxSize) {
+            refused = EFBIG;
             ok = false;
             break;
         }
@@ -355,5 +365,11 @@ bool LoadFileBytes(const std::string& path, std::string& out, std::uint64_t maxS
     }
     ::close(fd);
     if (ok) out = std::move(data);
+    errno = refused;
     return ok;
+}
+
+void LoadFileBytesOrRaise(const std::string& path, std::string& out, std::uint64_t maxSize) {
+    if (!LoadFileBytes(path, out, maxSize))
+        throw EFOpenError("Cannot open file \"" + path + "\". " + SystemMessage(errno));
 }

@@ -82,4 +82,7 @@ private:
 
 // Reads a whole file into out. False when it cannot be opened or read, or is
 // larger than maxSize bytes (out is then empty).
+// errno then tells why (EFBIG for a file over maxSize).
 bool LoadFileBytes(const std::string& path, std::string& out, std::uint64_t maxSize);
+// The same, raising EFOpenError "Cannot open file "<path>". <reason>" on failure.
+void LoadFileBytesOrRaise(const std::string& path, std::string& out, std::uint64_t maxSize);

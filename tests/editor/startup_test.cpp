@@ -130,8 +130,8 @@ TEST(Startup, ARelativeCommandLineNameOpensAgainFromTheRecentFiles) {
 }
 
 // An empty document (what a failed copy leaves) is told damaged, not sent to
-// look for a newer version of the program.
-TEST(Startup, AnEmptyDocumentIsToldDamaged) {
+// look for a newer version of the program; a huge one is told too large.
+TEST(Startup, AnEmptyOrHugeDocumentIsToldWhy) {
     TScriptedDialogService Dialogs;
     TDialogServiceScope Scope(&Dialogs);
     const fs::path Empty = fs::path(::testing::TempDir()) / "qm_vide.qmkf";
@@ -140,6 +140,17 @@ TEST(Startup, AnEmptyDocumentIsToldDamaged) {
     ASSERT_EQ(Dialogs.Calls.size(), 1u);
     EXPECT_EQ(Dialogs.Calls[0].Text,
               std::string("Le fichier \"qm_vide.qmkf\" est endommagé : ") + EmptyDocumentReason);
+
+    // A document too large to read says so (shown in French, as every
+    // platform error).
+    const fs::path Huge = fs::path(::testing::TempDir()) / "qm_enorme.qmkf";
+    fs::remove(Huge);
+    SaveFileAtomic(Huge.string(), "");
+    fs::resize_file(Huge, MaxBannerFileSize + 1); // sparse: no disk used
+    EXPECT_TRUE(StartProgram({Huge.string()}).Start);
+    fs::remove(Huge);
+    ASSERT_EQ(Dialogs.Calls.size(), 2u);
+    EXPECT_EQ(Dialogs.Calls[1].Text, "Cannot open file \"" + Huge.string() + "\". File too large.");
 }
 
 // Runs Step at the next idle moment of a modal window, once.
