@@ -326,7 +326,10 @@ void SaveFileAtomic(const std::string& path, std::string_view bytes) {
 
 bool LoadFileBytes(const std::string& path, std::string& out, std::uint64_t maxSize) {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a pipe that stands under the name would
+    // wait for a writer, for ever; it only changes how pipes read, and they
+    // are refused below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     // errno tells the caller why the file was refused.
     struct stat st;

@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "banner/BannerLimits.h"
 #include "banner/DocumentFile.h"
 #include "controls/FormStorage.h"
@@ -267,6 +269,22 @@ TEST(Startup, AnUnwritableSettingsFolderIsToldOnceInFrench) {
     setenv("QUILLOMARK_CONFIG_DIR", Saved.c_str(), 1);
     ASSERT_EQ(Dialogs.Calls.size(), 1u) << Dialogs.Calls.back().Text;
     EXPECT_EQ(Dialogs.Calls[0].Text, SettingsNotSavedMessage((Blocker / "reglages").string()));
+}
+
+// A settings file that is a pipe is passed over like a damaged one: the
+// program starts with its defaults instead of waiting for a writer.
+TEST(Startup, ASettingsFileThatIsAPipeIsPassedOver) {
+    const fs::path Folder = fs::path(::testing::TempDir()) / "qm_settings_pipe";
+    fs::remove_all(Folder);
+    fs::create_directories(Folder);
+    ASSERT_EQ(mkfifo((Folder / "HKEY_CURRENT_USER.qmreg").c_str(), 0600), 0);
+    const char* Was = std::getenv("QUILLOMARK_CONFIG_DIR");
+    const std::string Saved = Was ? Was : "";
+    setenv("QUILLOMARK_CONFIG_DIR", Folder.c_str(), 1);
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    EXPECT_TRUE(StartProgram({}).Start);
+    setenv("QUILLOMARK_CONFIG_DIR", Saved.c_str(), 1);
 }
 
 // The settings a user changes come back at the next start, from the
