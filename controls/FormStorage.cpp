@@ -78,7 +78,8 @@ void HandleFormException(TObject* Sender) {
 
 std::string SettingsNotSavedMessage(const std::string& Folder) {
     return "Les réglages de la fenêtre n'ont pas pu être enregistrés dans le dossier « " + Folder +
-           " » : vérifiez que ce dossier existe et que vous pouvez y écrire.";
+           " » : vérifiez que ce dossier existe, que vous pouvez y écrire et que le disque n'est "
+           "pas plein.";
 }
 
 std::string DefaultRegistryKey() {
