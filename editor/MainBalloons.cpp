@@ -7,7 +7,6 @@
 #include "banner/DocumentCommands.h"
 #include "editor/MainBuild.h"
 #include "platform/forms/Application.h"
-#include "platform/forms/Screen.h"
 
 using namespace mainform;
 
@@ -68,14 +67,13 @@ bool TMainform::CountOccasion(TComponent* Counter, int Limit) {
 }
 
 void TMainform::Guide(TControl* Anchor, const std::string& Text, int VisibleTime) {
-    // A hint whose timer runs out while a dialog is open would point at a
-    // control under the dialog, which the user cannot reach, and take the
-    // place of the dialog's own hint.
+    // A hint whose timer runs out while a dialog is open (one of ours or a
+    // system one) would point at a control under the dialog, which the user
+    // cannot reach, and take the place of the dialog's own hint. A modal
+    // form's own hints count it as theirs.
     const TCustomForm* Own = GetParentForm(Anchor);
-    for (int I = 0; Screen != nullptr && I < Screen->FormCount(); ++I) {
-        const TCustomForm* F = Screen->Forms(I);
-        if (F != Own && F->Visible() && F->FormState().Contains(fsModal)) return;
-    }
+    const int OwnLevel = Own != nullptr && Own->FormState().Contains(fsModal) ? 1 : 0;
+    if (Application->ModalLevel() > OwnLevel) return;
     bh->ShowBalloon(Anchor, Text, VisibleTime, "");
 }
 

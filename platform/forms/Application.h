@@ -87,6 +87,15 @@ public:
     void SetShowHint(bool Value) { FShowHint = Value; }
     void CancelHint() {}
 
+    // Modal windows open in the program: forms shown modal and the system's
+    // own dialogs (messages, files, colours) count alike, nested ones once
+    // each.
+    int ModalLevel() const { return FModalLevel; }
+    void ModalStarted() { ++FModalLevel; }
+    void ModalFinished() {
+        if (FModalLevel > 0) --FModalLevel;
+    }
+
     void BringToFront();
     void Minimize();
     void Restore();
@@ -116,6 +125,7 @@ private:
     bool FShowMainForm = true;
     bool FTerminated = false;
     bool FActive = true;
+    int FModalLevel = 0;
     HWND FHandle = nullptr;
     std::string FHint;
     TColor FHintColor = clInfoBk;
@@ -128,6 +138,19 @@ private:
 class TScreen;
 extern TApplication* Application;
 extern TScreen* Screen;
+
+// Counts a modal window (Application->ModalLevel) for its own lifetime.
+class TModalScope {
+public:
+    TModalScope() {
+        if (Application != nullptr) Application->ModalStarted();
+    }
+    ~TModalScope() {
+        if (Application != nullptr) Application->ModalFinished();
+    }
+    TModalScope(const TModalScope&) = delete;
+    TModalScope& operator=(const TModalScope&) = delete;
+};
 
 // Creates Application and Screen (once), makes the calling thread the main
 // thread and connects the loop to the thread call queue.

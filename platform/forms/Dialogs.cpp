@@ -211,22 +211,25 @@ void SetKeyButtons(QMessageBox& Box, const std::vector<std::pair<QAbstractButton
     if (Esc != nullptr) Box.setEscapeButton(Esc);
 }
 
-// The window a native dialog came from takes the keyboard back when the
-// dialog closes, as our own modal forms do: where nothing hands the
-// activation back, its keys would reach no window until it is clicked.
-class TReturnActivation {
+// While a native dialog is open it counts as a modal window of the program
+// (Application->ModalLevel), as our own modal forms do. The window it came
+// from takes the keyboard back when it closes, also as after our forms:
+// where nothing hands the activation back, its keys would reach no window
+// until it is clicked.
+class TNativeDialogScope {
 public:
-    TReturnActivation() : FWindow(QApplication::activeWindow()) {}
-    ~TReturnActivation() {
+    TNativeDialogScope() : FWindow(QApplication::activeWindow()) {}
+    ~TNativeDialogScope() {
         if (FWindow == nullptr || !FWindow->isVisible()) return;
         FWindow->raise();
         FWindow->activateWindow();
     }
     QWidget* Window() const { return FWindow; }
-    TReturnActivation(const TReturnActivation&) = delete;
-    TReturnActivation& operator=(const TReturnActivation&) = delete;
+    TNativeDialogScope(const TNativeDialogScope&) = delete;
+    TNativeDialogScope& operator=(const TNativeDialogScope&) = delete;
 
 private:
+    const TModalScope FCounted;
     QPointer<QWidget> FWindow;
 };
 
@@ -235,7 +238,7 @@ public:
     int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
                    int) override {
         EnsureGuiApplication();
-        const TReturnActivation Back;
+        const TNativeDialogScope Back;
         QMessageBox Box(Back.Window());
         Box.setWindowTitle(QString::fromStdString(MessageDlgCaption(DlgType)));
         Box.setText(QString::fromStdString(UserMessageText(Msg)));
@@ -273,7 +276,7 @@ public:
 
     int MessageBox(const std::string& Text, const std::string& Caption, int Flags) override {
         EnsureGuiApplication();
-        const TReturnActivation Back;
+        const TNativeDialogScope Back;
         QMessageBox Box(Back.Window());
         Box.setWindowTitle(QString::fromStdString(Caption));
         Box.setText(QString::fromStdString(UserMessageText(Text)));
@@ -329,7 +332,7 @@ public:
 
     TFileDialogAnswer FileDialog(const TFileDialogRequest& R) override {
         EnsureGuiApplication();
-        const TReturnActivation Back;
+        const TNativeDialogScope Back;
         QFileDialog Dialog(Back.Window());
         // Without a title of its own the dialog says what it does, in French.
         Dialog.setWindowTitle(QString::fromStdString(!R.Title.empty() ? R.Title
@@ -373,7 +376,7 @@ public:
 
     bool ColorDialog(TColor& Color) override {
         EnsureGuiApplication();
-        const TReturnActivation Back;
+        const TNativeDialogScope Back;
         const std::int32_t Rgb = ColorToRGB(Color);
         const QColor C = QColorDialog::getColor(
             QColor(Rgb & 0xFF, (Rgb >> 8) & 0xFF, (Rgb >> 16) & 0xFF), Back.Window());
@@ -384,7 +387,7 @@ public:
 
     bool FontDialog(TFont& Font) override {
         EnsureGuiApplication();
-        const TReturnActivation Back;
+        const TNativeDialogScope Back;
         bool Ok = false;
         QFont Initial(QString::fromStdString(Font.Name()), Font.Size());
         const QFont F = QFontDialog::getFont(&Ok, Initial, Back.Window());
@@ -446,6 +449,12 @@ void ShowMessage(const std::string& Msg) {
     MessageDlg(Msg, mtCustom, {mbOK}, 0);
 }
 
+void TScriptedDialogService::Record(const TCall& C) {
+    Calls.push_back(C);
+    const TModalScope Counted;
+    if (WhileOpen) WhileOpen(C);
+}
+
 int TScriptedDialogService::MessageDlg(const std::string& Msg, TMsgDlgType DlgType,
                                        TMsgDlgButtons Buttons, int) {
     TCall C;
@@ -454,7 +463,7 @@ int TScriptedDialogService::MessageDlg(const std::string& Msg, TMsgDlgType DlgTy
     C.Caption = MessageDlgCaption(DlgType);
     C.DlgType = DlgType;
     C.Buttons = Buttons;
-    Calls.push_back(C);
+    Record(C);
     if (Answers.empty()) {
         if (OnlyOk(Buttons)) return mrOk;
         throw EInvalidOperation("Unexpected message dialog: " + Msg);
@@ -471,7 +480,7 @@ int TScriptedDialogService::MessageBox(const std::string& Text, const std::strin
     C.Text = Text;
     C.Caption = Caption;
     C.Flags = Flags;
-    Calls.push_back(C);
+    Record(C);
     if (Answers.empty()) {
         if ((Flags & 0xF) == MB_OK) return IDOK;
         throw EInvalidOperation("Unexpected message box: " + Text);
@@ -486,7 +495,7 @@ TFileDialogAnswer TScriptedDialogService::FileDialog(const TFileDialogRequest& R
     C.Kind = "FileDialog";
     C.Caption = Request.Title;
     C.File = Request;
-    Calls.push_back(C);
+    Record(C);
     if (FileAnswers.empty()) throw EInvalidOperation("Unexpected file dialog: " + Request.Title);
     TFileDialogAnswer A = FileAnswers.front();
     FileAnswers.pop_front();
@@ -496,7 +505,7 @@ TFileDialogAnswer TScriptedDialogService::FileDialog(const TFileDialogRequest& R
 bool TScriptedDialogService::ColorDialog(TColor& Color) {
     TCall C;
     C.Kind = "ColorDialog";
-    Calls.push_back(C);
+    Record(C);
     if (ColorAnswers.empty()) throw EInvalidOperation("Unexpected colour dialog");
     const TColor A = ColorAnswers.front();
     ColorAnswers.pop_front();
@@ -508,7 +517,7 @@ bool TScriptedDialogService::ColorDialog(TColor& Color) {
 bool TScriptedDialogService::FontDialog(TFont& Font) {
     TCall C;
     C.Kind = "FontDialog";
-    Calls.push_back(C);
+    Record(C);
     if (FontAnswers.empty()) throw EInvalidOperation("Unexpected font dialog");
     const std::string A = FontAnswers.front();
     FontAnswers.pop_front();

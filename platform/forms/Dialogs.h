@@ -6,6 +6,7 @@
 // each call and answers from queues, so commands run without a display and
 // without blocking.
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,9 @@ public:
     std::deque<TFileDialogAnswer> FileAnswers; // file dialogs
     std::deque<TColor> ColorAnswers;           // clNone cancels
     std::deque<std::string> FontAnswers;       // a font name; empty cancels
+    // Runs with each call while its dialog counts as open, as the program
+    // goes on (timers, ...) under a real one.
+    std::function<void(const TCall&)> WhileOpen;
 
     int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
                    int HelpCtx) override;
@@ -166,6 +170,9 @@ public:
     TFileDialogAnswer FileDialog(const TFileDialogRequest& Request) override;
     bool ColorDialog(TColor& Color) override;
     bool FontDialog(TFont& Font) override;
+
+private:
+    void Record(const TCall& C);
 };
 
 // Installs a service for the life of a scope and puts the previous one back.

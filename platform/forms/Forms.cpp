@@ -115,6 +115,7 @@ TModalResult TCustomForm::ShowModal() {
     FFormState.Include(fsModal);
     FModalResult = mrNone;
     TCustomForm* Previous = Screen != nullptr ? Screen->ActiveForm() : nullptr;
+    const TModalScope Counted;
     try {
         Show();
         do {

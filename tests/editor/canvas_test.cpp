@@ -238,6 +238,16 @@ TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
         };
         M.NewCmd(nullptr);
         EXPECT_FALSE(UnderDialog);
+        // Nor over a system dialog, such as the export's file dialog.
+        Dialogs.WhileOpen = [&](const TScriptedDialogService::TCall&) {
+            M.Timer1->OnTimer(M.Timer1);
+            UnderDialog = M.bh->Shown();
+        };
+        Dialogs.FileAnswers.push_back({});
+        M.ExportCmd(nullptr);
+        Dialogs.WhileOpen = nullptr;
+        EXPECT_FALSE(UnderDialog);
+        M.Timer1->SetTag(0); // both occasions went under the dialogs
         // A balloon goes with the page it points into, instead of pointing
         // at nothing over the page that took its place.
         M.Timer1->OnTimer(M.Timer1);
