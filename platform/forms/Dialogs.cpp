@@ -176,17 +176,32 @@ int ButtonResult(TMsgDlgBtn B) {
 }
 
 // "Images (*.bmp;*.gif)|*.bmp;*.gif|All|*.*" as Qt name filters.
+// A filter string "Description|*.a;*.b|Other|*.c" as (description,
+// patterns) pairs; a description without patterns is left out.
+std::vector<std::pair<std::string, std::string>> FilterPairs(const std::string& Filter) {
+    std::vector<std::string> Parts;
+    for (std::size_t From = 0;;) {
+        const std::size_t Bar = Filter.find('|', From);
+        Parts.push_back(Filter.substr(From, Bar - From));
+        if (Bar == std::string::npos) break;
+        From = Bar + 1;
+    }
+    std::vector<std::pair<std::string, std::string>> Pairs;
+    for (std::size_t I = 0; I + 1 < Parts.size(); I += 2)
+        Pairs.emplace_back(Parts[I], Parts[I + 1]);
+    return Pairs;
+}
+
 QStringList NameFilters(const std::string& Filter) {
-    QStringList Parts = QString::fromStdString(Filter).split('|');
     QStringList Result;
-    for (int I = 0; I + 1 < Parts.size(); I += 2) {
-        QString Patterns = Parts[I + 1];
+    for (const auto& [Text, List] : FilterPairs(Filter)) {
+        QString Patterns = QString::fromStdString(List);
         Patterns.replace(';', ' ');
         // Qt shows the description as it stands and takes the patterns from
         // its last brackets: a description that already ends with them
         // ("Fichier (*.qmkf)") gets them once, not twice.
-        QString Description = Parts[I];
-        const QString Shown = "(" + Parts[I + 1] + ")";
+        QString Description = QString::fromStdString(Text);
+        const QString Shown = "(" + QString::fromStdString(List) + ")";
         if (Description.endsWith(Shown)) Description.chop(Shown.size());
         Description = Description.trimmed();
         Result << (Description.isEmpty() ? "" : Description + " ") + "(" + Patterns + ")";
@@ -532,19 +547,11 @@ namespace {
 // extension Ext (lower case, no dot): it is one the entry lists, or the
 // entry takes every file.
 bool FilterTakesExtension(const std::string& Filter, int Index, const std::string& Ext) {
-    std::vector<std::string> Parts;
-    std::size_t From = 0;
-    for (;;) {
-        const std::size_t Bar = Filter.find('|', From);
-        Parts.push_back(Filter.substr(From, Bar - From));
-        if (Bar == std::string::npos) break;
-        From = Bar + 1;
-    }
-    const std::size_t Patterns = std::size_t(std::max(Index, 1)) * 2 - 1;
-    if (Patterns >= Parts.size()) return false;
-    std::size_t Pos = 0;
-    const std::string& List = Parts[Patterns];
-    while (Pos <= List.size()) {
+    const auto Pairs = FilterPairs(Filter);
+    const std::size_t At = std::size_t(std::max(Index, 1)) - 1;
+    if (At >= Pairs.size()) return false;
+    const std::string& List = Pairs[At].second;
+    for (std::size_t Pos = 0; Pos <= List.size();) {
         const std::size_t End = std::min(List.find(';', Pos), List.size());
         const std::string Pattern = LowerCase(List.substr(Pos, End - Pos));
         if (Pattern == "*" || Pattern == "*.*" || Pattern == "*." + Ext) return true;
