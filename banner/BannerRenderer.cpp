@@ -100,6 +100,26 @@ TTextLook TextLookOf(const TTextElement& Element, int Line) {
     return look;
 }
 
+void CheckDrawableElements(TCompositionKind Composition, bool Three,
+                           const std::vector<TTextElement>& Texts,
+                           const std::vector<TImageElement>& Images) {
+    const std::size_t Main = Composition == ckOneText ? 0 : 1;
+    for (std::size_t I = 0; I < Texts.size() && I <= Main; ++I) {
+        const int Shown =
+            I < Main ? 1
+                     : std::max(Three ? 3 : 2,
+                                std::min(3, TBannerDocument::ValueCount(Texts[I].Caption)));
+        for (int Line = 0; Line < Shown; ++Line)
+            TextLookOf(Texts[I], Line);
+    }
+    if (Composition != ckTwoTextsImage) return;
+    for (const TImageElement& E : Images) {
+        E.PosX();
+        E.PosY();
+        if (E.IsTransparent()) StringToColor(E.TransparentColor);
+    }
+}
+
 void ApplyTextFont(TBitmap32& B, const TTextLook& Look, int Size) {
     TFont* font = B.Font();
     font->SetName(Look.FontName);

@@ -18,6 +18,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Everything one text value needs to be drawn.
 struct TTextLook {
@@ -39,6 +40,14 @@ constexpr TColor TextShadowColor = 0x808080;
 // Line Line of Element as a look; raises EConvertError for a bad colour,
 // style or size line.
 TTextLook TextLookOf(const TTextElement& Element, int Line);
+// Converts every line and field that drawing a banner of Composition with
+// these elements may convert: the first text's value, the main text's values
+// (those the animation alternates and those the text holds, up to three) and
+// the images' positions and key colours. Raises EConvertError as drawing
+// would, so a document can be refused before it replaces the open one.
+void CheckDrawableElements(TCompositionKind Composition, bool Three,
+                           const std::vector<TTextElement>& Texts,
+                           const std::vector<TImageElement>& Images);
 // Gives B's font the look's name, style and size (limited to the sane range).
 void ApplyTextFont(TBitmap32& B, const TTextLook& Look, int Size);
 // Measures Text in B's present font.

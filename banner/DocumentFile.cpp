@@ -9,6 +9,7 @@
 
 #include "banner/BannerDocument.h"
 #include "banner/BannerLimits.h"
+#include "banner/BannerRenderer.h"
 #include "platform/base/Convert.h"
 #include "platform/base/FileNames.h"
 #include "platform/base/Text.h"
@@ -317,31 +318,37 @@ TBannerRecordColors ReadRecordColors(const TBannerFileRecord& R) {
             C(R.Cc2Color), C(R.BorderColor), C(R.TemplateKeyColor)};
 }
 
+std::vector<TTextElement> RecordTexts(const TBannerFileRecord& R) {
+    std::vector<TTextElement> Texts{LoadText(R, 0)};
+    if (R.Composition == ckTwoTextsImage || R.Composition == ckTwoTexts)
+        Texts.push_back(LoadText(R, 1));
+    return Texts;
+}
+
+std::vector<TImageElement> RecordImages(const TBannerFileRecord& R) {
+    std::vector<TImageElement> Images;
+    if (R.Composition != ckTwoTextsImage) return Images;
+    const int Count = std::clamp(R.ImageCount, 1, TBannerDocument::MaxImages);
+    for (int i = 0; i < Count; ++i) {
+        TImageElement E;
+        for (int k = 0; k < 4; ++k)
+            *E.SubItem(k) = R.Images[i][k].Get();
+        // Positions the renderer could not add to without overflow are
+        // brought within the drawable range; other texts stay as stored.
+        for (std::string* Position : {&E.X, &E.Y}) {
+            std::int64_t V = 0;
+            if (TryStrToInt64(*Position, V) && V != ClampElementOffset(V))
+                *Position = IntToStr(ClampElementOffset(V));
+        }
+        Images.push_back(E);
+    }
+    return Images;
+}
+
 void ApplyBannerRecord(TBannerDocument& D, const TBannerFileRecord& R,
                        const TBannerRecordColors& Colors) {
-    const int Composition = R.Composition;
-    D.tlv.clear();
-    D.tlv.push_back(LoadText(R, 0));
-    if (Composition == ckTwoTextsImage || Composition == ckTwoTexts)
-        D.tlv.push_back(LoadText(R, 1));
-
-    D.ilv.clear();
-    if (Composition == ckTwoTextsImage) {
-        const int Count = std::clamp(R.ImageCount, 1, TBannerDocument::MaxImages);
-        for (int i = 0; i < Count; ++i) {
-            TImageElement E;
-            for (int k = 0; k < 4; ++k)
-                *E.SubItem(k) = R.Images[i][k].Get();
-            // Positions the renderer could not add to without overflow are
-            // brought within the drawable range; other texts stay as stored.
-            for (std::string* Position : {&E.X, &E.Y}) {
-                std::int64_t V = 0;
-                if (TryStrToInt64(*Position, V) && V != ClampElementOffset(V))
-                    *Position = IntToStr(ClampElementOffset(V));
-            }
-            D.ilv.push_back(E);
-        }
-    }
+    D.tlv = RecordTexts(R);
+    D.ilv = RecordImages(R);
     D.SelectedText = 0;
     D.SelectedImage = 0;
 
@@ -392,6 +399,10 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
     // Every colour is converted before the document changes: a bad colour text
     // raises the conversion error and leaves the banner as it was.
     const TBannerRecordColors Colors = ReadRecordColors(R);
+    // So is every value line and image field the banner draws: one that
+    // only drawing found bad would fail after the document had changed.
+    CheckDrawableElements(TCompositionKind(Composition), R.ThreeValues != 0, RecordTexts(R),
+                          RecordImages(R));
 
     // A banner the renderer cannot draw would replace the open one with an
     // empty canvas; the size is checked before anything changes.
@@ -457,6 +468,14 @@ int LoadBannerDocument(TBannerDocument& D, const std::string& FileName,
         if (Previous != 0 && Version <= Previous)
             throw EBannerFileError(UnsupportedBannerFormatMessage);
         Previous = Version;
+        // Every version we know starts its record with the composition: a
+        // file without one of the three (cut after its version, or zeroed)
+        // holds no banner, so it is neither converted nor sent to look for
+        // a newer program.
+        const int Composition = Bytes.size() > 4 ? std::uint8_t(Bytes[4]) : ckNone;
+        if ((IsOldVersion(Version) || Version == BannerFileVersion) &&
+            (Composition < ckOneText || Composition > ckTwoTexts))
+            throw EBannerFileError(DamagedDocumentMessage(FileName) + EmptyDocumentReason);
         if (!IsOldVersion(Version)) {
             ReadBannerDocument(D, Bytes);
             return Version;

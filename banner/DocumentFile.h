@@ -24,6 +24,8 @@
 #include "platform/graphics/Colors.h"
 
 class TBannerDocument;
+struct TImageElement;
+struct TTextElement;
 class TBitmap32;
 class TStream;
 
@@ -169,6 +171,11 @@ struct TBannerRecordColors {
     TColor Cl, cg1, cg2, cc1, cc2, clbord, cp1;
 };
 TBannerRecordColors ReadRecordColors(const TBannerFileRecord& Record);
+
+// The text elements of a record's composition, and its image elements
+// (composition 2; positions brought within the drawable range).
+std::vector<TTextElement> RecordTexts(const TBannerFileRecord& Record);
+std::vector<TImageElement> RecordImages(const TBannerFileRecord& Record);
 
 // What the document reader and the create-from-example command take from a
 // record alike: the text and image elements of the record's composition,

@@ -799,6 +799,12 @@ void TMainform::RedrawBanner(bool KeepSaveDisabled) {
 void TMainform::DocumentChanged() {
     if (FInChange) return;
     FInChange = true;
+    // A change whose showing fails (a line the renderer cannot convert)
+    // must not leave the window deaf to every later change.
+    struct TLeave {
+        bool& Flag;
+        ~TLeave() { Flag = false; }
+    } Leave{FInChange};
     LoadEditors();
     if (Doc.Composition != ckNone) {
         Renderer.RedrawBanner(*img32->Bitmap(), !Doc.Modified);
@@ -808,7 +814,6 @@ void TMainform::DocumentChanged() {
     }
     UpdateCommands();
     UpdateStatusBar();
-    FInChange = false;
 }
 
 // ---------------------------------------------------------------- commands

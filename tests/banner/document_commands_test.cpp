@@ -119,7 +119,7 @@ TEST_F(DocumentCommandsTest, OpenRecentSlotAndMissingFile) {
 
 TEST_F(DocumentCommandsTest, OldOrUnknownVersionKeepsBannerUnlessConverted) {
     auto WriteVersion = [&](const std::string& Name, std::int32_t V) {
-        SaveFileAtomic(File(Name), std::string(reinterpret_cast<const char*>(&V), 4));
+        SaveFileAtomic(File(Name), std::string(reinterpret_cast<const char*>(&V), 4) + '\1');
     };
     const std::string Converted = MakeBanner("c.qmkf", 250);
     Cmd.Converter = [&](const std::string& Name, int) {

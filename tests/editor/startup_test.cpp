@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <vector>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "banner/BannerLimits.h"
+#include "banner/DocumentConverters.h"
 #include "banner/DocumentFile.h"
 #include "controls/FormStorage.h"
 #include "editor/ShellLinks.h"
@@ -143,6 +145,18 @@ TEST(Startup, AnEmptyOrHugeDocumentIsToldWhy) {
     EXPECT_EQ(Dialogs.Calls[0].Text,
               std::string("Le fichier \"qm_vide.qmkf\" est endommagé : ") + EmptyDocumentReason);
 
+    // So is an old document cut after its version: nothing to convert, and
+    // the file is left as it is.
+    const fs::path Cut = fs::path(::testing::TempDir()) / "qm_coupee.qmkf";
+    const std::int32_t Ten = 10;
+    SaveFileAtomic(Cut.string(), std::string(reinterpret_cast<const char*>(&Ten), 4));
+    Dialogs.Calls.clear();
+    EXPECT_TRUE(StartProgram({Cut.string()}).Start);
+    ASSERT_EQ(Dialogs.Calls.size(), 1u);
+    EXPECT_EQ(Dialogs.Calls[0].Text,
+              std::string("Le fichier \"qm_coupee.qmkf\" est endommagé : ") + EmptyDocumentReason);
+    EXPECT_EQ(fs::file_size(Cut), 4u);
+
     // A document too large to read says so (shown in French, as every
     // platform error).
     const fs::path Huge = fs::path(::testing::TempDir()) / "qm_enorme.qmkf";
@@ -153,6 +167,45 @@ TEST(Startup, AnEmptyOrHugeDocumentIsToldWhy) {
     fs::remove(Huge);
     ASSERT_EQ(Dialogs.Calls.size(), 2u);
     EXPECT_EQ(Dialogs.Calls[1].Text, "Cannot open file \"" + Huge.string() + "\". File too large.");
+}
+
+// An old document whose text lines cannot be drawn (a colour line left
+// empty) is converted when the user agrees, then refused as damaged: the
+// open banner stays whole on screen and under its own name, so saving it
+// cannot write the damaged one over it.
+TEST(Startup, ADamagedOldDocumentLeavesTheOpenBannerAsItWas) {
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    const fs::path Good = fs::path(::testing::TempDir()) / "qm_bonne.qmkf";
+    const fs::path Old = fs::path(::testing::TempDir()) / "qm_ancienne.qmkf";
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{"bonne", 0, 728, 90, 3});
+    SaveBannerDocument(Doc, Good.string());
+    TBannerFileRecord R = MakeBannerFileRecord(Doc);
+    R.Text0Color.Set("");
+    std::string Bytes(4 + BannerRecordSizeV40, '\0');
+    const std::int32_t Version = 40, Height = 60, Width = 468;
+    std::memcpy(Bytes.data(), &Version, 4);
+    std::memcpy(Bytes.data() + 4, &R, BannerRecordSharedSize);
+    std::memcpy(Bytes.data() + 4 + 4696, &Height, 4);
+    std::memcpy(Bytes.data() + 4 + 4700, &Width, 4);
+    std::memcpy(Bytes.data() + 4 + 4417, &R.TemplateKeyColor, sizeof(TShortString));
+    SaveFileAtomic(Old.string(), Bytes);
+
+    TProgramOptions Options;
+    Options.Args = {Good.string()};
+    Options.OnRunning = [&](TMainform& Main) {
+        ASSERT_TRUE(Main.DesignPageVisible());
+        Dialogs.FileAnswers.push_back({true, {Old.string()}, 1});
+        Dialogs.Answers.push_back(mrOk); // convert
+        EXPECT_THROW(Main.OpenCmd(nullptr), EConvertError);
+        EXPECT_EQ(Main.Caption(), "Quillomark Free 5.0 - qm_bonne.qmkf");
+        EXPECT_EQ(Main.Doc.tlv, Doc.tlv);
+        EXPECT_EQ(Main.Doc.BackgroundKind, Doc.BackgroundKind);
+        EXPECT_EQ(Main.img32->Bitmap()->Width(), 728);
+        EXPECT_FALSE(Main.Tbsave->Enabled());
+    };
+    EXPECT_EQ(ProgramMain(Options), 0);
 }
 
 // Runs Step at the next idle moment of a modal window, once.
