@@ -154,12 +154,20 @@ void WriteBannerPicture(TStream& S, int Index, const TBitmap32& Source, int Bann
 }
 
 // Only the bitmap matters to the document. A stream without "Bitmap.Data"
-// holds an empty picture (the writer leaves it out for one).
+// holds an empty picture (the writer leaves it out for one). The control's
+// other properties have no effect on the document: one this control does not
+// know or cannot take (a cursor, a hint, an event another program stored)
+// is passed over and never costs the picture.
 bool ReadBannerPicture(TStream& S, TBitmap32& Target) {
     Target.Delete();
     TStreamedPicture Image;
     try {
-        ReadComponentFromStream(S, &Image);
+        TReader Reader(S);
+        Reader.OnError = [](TReader& R, const std::string&, bool& Handled) {
+            const std::string_view Path = R.ErrorPropPath();
+            Handled = !Path.empty() && !SameText(Path.substr(0, 7), "Bitmap.");
+        };
+        Reader.ReadRootComponent(&Image);
     } catch (const Exception&) {
         return false;
     }

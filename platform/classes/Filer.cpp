@@ -716,7 +716,9 @@ void TReader::ReadProperty(TPersistent* Instance) {
             if (!handled) throw EReadError("Property " + path + " does not exist");
         }
     } catch (const Exception& e) {
+        FErrorPropPath = path;
         KeepError(e);
+        FErrorPropPath.clear();
         FStream.Seek(valueStart, soBeginning);
         SkipValue();
     }

@@ -228,6 +228,10 @@ public:
     // Told of each property error before it is kept for the end; setting
     // Handled drops it.
     std::function<void(TReader& Reader, const std::string& Message, bool& Handled)> OnError;
+    // While OnError is told of a property's error: that property's path as
+    // the stream names it ("Bitmap.Data"); empty for an error of a whole
+    // component.
+    const std::string& ErrorPropPath() const { return FErrorPropPath; }
 
 private:
     std::int64_t Remaining();
@@ -260,6 +264,7 @@ private:
     [[noreturn]] void PropValueError();
 
     std::string FPropName; // the property DefineProperty is asked about
+    std::string FErrorPropPath;
     bool FPropHandled = false;
     int FNesting = 0;
     bool FReading = false;

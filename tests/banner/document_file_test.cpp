@@ -279,6 +279,17 @@ TEST(DocumentFile, DamagedPictureEmptiesOnlyThatPicture) {
         EXPECT_TRUE(SamePixels(R.extimage2, D.extimage2)) << At;
     }
 
+    // A property other than the bitmap's that the control does not know (a
+    // cursor and an event another program stored) costs nothing.
+    std::string Extra = Good;
+    const std::string Props = std::string("\x06") + "Cursor\x07\x0b" + "crHandPoint" + "\x07" +
+                              "OnClick\x07\x0b" + "Image1Click";
+    Extra.insert(Good.find("\x04Left", Image1), Props);
+    TBannerDocument E;
+    ReadBannerDocument(E, Extra);
+    EXPECT_TRUE(SamePixels(E.Image1, D.Image1));
+    EXPECT_TRUE(SamePixels(E.extimage, D.extimage));
+
     // Streams cut short: the record is still applied, the lost pictures emptied.
     TBannerDocument T;
     ReadBannerDocument(T, Good.substr(0, Good.find("Extimage1")));
