@@ -154,10 +154,11 @@ void WriteBannerPicture(TStream& S, int Index, const TBitmap32& Source, int Bann
 }
 
 // Only the bitmap matters to the document. A stream without "Bitmap.Data"
-// holds an empty picture (the writer leaves it out for one). The control's
-// other properties have no effect on the document: one this control does not
-// know or cannot take (a cursor, a hint, an event another program stored)
-// is passed over and never costs the picture.
+// holds an empty picture (the writer leaves it out for one). A picture is
+// lost only when its pixels cannot be read: any other property this control
+// does not know or cannot take (a cursor, an event or a bitmap setting that
+// another program or library stored) is passed over, the control keeping its
+// own value.
 bool ReadBannerPicture(TStream& S, TBitmap32& Target) {
     Target.Delete();
     TStreamedPicture Image;
@@ -165,7 +166,7 @@ bool ReadBannerPicture(TStream& S, TBitmap32& Target) {
         TReader Reader(S);
         Reader.OnError = [](TReader& R, const std::string&, bool& Handled) {
             const std::string_view Path = R.ErrorPropPath();
-            Handled = !Path.empty() && !SameText(Path.substr(0, 7), "Bitmap.");
+            Handled = !Path.empty() && !SameText(Path, "Bitmap.Data");
         };
         Reader.ReadRootComponent(&Image);
     } catch (const Exception&) {

@@ -279,11 +279,12 @@ TEST(DocumentFile, DamagedPictureEmptiesOnlyThatPicture) {
         EXPECT_TRUE(SamePixels(R.extimage2, D.extimage2)) << At;
     }
 
-    // A property other than the bitmap's that the control does not know (a
-    // cursor and an event another program stored) costs nothing.
+    // Properties the control does not know (a cursor, an event and a bitmap
+    // setting another program stored) cost nothing.
     std::string Extra = Good;
     const std::string Props = std::string("\x06") + "Cursor\x07\x0b" + "crHandPoint" + "\x07" +
-                              "OnClick\x07\x0b" + "Image1Click";
+                              "OnClick\x07\x0b" + "Image1Click" + "\x14" +
+                              "Bitmap.StretchFilter\x07\x09" + "sfNearest";
     Extra.insert(Good.find("\x04Left", Image1), Props);
     TBannerDocument E;
     ReadBannerDocument(E, Extra);
