@@ -93,7 +93,19 @@ void TPCXGraphic::LoadFromStream(TStream& Stream) {
     if (FHeader[hVersion] == 3 && BitsPerPixel(format) > 1) {
         palette = SystemPalette16();
     } else if (format == pf1bit) {
-        palette = cm.CreateGrayscalePalette(false);
+        // A two-colour picture keeps the two colours its header lists.
+        // Black-and-white files mostly leave those entries alike (zeros), and
+        // files of the versions without palette hold nothing there: black
+        // and white for them.
+        const Byte* colors = FHeader + hColorMap;
+        const Byte version = FHeader[hVersion];
+        if (version != 0 && version != 3 && paletteType != 2 &&
+            std::memcmp(colors, colors + 3, 3) != 0) {
+            const std::span<const Byte> table(colors, 6);
+            palette = cm.CreateColorPalette({&table, 1}, pfInterlaced8Triple, 2);
+        } else {
+            palette = cm.CreateGrayscalePalette(false);
+        }
     } else if (format == pf4bit) {
         if (paletteType == 2) {
             palette = cm.CreateGrayscalePalette(false);

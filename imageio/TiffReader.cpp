@@ -449,6 +449,7 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
     const char* label = ErrorLabel();
     const bool jpeg = p.Compression == ctJPEG || p.Compression == ctOJPEG;
     TColorScheme source = TColorScheme(p.ColorScheme);
+    FGreyAlpha = false;
     // The JPEG decoder already delivers blue, green, red.
     if (jpeg && p.SamplesPerPixel == 3) source = csBGR;
     Byte sourceSamples = p.SamplesPerPixel, targetSamples = p.SamplesPerPixel;
@@ -459,6 +460,10 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
         if (p.HasAlpha && p.SamplesPerPixel == 2) {
             source = csGA;
             targetSamples = 1;
+            // Grey levels keep their alpha in a 32-bit picture, so that a
+            // clear backdrop does not show the grey it stores; indices keep
+            // their palette.
+            FGreyAlpha = p.ColorScheme == csG;
         } else if (p.SamplesPerPixel != 1) {
             RaiseReaderError(SInvalidColorFormat, {label});
         }
@@ -503,8 +508,25 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
     cm.SetSourceSamplesPerPixel(sourceSamples);
     cm.SetTargetSamplesPerPixel(targetSamples);
     if (source == csCIELab) cm.SetSourceOptions(cm.SourceOptions() | coLabByteRange);
-    Format = source == csGA ? pf8bit : cm.TargetPixelFormat();
+    Format = FGreyAlpha ? pf32bit : source == csGA ? pf8bit : cm.TargetPixelFormat();
     if (Format == pfCustom || Format == pfDevice) RaiseReaderError(SInvalidColorFormat, {label});
+}
+
+// One row of grey with alpha (interleaved, or a grey and an alpha plane) as
+// B, G, R, A: the greys through the colour manager, the alpha sample scaled
+// to 8 bits as the colour manager scales 16-bit samples.
+void TTIFFGraphic::GreyAlphaRow(std::span<const Byte* const> Sources, Byte* Greys, Byte* Target) {
+    const TImageProperties& p = FImageProperties;
+    FColorManager.ConvertPixels(Sources, Greys, p.Width, 0xFF);
+    const bool planar = Sources.size() > 1;
+    const int sampleBytes = p.BitsPerSample / 8;
+    const Byte* alpha = planar ? Sources[1] : Sources[0] + sampleBytes;
+    const std::size_t step = std::size_t(sampleBytes) * (planar ? 1 : 2);
+    const Byte invert = (p.Options & ioMinIsWhite) ? 0xFF : 0;
+    for (int x = 0; x < p.Width; ++x, alpha += step, Target += 4) {
+        Target[0] = Target[1] = Target[2] = Byte(Greys[x] ^ invert);
+        Target[3] = sampleBytes == 2 ? Byte(U16(alpha) * 255u / 65535u) : *alpha;
+    }
 }
 
 void TTIFFGraphic::ReadPalette() {
@@ -566,8 +588,8 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
 
     TPixelFormat format = pfCustom;
     SetupColorManager(format);
-    const bool planar =
-        p.PlanarConfig == 2 && p.SamplesPerPixel > 1 && FColorManager.SourceColorScheme() != csGA;
+    const bool planar = p.PlanarConfig == 2 && p.SamplesPerPixel > 1 &&
+                        (FColorManager.SourceColorScheme() != csGA || FGreyAlpha);
     CheckImageSize(p.Width, p.Height, ::BitsPerPixel(format), label);
     if (p.ColorScheme == csYCbCr) {
         std::vector<float> coefficients;
@@ -726,6 +748,7 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
     std::vector<std::vector<Byte>> buffers(static_cast<std::size_t>(planes));
     std::vector<Byte> packed;
     std::vector<Byte> widened(FWidenIndices ? std::size_t(p.Width) : 0);
+    std::vector<Byte> greys(FGreyAlpha ? std::size_t(p.Width) : 0);
     int row = 0;
     for (std::int64_t strip = 0; row < p.Height; ++strip) {
         // Every plane's part of this strip; a strip the file does not list
@@ -788,8 +811,11 @@ void TTIFFGraphic::LoadStrips(TStream& Stream) {
                 }
                 sources[0] = widened.data();
             }
-            FColorManager.ConvertPixels(std::span<const Byte* const>(sources, std::size_t(planes)),
-                                        ScanLine(row), p.Width, 0xFF);
+            const std::span<const Byte* const> rowSources(sources, std::size_t(planes));
+            if (FGreyAlpha)
+                GreyAlphaRow(rowSources, greys.data(), ScanLine(row));
+            else
+                FColorManager.ConvertPixels(rowSources, ScanLine(row), p.Width, 0xFF);
             if (unpremultiply) UnpremultiplyRow(ScanLine(row), p.Width);
             ProgressRow(row);
         }

@@ -4,6 +4,7 @@
 // files load as an empty picture. Saving does nothing.
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "imageio/PictureReaders.h"
@@ -50,11 +51,13 @@ private:
     void LoadStrips(TStream& Stream);
     void SetupColorManager(TPixelFormat& Format);
     void ReadPalette();
+    void GreyAlphaRow(std::span<const Byte* const> Sources, Byte* Greys, Byte* Target);
 
     std::vector<TIFDEntry> FEntries; // sorted by tag
     bool FBigEndian = false;
     bool FAssociatedAlpha = false; // extra sample 1: colours premultiplied
-    bool FWidenIndices = false; // indices of 2-7 or 9-16 bits read as bytes
+    bool FWidenIndices = false;    // indices of 2-7 or 9-16 bits read as bytes
+    bool FGreyAlpha = false;       // grey with alpha read into a 32-bit picture
     TStream* FHeaderStream = nullptr;
     std::int64_t FHeaderBase = 0;
 };

@@ -176,6 +176,35 @@ TEST(TiffReader, MinimumIsWhiteReversesTheGreyPalette) {
     EXPECT_EQ(Pixel(g, 1, 0)[0], 0);
 }
 
+// Grey levels with alpha come out as a 32-bit picture with that alpha, in
+// either sample order, byte order and alpha kind.
+TEST(TiffReader, GreyWithAlphaKeepsItsAlpha) {
+    TTiffBuilder b; // minimum is white, unassociated alpha, interleaved
+    b.Basic(3, 1, 8, 2, 0);
+    b.Short(338, {2});
+    b.Pixels = {0, 0, 255, 255, 100, 128};
+    TTIFFGraphic g;
+    ASSERT_EQ(LoadMessage(g, b.Build()), "");
+    ASSERT_EQ(g.PixelFormat(), pf32bit);
+    EXPECT_EQ(Pixel(g, 0, 0), (std::array<int, 4>{255, 255, 255, 0}));
+    EXPECT_EQ(Pixel(g, 1, 0), (std::array<int, 4>{0, 0, 0, 255}));
+    EXPECT_EQ(Pixel(g, 2, 0), (std::array<int, 4>{155, 155, 155, 128}));
+
+    TTiffBuilder w; // 16-bit big-endian planes, associated alpha
+    w.Big = true;
+    w.Basic(2, 1, 16, 2, 1);
+    w.Short(338, {1});
+    w.Short(284, {2});
+    w.Long(273, {8, 12});
+    w.Long(279, {4, 4});
+    w.Pixels = {0x80, 0x00, 0x00, 0x00, 0x80, 0x00, 0xFF, 0xFF};
+    TTIFFGraphic h;
+    ASSERT_EQ(LoadMessage(h, w.Build()), "");
+    ASSERT_EQ(h.PixelFormat(), pf32bit);
+    EXPECT_EQ(Pixel(h, 0, 0), (std::array<int, 4>{255, 255, 255, 127}));
+    EXPECT_EQ(Pixel(h, 1, 0), (std::array<int, 4>{0, 0, 0, 255}));
+}
+
 TEST(TiffReader, ColourMapOf768ValuesGives256Colours) {
     TTiffBuilder b;
     b.Big = true;
