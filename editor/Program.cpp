@@ -128,7 +128,9 @@ int ProgramMain(const TProgramOptions& Options) {
         Quit->OnTimer = [&Options, Quit](TObject*) {
             Quit->SetEnabled(false);
             if (Options.OnRunning) Options.OnRunning(*Mainform);
-            Mainform->Close();
+            // A program the steps already ended (the session ended under
+            // them) has nothing left to close.
+            if (!Application->Terminated()) Mainform->Close();
         };
         Quit->SetEnabled(true);
     }

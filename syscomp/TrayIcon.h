@@ -25,7 +25,6 @@ enum TSysTrayIconInfoType { tiiNone, tiiInfo, tiiWarning, tiiError };
 
 // The callback message of the icon (the first user message plus 211).
 constexpr UINT WM_SYSTRAYICON = WM_USER + 211;
-constexpr UINT WM_QUERYENDSESSION = 0x0011;
 
 // The tray icon's picture as the component stream carries it: the nested
 // binary property "Icon.Data" holding the icon file's bytes.

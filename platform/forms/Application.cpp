@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
@@ -145,6 +146,27 @@ void TApplication::Run() {
 
 void TApplication::Terminate() {
     PostQuitMessage(0);
+}
+
+bool TApplication::QueryEndSession() {
+    FEndSessionAgreed = false;
+    // The main form first, since it holds the user's work, then the windows
+    // on the screen; hidden dialogs hold nothing to lose.
+    std::vector<TCustomForm*> Forms;
+    if (FMainForm != nullptr) Forms.push_back(FMainForm);
+    for (int I = 0; Screen != nullptr && I < Screen->FormCount(); ++I)
+        if (Screen->Forms(I) != FMainForm && Screen->Forms(I)->Visible())
+            Forms.push_back(Screen->Forms(I));
+    for (TCustomForm* Form : Forms)
+        if (Form->Perform(WM_QUERYENDSESSION, 0, 0) == 0) return false;
+    FEndSessionAgreed = true;
+    return true;
+}
+
+void TApplication::EndSession() {
+    const bool Agreed = FEndSessionAgreed || QueryEndSession();
+    FEndSessionAgreed = false;
+    if (Agreed) Terminate();
 }
 
 void TApplication::HandleException(TObject* Sender) {

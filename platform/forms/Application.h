@@ -61,6 +61,17 @@ public:
     // loop takes it).
     void Terminate();
 
+    // The desktop session is about to end, while it can still be cancelled:
+    // every form is asked (WM_QUERYENDSESSION, which a form answers with its
+    // CloseQuery, so a window with unsaved work asks about it), a modal
+    // dialog on the screen or not. False when one refuses: the session then
+    // does not end.
+    bool QueryEndSession();
+    // The session ends. When the forms agreed to the last query the loop
+    // ends without asking again; otherwise they are asked now, and the loop
+    // ends only when they agree.
+    void EndSession();
+
     // Handles the exception being caught: EAbort is silent; OnException
     // gets the others when set, else ShowException. Call from a catch
     // block.
@@ -124,6 +135,7 @@ private:
     TCustomForm* FMainForm = nullptr;
     bool FShowMainForm = true;
     bool FTerminated = false;
+    bool FEndSessionAgreed = false;
     bool FActive = true;
     int FModalLevel = 0;
     HWND FHandle = nullptr;

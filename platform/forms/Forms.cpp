@@ -350,6 +350,10 @@ void TCustomForm::Dispatch(TMessage& Message) {
     case WM_CLOSE:
         Close();
         return;
+    case WM_QUERYENDSESSION:
+        // A window lets the session end only when it could close now.
+        Message.Result = CloseQuery() ? 1 : 0;
+        return;
     case CM_DIALOGKEY:
         if (Message.WParam == VK_TAB) {
             if (NativeWidget() != nullptr) BridgeShowFocusCues(NativeWidget());

@@ -106,6 +106,8 @@ constexpr UINT WM_ENABLE = 0x000A;
 constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
+// The desktop session is about to end: Result 1 lets it, 0 refuses.
+constexpr UINT WM_QUERYENDSESSION = 0x0011;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_SHOWWINDOW = 0x0018;

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QRegion>
 #include <QScreen>
+#include <QSessionManager>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
@@ -565,6 +566,28 @@ void BridgeProcessEvents() {
     if (GEventDepth == 0) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+namespace {
+
+// The desktop's session manager ends the program through the toolkit's
+// application-termination event (spontaneous, sent to the application
+// object). The toolkit would close the windows one by one, and a modal
+// dialog refusing its close would keep the main window from ever being
+// asked; the forms are asked together instead (or not again, when they
+// agreed while the session could still be cancelled).
+class TSessionEndFilter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* Watched, QEvent* E) override {
+        if (E->type() != QEvent::Quit || Watched != QCoreApplication::instance() ||
+            !E->spontaneous() || Application == nullptr)
+            return false;
+        Application->EndSession();
+        return true;
+    }
+};
+
+} // namespace
+
 void BridgeInstallApplicationHooks() {
     auto* App = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     if (App == nullptr) return;
@@ -585,6 +608,18 @@ void BridgeInstallApplicationHooks() {
                          if (Application != nullptr)
                              Application->SetApplicationActive(State == Qt::ApplicationActive);
                      });
+#ifndef QT_NO_SESSIONMANAGER
+    // The session is about to end and can still be cancelled: the windows
+    // are asked now (unsaved work first), since once the session ends there
+    // is no time left to save.
+    QObject::connect(App, &QGuiApplication::commitDataRequest, App, [](QSessionManager& M) {
+        if (Application == nullptr || !M.allowsInteraction()) return;
+        const bool Agreed = Application->QueryEndSession();
+        M.release();
+        if (!Agreed) M.cancel();
+    });
+#endif
+    App->installEventFilter(new TSessionEndFilter(App));
 }
 
 TRect BridgeScreenRect(bool WorkArea) {

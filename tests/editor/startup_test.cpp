@@ -15,6 +15,7 @@
 #include "banner/DocumentFile.h"
 #include "controls/FormStorage.h"
 #include "editor/ShellLinks.h"
+#include "editor/UAbout.h"
 #include "editor/ULoadImage.h"
 #include "editor/UMain.h"
 #include "editor/UNewBanner.h"
@@ -384,3 +385,42 @@ TEST(Startup, StoredSettingsComeBackAtTheNextStart) {
 }
 
 } // namespace
+
+// The desktop session ends while the about box is open over unsaved
+// changes: the main window asks while the session can still be cancelled.
+// "Annuler" keeps everything as it was; "Non" lets the session end the
+// program, which then closes without asking a second time.
+TEST(Startup, TheSessionEndAsksOnceAboutUnsavedChangesUnderADialog) {
+    TScriptedDialogService Dialogs;
+    TDialogServiceScope Scope(&Dialogs);
+    const fs::path File = fs::path(::testing::TempDir()) / "qm_session_end.qmkf";
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    SaveBannerDocument(Doc, File.string());
+
+    TProgramOptions Options;
+    Options.Args = {File.string()};
+    bool Asked = false;
+    Options.OnRunning = [&](TMainform& Main) {
+        Main.Txt->SetText("Soldes");
+        ASSERT_TRUE(Main.Tbsave->Enabled());
+        // The third answer only lets a wrong second question end the test.
+        Dialogs.Answers = {mrCancel, mrNo, mrNo};
+        Application->OnIdle = [&](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            Asked = true;
+            EXPECT_FALSE(Application->QueryEndSession());
+            EXPECT_TRUE(AboutBox->Visible());
+            EXPECT_TRUE(Main.Tbsave->Enabled());
+            EXPECT_TRUE(Application->QueryEndSession());
+            Application->EndSession();
+        };
+        Main.About1->Click();
+        EXPECT_TRUE(Application->Terminated());
+    };
+    EXPECT_EQ(ProgramMain(Options), 0);
+    EXPECT_TRUE(Asked);
+    ASSERT_EQ(Dialogs.Calls.size(), 2u);
+    for (const auto& Call : Dialogs.Calls)
+        EXPECT_EQ(Call.Text, AskSaveChangesQuestion);
+}
