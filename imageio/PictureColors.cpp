@@ -266,7 +266,9 @@ void TColorManager::PrepareConversion() {
         if (wide && toBGR) converter = &TColorManager::RowConvertYCbCr2BGR;
         break;
     case csPhotoYCC:
-        MakeYCbCrTables(156, 137);
+        // The second sample is the blue difference (neutral at 156), the
+        // third the red difference (neutral at 137).
+        MakeYCbCrTables(137, 156);
         if (wide && toRGB) converter = &TColorManager::RowConvertPhotoYCC2RGB;
         if (wide && toBGR) converter = &TColorManager::RowConvertPhotoYCC2BGR;
         break;
@@ -568,10 +570,10 @@ void TColorManager::ConvertPhotoYCC(std::span<const Byte* const> Sources, Byte* 
     for (int pixel = 0; pixel < Count; ++pixel) {
         if (!MaskBit(Mask, pixel)) continue;
         const double y = 1.3584 * in.Raw(pixel, 0);
-        const double c1 = double(in.Raw(pixel, 1)) - 35209.0;
-        const double c2 = double(in.Raw(pixel, 2)) - 40092.0;
-        unsigned rgba[4] = {clamp16(y + 2.2179 * c2), clamp16(y - 0.9271435 * c1 - 0.4302726 * c2),
-                            clamp16(y + 1.8215 * c1), 65535};
+        const double c1 = double(in.Raw(pixel, 1)) - 40092.0; // blue difference
+        const double c2 = double(in.Raw(pixel, 2)) - 35209.0; // red difference
+        unsigned rgba[4] = {clamp16(y + 1.8215 * c2), clamp16(y - 0.4302726 * c1 - 0.9271435 * c2),
+                            clamp16(y + 2.2179 * c1), 65535};
         if (BGR) std::swap(rgba[0], rgba[2]);
         Byte* out = Target + pixel * stride;
         for (int k = 0; k < (targetAlpha ? 4 : 3); ++k)

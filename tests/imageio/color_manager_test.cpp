@@ -388,14 +388,15 @@ TEST(ColorManagerYCbCr, PhotoYCC) {
     const float weights[] = {0.2125f, 0.7154f, 0.0721f};
     cm.SetYCbCrParameters(weights, 2, 2);
     Configure(cm, csPhotoYCC, csBGR, 8, 3, 8, 3);
-    // Chroma offsets 137 (C1) and 156 (C2).
-    EXPECT_EQ(Convert(cm, {100, 137, 156}, 1, 3), (Bytes{100, 100, 100}));
-    EXPECT_EQ(Convert(cm, {120, 100, 200}, 1, 3), (Bytes{51, 106, 189}));
+    // Neutral chroma: 156 for C1 (blue difference), 137 for C2 (red
+    // difference), as Photo-CD files store greys.
+    EXPECT_EQ(Convert(cm, {100, 156, 137}, 1, 3), (Bytes{100, 100, 100}));
+    EXPECT_EQ(Convert(cm, {120, 100, 200}, 1, 3), (Bytes{16, 101, 219}));
     // 16 bits on both sides: the direct formula.
     Configure(cm, csPhotoYCC, csRGB, 16, 3, 16, 3);
-    EXPECT_EQ(Convert(cm, Words({10000, 35209, 40092}), 1, 6), Words({13584, 13584, 13584}));
-    EXPECT_EQ(Convert(cm, Words({20000, 30000, 45000}), 1, 6), Words({38053, 29886, 17680}));
-    EXPECT_EQ(Convert(cm, Words({50000, 35209, 40092}), 1, 6), Words({65535, 65535, 65535}));
+    EXPECT_EQ(Convert(cm, Words({10000, 40092, 35209}), 1, 6), Words({13584, 13584, 13584}));
+    EXPECT_EQ(Convert(cm, Words({20000, 30000, 45000}), 1, 6), Words({45002, 22433, 4785}));
+    EXPECT_EQ(Convert(cm, Words({50000, 40092, 35209}), 1, 6), Words({65535, 65535, 65535}));
 }
 
 TEST(ColorManagerPalettes, GreyPalettes) {

@@ -15,7 +15,8 @@ namespace {
 constexpr int Sector = 2048;
 
 // Y = luma everywhere except Marker at stored pixel (0, 0); the chroma at
-// the PhotoYCC neutral points (137, 156) so that every pixel is a grey.
+// the PhotoYCC neutral points (156 for C1, 137 for C2) so that every pixel
+// is a grey.
 std::vector<Byte> PhotoCD(bool overview, Byte rotation, Byte luma = 100, Byte marker = 200) {
     const int width = overview ? 192 : 768;
     const int height = overview ? 128 : 512;
@@ -28,8 +29,8 @@ std::vector<Byte> PhotoCD(bool overview, Byte rotation, Byte luma = 100, Byte ma
     f[0x0E02] = rotation;
     for (int pair = 0; pair < height / 2; ++pair) {
         std::vector<Byte> rows(std::size_t(width) * 3, luma);
-        std::memset(rows.data() + 2 * width, 137, width / 2);
-        std::memset(rows.data() + 2 * width + width / 2, 156, width / 2);
+        std::memset(rows.data() + 2 * width, 156, width / 2);
+        std::memset(rows.data() + 2 * width + width / 2, 137, width / 2);
         if (pair == 0) rows[0] = marker;
         f.insert(f.end(), rows.begin(), rows.end());
     }
@@ -86,7 +87,8 @@ TEST(PhotoCDReader, BadHeadersAndShortDataAreRefused) {
     TPCDGraphic g;
     auto noMagic = PhotoCD(false, 0);
     noMagic[Sector] = 'X';
-    const std::string bad = "Ne peux pas charger l'image. Format de fichier PCD invalide ou inattendue.";
+    const std::string bad =
+        "Ne peux pas charger l'image. Format de fichier PCD invalide ou inattendue.";
     EXPECT_EQ(LoadMessage(g, noMagic), bad);
     EXPECT_EQ(LoadMessage(g, std::vector<Byte>(3000, 0)), bad);
     auto cut = PhotoCD(false, 0);
