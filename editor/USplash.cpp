@@ -8,6 +8,9 @@
 TSplashForm::TSplashForm(TComponent* AOwner) : TForm(AOwner) {
     SetName("SplashForm");
     SetBorderStyle(bsNone);
+    // The main window is shown while the splash is still up (the other
+    // windows are made after it): the splash stays above it until freed.
+    SetFormStyle(fsStayOnTop);
     SetPosition(poScreenCenter);
     SetClientWidth(SplashWidth);
     SetClientHeight(SplashHeight);

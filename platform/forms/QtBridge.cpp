@@ -439,6 +439,20 @@ void BridgeSetGeometry(QWidget* W, const TWinControl* C) {
     W->setGeometry(C->Left(), C->Top(), C->Width(), C->Height());
 }
 
+namespace {
+
+// Only a window manager keeps a window marked to stay above the others
+// there; without one, a window shown or raised later covers it (the main
+// window the splash). Such windows are raised again over W.
+void KeepStayOnTopWindowsAbove(QWidget* W) {
+    if (!W->isWindow() || (W->windowFlags() & Qt::WindowStaysOnTopHint)) return;
+    for (QWidget* Top : QApplication::topLevelWidgets())
+        if (Top != W && Top->isVisible() && (Top->windowFlags() & Qt::WindowStaysOnTopHint))
+            Top->raise();
+}
+
+} // namespace
+
 void BridgeSetVisible(QWidget* W, bool Visible) {
     if (W->isVisible() == Visible) return;
     // A window of its own opened from a modal dialog (a drop-down, a hint,
@@ -452,6 +466,7 @@ void BridgeSetVisible(QWidget* W, bool Visible) {
             Win->setTransientParent(Modal != nullptr ? Modal->windowHandle() : nullptr);
     }
     W->setVisible(Visible);
+    if (Visible) KeepStayOnTopWindowsAbove(W);
 }
 
 void BridgeSetEnabled(QWidget* W, bool Enabled) {
@@ -509,6 +524,7 @@ void BridgeRaise(QWidget* W, bool Top) {
     if (Top) {
         W->raise();
         if (W->isWindow() && W->isVisible()) W->activateWindow();
+        KeepStayOnTopWindowsAbove(W);
     } else {
         W->lower();
     }
