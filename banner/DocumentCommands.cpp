@@ -129,14 +129,17 @@ TOpenResult TDocumentCommands::OpenFile(const std::string& FileName, bool MustEx
     D.OpenFileName = FileName;
     D.Image1.Delete();
 
-    const TBannerConvertQuestion Ask = [](const std::string& Question) {
+    const TBannerFileConverter Convert =
+        Converter ? Converter : MakeBannerFileConverter(StandardTemplateFolder(), D.Image2);
+    // A damaged old document is told before the user is asked to convert
+    // it: agreeing would rewrite the file and still not open it.
+    const TBannerConvertQuestion Ask = [&](const std::string& Question) {
+        CheckOldDocument(FileName, Convert);
         return MessageDlg(Question, mtWarning, mbOKCancel, 0) == mrOk;
     };
     int Version = 0;
     try {
-        Version = LoadBannerDocument(
-            D, FileName, Ask,
-            Converter ? Converter : MakeBannerFileConverter(StandardTemplateFolder(), D.Image2));
+        Version = LoadBannerDocument(D, FileName, Ask, Convert);
     } catch (const EBannerFileError& E) {
         Restore();
         MessageDlg(E.Message(), mtWarning, TMsgDlgButtons{mbOK}, 0);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include <unistd.h>
+
 #include "banner/BannerDocument.h"
 #include "platform/base/Convert.h"
 #include "platform/base/FileNames.h"
@@ -217,6 +219,35 @@ void ConvertV40ToV50(const std::string& FileName, const TBitmap32& DefaultImage)
     WriteBannerPicture(Out, 2, DefaultImage, R.BannerWidth, R.BannerHeight);
     WriteBannerPicture(Out, 3, DefaultImage, R.BannerWidth, R.BannerHeight);
     SaveFileAtomic(FileName, Out.View());
+}
+
+void CheckOldDocument(const std::string& FileName, const TBannerFileConverter& Convert) {
+    const std::string Scratch =
+        TempFolder() + "quillomark-" + IntToStr(::getpid()) + "-conversion.qmkf";
+    struct TRemove {
+        const std::string& Name;
+        ~TRemove() { DeleteFile(Name); }
+    } Remove{Scratch};
+    std::string Bytes;
+    const auto Version = [&] {
+        std::int32_t V = 0;
+        if (Bytes.size() >= 4) std::memcpy(&V, Bytes.data(), 4);
+        return V;
+    };
+    try {
+        LoadFileBytesOrRaise(FileName, Bytes, MaxBannerFileSize);
+        SaveFileAtomic(Scratch, Bytes);
+        for (std::int32_t From = Version(); From != BannerFileVersion; From = Version()) {
+            if (!IsOldBannerFileVersion(From)) return;
+            Convert(Scratch, From);
+            LoadFileBytesOrRaise(Scratch, Bytes, MaxBannerFileSize);
+            if (Version() <= From) return;
+        }
+    } catch (const Exception&) {
+        return;
+    }
+    TBannerDocument Banner;
+    ReadBannerDocument(Banner, Bytes);
 }
 
 TBannerFileConverter MakeBannerFileConverter(const std::string& TemplateFolder,

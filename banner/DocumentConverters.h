@@ -45,6 +45,15 @@ std::int32_t TemplateKeyColor(const std::string& TemplateFolder, std::int32_t Te
 // The folder "Back" beside the executable.
 std::string StandardTemplateFolder();
 
+// Converts a scratch copy of the old document FileName with Convert, step by
+// step up to the current version, and reads it into a scratch banner, raising
+// what that reading raises (EBannerFileError, EConvertError): a damaged old
+// document is told before the user is asked to convert it and before its own
+// file is rewritten in a form that still could not be opened. A copy that
+// cannot be made or converted is passed over: converting the file itself
+// reports that.
+void CheckOldDocument(const std::string& FileName, const TBannerFileConverter& Convert);
+
 // The converter LoadBannerDocument calls, one step per call. DefaultImage is
 // copied.
 TBannerFileConverter MakeBannerFileConverter(const std::string& TemplateFolder,

@@ -115,10 +115,6 @@ int ClampElementOffset(std::int64_t V) {
     return int(std::clamp<std::int64_t>(V, -MaxElementOffset, MaxElementOffset));
 }
 
-bool IsOldVersion(std::int32_t V) {
-    return V == 10 || V == 30 || V == 40;
-}
-
 } // namespace
 
 // ---- Picture streams.
@@ -482,10 +478,10 @@ int LoadBannerDocument(TBannerDocument& D, const std::string& FileName,
         // holds no banner, so it is neither converted nor sent to look for
         // a newer program.
         const int Composition = Bytes.size() > 4 ? std::uint8_t(Bytes[4]) : ckNone;
-        if ((IsOldVersion(Version) || Version == BannerFileVersion) &&
+        if ((IsOldBannerFileVersion(Version) || Version == BannerFileVersion) &&
             (Composition < ckOneText || Composition > ckTwoTexts))
             throw EBannerFileError(DamagedDocumentMessage(FileName) + EmptyDocumentReason);
-        if (!IsOldVersion(Version)) {
+        if (!IsOldBannerFileVersion(Version)) {
             ReadBannerDocument(D, Bytes);
             return Version;
         }

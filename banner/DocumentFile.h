@@ -35,6 +35,10 @@ static_assert(std::endian::native == std::endian::little,
               "the file record is read and written in the host's byte order");
 
 constexpr std::int32_t BannerFileVersion = 50;
+// The older versions the converters take to the current one.
+constexpr bool IsOldBannerFileVersion(std::int32_t Version) {
+    return Version == 10 || Version == 30 || Version == 40;
+}
 constexpr const char* BannerFileExtension = "qmkf";
 constexpr const char* BannerFileFilter = "Fichier Quillomark (*.qmkf)|*.qmkf";
 

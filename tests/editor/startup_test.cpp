@@ -171,9 +171,9 @@ TEST(Startup, AnEmptyOrHugeDocumentIsToldWhy) {
 }
 
 // An old document whose text lines cannot be drawn (a colour line left
-// empty) is converted when the user agrees, then refused as damaged: the
-// open banner stays whole on screen and under its own name, so saving it
-// cannot write the damaged one over it.
+// empty) is refused as damaged before the user is asked to convert it: its
+// file stays as it was, and the open banner stays whole on screen and under
+// its own name, so saving it cannot write the damaged one over it.
 TEST(Startup, ADamagedOldDocumentLeavesTheOpenBannerAsItWas) {
     TScriptedDialogService Dialogs;
     TDialogServiceScope Scope(&Dialogs);
@@ -198,8 +198,10 @@ TEST(Startup, ADamagedOldDocumentLeavesTheOpenBannerAsItWas) {
     Options.OnRunning = [&](TMainform& Main) {
         ASSERT_TRUE(Main.DesignPageVisible());
         Dialogs.FileAnswers.push_back({true, {Old.string()}, 1});
-        Dialogs.Answers.push_back(mrOk); // convert
         EXPECT_THROW(Main.OpenCmd(nullptr), EConvertError);
+        std::string After;
+        ASSERT_TRUE(LoadFileBytes(Old.string(), After, 1 << 20));
+        EXPECT_EQ(After, Bytes);
         EXPECT_EQ(Main.Caption(), "Quillomark Free 5.0 - qm_bonne.qmkf");
         EXPECT_EQ(Main.Doc.tlv, Doc.tlv);
         EXPECT_EQ(Main.Doc.BackgroundKind, Doc.BackgroundKind);
