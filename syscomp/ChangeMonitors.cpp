@@ -307,21 +307,35 @@ bool TSysRegistryMonitorThread::OpenWatch() {
     const std::string file = RegistryStoreFor(rootName).FileName();
     const std::string folder = ExtractFileDir(file);
     FStoreFile = ExtractFileName(file);
-    ForceDirectories(folder);
-    // The store replaces its file by renaming a new one over it.
-    if (::inotify_add_watch(FNotify, folder.c_str(),
-                            IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
-                                IN_ONLYDIR) < 0)
-        return false;
+    FStoreFolder = folder;
+    if (!WatchStoreFolder()) return false;
     FLast = Snapshot();
     return true;
 }
 
+bool TSysRegistryMonitorThread::WatchStoreFolder() {
+    ForceDirectories(FStoreFolder);
+    // The store replaces its file by renaming a new one over it.
+    return ::inotify_add_watch(FNotify, FStoreFolder.c_str(),
+                               IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE |
+                                   IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR) >= 0;
+}
+
 void TSysRegistryMonitorThread::Event(const inotify_event& Ev) {
     if ((Ev.mask & IN_Q_OVERFLOW) || (Ev.len > 0 && FStoreFile == Ev.name)) FOurs = true;
+    // The settings folder itself went (removed or moved away), and with it
+    // the watch: the store makes it again at its next write.
+    if (Ev.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) FFolderGone = true;
 }
 
 void TSysRegistryMonitorThread::EventsRead() {
+    if (FFolderGone) {
+        FFolderGone = false;
+        FOurs = true;
+        // Watched again where the store will write, so that a key made anew
+        // is seen; what changed meanwhile shows in the comparison below.
+        WatchStoreFolder();
+    }
     if (!FOurs) return;
     FOurs = false;
     std::string now = Snapshot();

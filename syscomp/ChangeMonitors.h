@@ -148,12 +148,16 @@ protected:
 
 private:
     std::string Snapshot();
+    // Watches the folder of the root's store, making it when it is missing.
+    bool WatchStoreFolder();
 
     HKEY FRootKey = HKEY_CURRENT_USER;
     std::string FKey;
     bool FWatchSubTree = true;
     TSysRegistryMonitorFilters FFilters = 0;
-    std::string FStoreFile; // name of the root's file in the watched folder
+    std::string FStoreFolder;
+    std::string FStoreFile;   // name of the root's file in the watched folder
+    bool FFolderGone = false; // the batch being read lost the folder's watch
     std::string FLast;
     bool FOurs = false; // the batch being read touched the store's file
 };

@@ -124,6 +124,28 @@ TEST_F(MonitorsTest, RegistryMonitorFollowsTheKey) {
     ASSERT_TRUE(WaitUntil([&] { return changes >= beforeDelete + 2; }));
 }
 
+// The whole settings folder goes (a user clearing the program's settings):
+// the key is gone, a change; the key written again, in the folder the
+// store makes anew, is another.
+TEST_F(MonitorsTest, RegistryMonitorOutlivesItsSettingsFolder) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Watched", true));
+    reg.CloseKey();
+    TSysRegistryMonitor m(nullptr);
+    std::atomic<int> changes{0};
+    m.SetRegistryKey("Software\\Watched");
+    m.SetOnChange([&] { ++changes; });
+    m.SetActive(true);
+    ASSERT_TRUE(m.WaitUntilWatching(5000));
+
+    std::filesystem::remove_all(Dir / "config");
+    ASSERT_TRUE(WaitUntil([&] { return changes == 1; }));
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Watched", true));
+    reg.WriteString("v", "1");
+    reg.CloseKey();
+    ASSERT_TRUE(WaitUntil([&] { return changes == 2; }));
+}
+
 TEST_F(MonitorsTest, RegistryMonitorWithoutSubTreeIgnoresDeepChanges) {
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey("\\Software\\W\\Deep", true));
