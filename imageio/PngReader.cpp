@@ -398,16 +398,14 @@ void TPNGGraphic::ApplyTransparency(const std::vector<Byte>& Data) {
                                      SampleTo8(BE16(&Data[2]), p.BitsPerSample),
                                      SampleTo8(BE16(&Data[4]), p.BitsPerSample));
     } else if (p.ColorScheme == csIndexed) {
-        // For an indexed picture the chunk holds one alpha per palette entry.
-        // The first fully clear entry becomes the picture's transparent
-        // colour, as a grey or RGB picture's key does; partly clear entries
-        // stay opaque. Without this a clear backdrop showed in the colour
-        // its entry happens to hold, often black.
-        for (std::size_t i = 0; i < Data.size() && int(i) < FPalette.Count(); ++i)
-            if (Data[i] == 0) {
-                FTransparentColor = FPalette.Color(int(i));
-                break;
-            }
+        // One alpha per palette entry, the entries after the table opaque.
+        // Kept per entry rather than as a colour key: the clear entry often
+        // holds black, which opaque entries use too.
+        FEntryAlpha.fill(255);
+        const std::size_t n = std::min(Data.size(), FEntryAlpha.size());
+        std::copy_n(Data.begin(), n, FEntryAlpha.begin());
+        FIndexAlpha = std::any_of(Data.begin(), Data.begin() + std::ptrdiff_t(n),
+                                  [](Byte a) { return a != 255; });
     }
 }
 
@@ -441,6 +439,7 @@ void TPNGGraphic::LoadFromStream(TStream& Stream) {
     if (!ValidDepth(FColorType, FImageProperties.BitsPerSample))
         RaiseReaderError(SInvalidColorFormat, {Label});
     FKeyAlpha = false;
+    FIndexAlpha = false;
     ProgressStart(SPreparing);
     Stream.SetPosition(FBasePosition + 8);
     FColorManager.SetSourceOptions(coNeedByteSwap);
@@ -581,6 +580,19 @@ void TPNGGraphic::ConvertRow(const Byte* Source, int Row, int FirstColumn, int C
             d[2] = samples == 1 ? c[0] : c[2];
             d[3] = alpha;
         }
+    } else if (FIndexAlpha) {
+        const int depth = p.BitsPerSample;
+        for (int i = 0; i < Count; ++i) {
+            const std::size_t bit = std::size_t(i) * depth;
+            const unsigned index =
+                (Source[bit >> 3] >> (8 - depth - (bit & 7))) & ((1u << depth) - 1);
+            const std::uint32_t c = FIndexBGRA[index];
+            Byte* d = target + std::size_t(i) * 4;
+            d[0] = Byte(c);
+            d[1] = Byte(c >> 8);
+            d[2] = Byte(c >> 16);
+            d[3] = Byte(c >> 24);
+        }
     } else if (p.ColorScheme == csIndexed && p.BitsPerSample == 2) {
         for (int i = 0; i < Count; ++i) {
             unsigned v = (Source[i >> 2] >> (6 - 2 * (i & 3))) & 3;
@@ -609,8 +621,18 @@ void TPNGGraphic::ReadImage() {
         CheckDataHolds(FStream->Size() - FStream->Position(), FDecoder->MaxExpansion(),
                        rowBytes * height, Label);
     }
+    if (FIndexAlpha) {
+        CheckImageSize(width, height, 32, Label);
+        SetPixelFormat(pf32bit);
+        for (int i = 0; i < 256; ++i) {
+            const TColor c = i < FPalette.Count() ? FPalette.Color(i) : TColor(0);
+            FIndexBGRA[std::size_t(i)] = std::uint32_t(c >> 16 & 0xFF) | std::uint32_t(c & 0xFF00) |
+                                         std::uint32_t(c & 0xFF) << 16 |
+                                         std::uint32_t(FEntryAlpha[std::size_t(i)]) << 24;
+        }
+    }
     SetSize(width, height);
-    if (!FPalette.Empty()) SetPalette(FPalette);
+    if (!FPalette.Empty() && !FIndexAlpha) SetPalette(FPalette);
 
     // Background first: what the image data does not reach keeps it.
     {

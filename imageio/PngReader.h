@@ -4,6 +4,7 @@
 // fuzzing builds, which define QM_SKIP_CHECKSUMS); image
 // data is inflated, unfiltered, de-interlaced (Adam7) and converted through
 // the colour manager. It does not write PNG.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -66,5 +67,11 @@ private:
     bool FKeyAlpha = false;
     std::uint16_t FKey16[3] = {};
     std::vector<Byte> FKeyRow; // the colour manager's output before the alpha
+    // A palette picture whose transparency table has a clear or partly
+    // clear entry becomes 32-bit: each index gives its entry's colour and
+    // alpha (FIndexBGRA, made when the image data starts).
+    bool FIndexAlpha = false;
+    std::array<Byte, 256> FEntryAlpha{};
+    std::array<std::uint32_t, 256> FIndexBGRA{};
     std::vector<Byte> FPassRow; // a converted interlace pass row
 };

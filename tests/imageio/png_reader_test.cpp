@@ -194,12 +194,30 @@ TEST(PngReader, GreyTransparencyAndBackground) {
     EXPECT_TRUE(g.Transparent());
     EXPECT_EQ(g.TransparentColor(), TColor(0x4D4D4D));
     EXPECT_EQ(g.BackgroundColor(), TColor(0xC8C8C8));
+}
 
-    // A palette's clear entry is the picture's transparent colour.
-    TPNGGraphic p;
-    ASSERT_EQ(LoadMessage(p, Fixture("pal2_trns.png")), "");
-    EXPECT_TRUE(p.Transparent());
-    EXPECT_EQ(p.TransparentColor(), TColor(0x0000FF));
+// A palette's transparency table gives each entry its alpha in a 32-bit
+// picture: the clear entry's black does not hide the opaque black entry, a
+// partly clear entry keeps its alpha, entries after the table are opaque.
+TEST(PngReader, PaletteTransparencyIsKeptPerEntry) {
+    Byte header[13] = {0, 0, 0, 4, 0, 0, 0, 1, 2, 3, 0, 0, 0}; // 4 x 1, 2-bit indices
+    const Byte row[] = {0, 0x1B};                              // filter none; indices 0, 1, 2, 3
+    std::vector<Byte> packed(compressBound(sizeof row));
+    uLongf size = uLongf(packed.size());
+    ASSERT_EQ(compress(packed.data(), &size, row, sizeof row), Z_OK);
+    packed.resize(size);
+    TPNGGraphic g;
+    ASSERT_EQ(LoadMessage(g, JoinChunks({{"IHDR", {header, header + 13}},
+                                         {"PLTE", {0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0, 255}},
+                                         {"tRNS", {0, 255, 128}},
+                                         {"IDAT", packed},
+                                         {"IEND", {}}})),
+              "");
+    ASSERT_EQ(g.PixelFormat(), pf32bit);
+    EXPECT_EQ(Pixel(g, 0, 0), (std::array<int, 4>{0, 0, 0, 0}));
+    EXPECT_EQ(Pixel(g, 1, 0), (std::array<int, 4>{0, 0, 0, 255}));
+    EXPECT_EQ(Pixel(g, 2, 0), (std::array<int, 4>{0, 0, 255, 128}));
+    EXPECT_EQ(Pixel(g, 3, 0), (std::array<int, 4>{255, 0, 0, 255}));
 }
 
 TEST(PngReader, TwoBitPicturesWidenToFourBits) {

@@ -85,7 +85,7 @@ pal4_interlaced.png,13,7,4,pal4_interlaced.pnm
 grey8_alpha.png,13,7,32,grey8_alpha.pnm
 rgba8.png,13,7,32,rgba8.pnm
 rgba16.png,13,7,32,rgba16.pnm
-pal2_trns.png,13,7,4,pal2_trns.pnm
+pal2_trns.png,13,7,32,pal2_trns.pnm
 rgb8_stored.png,13,7,24,rgb8.pnm
 CSV
 rm -f src_*.pgm src_*.ppm
