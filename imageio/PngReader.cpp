@@ -660,7 +660,14 @@ void TPNGGraphic::ReadImage() {
             std::memcpy(ScanLine(y), fill.data(), fill.size());
     }
     if (FTransparentColor != NoTransparentColor) {
-        SetTransparentColor(FTransparentColor);
+        // The pixels reach the bitmap through the gamma table: so does their
+        // key, or it would match other pixels, or none.
+        TColor key = FTransparentColor;
+        if (FColorManager.TargetOptions() & coApplyGamma) {
+            const auto& gamma = FColorManager.GammaTable();
+            key = RGBColor(gamma[key & 0xFF], gamma[key >> 8 & 0xFF], gamma[key >> 16 & 0xFF]);
+        }
+        SetTransparentColor(key);
         SetTransparent(true);
     }
 

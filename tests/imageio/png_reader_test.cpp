@@ -194,6 +194,19 @@ TEST(PngReader, GreyTransparencyAndBackground) {
     EXPECT_TRUE(g.Transparent());
     EXPECT_EQ(g.TransparentColor(), TColor(0x4D4D4D));
     EXPECT_EQ(g.BackgroundColor(), TColor(0xC8C8C8));
+
+    // With a file gamma the key goes through the gamma table as the pixels
+    // do: a mid grey pixel's own grey still names it.
+    int x = 0;
+    while (x < g.Width() - 1 && (Pixel(g, x, 0)[0] < 40 || Pixel(g, x, 0)[0] > 215))
+        ++x;
+    chunks = SplitChunks(Fixture("grey8.png"));
+    chunks.insert(chunks.begin() + 1, {"tRNS", {0, Byte(Pixel(g, x, 0)[0])}});
+    chunks.insert(chunks.begin() + 1, {"gAMA", {0, 0, 0xEA, 0x60}});
+    TPNGGraphic h;
+    ASSERT_EQ(LoadMessage(h, JoinChunks(chunks)), "");
+    EXPECT_EQ(h.PixelColor(x, 0), h.TransparentColor());
+    EXPECT_NE(h.TransparentColor(), g.PixelColor(x, 0));
 }
 
 // A palette's transparency table gives each entry its alpha in a 32-bit
