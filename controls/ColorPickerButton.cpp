@@ -148,6 +148,14 @@ TColorPopup::TColorPopup(TColorPickerButton* AOwner) : TCustomControl(AOwner) {
     AdjustWindow();
 }
 
+void TColorPopup::CreateParams(TCreateParams& Params) {
+    TCustomControl::CreateParams(Params);
+    Params.Style = WS_CHILD | WS_CLIPSIBLINGS;
+    Params.ExStyle |= WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    // Open, it takes the arrow keys and the press outside that closes it.
+    Params.ClassStyle |= CS_DROPDOWN;
+}
+
 TColorPickerButton* TColorPopup::Button() const {
     return static_cast<TColorPickerButton*>(Owner());
 }
@@ -641,12 +649,15 @@ void TColorPopup::DrawCell(int Index) {
     if (R.Width() <= 0) return;
     const bool Selected = Index == FSelectedIndex;
     const bool Hot = Index == FHotIndex;
-    FillCell(C, R, Selected && !Hot ? clBtnHighlight : clBtnFace);
-    if (Selected || (Hot && FLeftDown))
-        Edge(C, R, false);
-    else if (Hot)
-        Edge(C, R, true);
+    auto CellFrame = [&](const TRect& F) {
+        FillCell(C, F, Selected && !Hot ? clBtnHighlight : clBtnFace);
+        if (Selected || (Hot && FLeftDown))
+            Edge(C, F, false);
+        else if (Hot)
+            Edge(C, F, true);
+    };
     if (Index >= 0) {
+        CellFrame(R);
         TRect In = R;
         InflateRect(In, -(FMargin + 1), -(FMargin + 1));
         C->Pen()->SetColor(0x808080);
@@ -654,10 +665,33 @@ void TColorPopup::DrawCell(int Index) {
         C->Rectangle(In);
         return;
     }
+    FillCell(C, R, clBtnFace);
+    TRect F = R;
+    if (Index == DefaultCell) {
+        // Framed like a button, so that it reads as one.
+        InflateRect(F, -1, -1);
+        CellFrame(F);
+        TRect Line = F;
+        InflateRect(Line, -(FMargin + 1), -(FMargin + 1));
+        C->Brush()->SetColor(clBtnShadow);
+        C->FrameRect(Line);
+    } else {
+        const int Y = R.Top - 2 * FMargin;
+        C->Pen()->SetColor(clBtnShadow);
+        C->MoveTo(R.Left, Y);
+        C->LineTo(R.Right, Y);
+        C->Pen()->SetColor(clBtnHighlight);
+        C->MoveTo(R.Left, Y + 1);
+        C->LineTo(R.Right, Y + 1);
+        InflateRect(F, -1, 0);
+        CellFrame(F);
+    }
     const std::string Text = StripAccelerator(Index == DefaultCell ? FDefaultText : FCustomText);
-    TRect T = R;
+    TRect T = F;
+    C->Brush()->SetStyle(bsClear);
     C->Font()->SetColor(clBtnText);
     DrawButtonText(C, Text, T, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    C->Brush()->SetStyle(bsSolid);
     if (Index == CustomCell) {
         const TColor Sample = FCombIndex != 0 ? CellColor(CustomCell) : clBtnFace;
         C->Pen()->SetColor(FCombIndex != 0 ? TColor(0x808080) : clBtnShadow);
@@ -717,6 +751,9 @@ void TColorPopup::Paint() {
         C->Pen()->SetColor(clBtnShadow);
         C->MoveTo(FMargin + FSpacing, Y);
         C->LineTo(Width() - FMargin - FSpacing, Y);
+        C->Pen()->SetColor(clBtnHighlight);
+        C->MoveTo(FMargin + FSpacing, Y + 1);
+        C->LineTo(Width() - FMargin - FSpacing, Y + 1);
         for (int I = 0; I < SysColorCount; ++I)
             DrawCell(DefaultColorCount + I);
     }

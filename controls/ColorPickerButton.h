@@ -106,6 +106,7 @@ public:
     void Dispatch(TMessage& Message) override;
 
 protected:
+    void CreateParams(TCreateParams& Params) override;
     void Paint() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;

@@ -1330,6 +1330,8 @@ void TPageControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
     if (Button == mbLeft) {
         const int I = IndexOfTabAt(X, Y);
         if (I >= 0) {
+            // A click on a tab, not on a page, takes the focus.
+            if (TabStop() && CanFocus() && !Focused()) SetFocus();
             TTabSheet* P = VisibleTabs()[std::size_t(I)];
             if (P != FActivePage) {
                 bool Allow = true;

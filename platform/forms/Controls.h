@@ -178,12 +178,17 @@ struct TCreateParams {
     int Width = 0;
     int Height = 0;
     TWinControl* WndParent = nullptr; // the parent control (null: top level)
-    std::uint32_t ClassStyle = 0;     // CS_DROPSHADOW
+    std::uint32_t ClassStyle = 0;     // CS_DROPSHADOW, CS_DROPDOWN
 };
 
 // A top-level window of this class style casts a shadow on what lies
 // below its right and bottom edges, following its shape.
 constexpr std::uint32_t CS_DROPSHADOW = 0x00020000;
+// A top-level window of this class style drops down from a control: while
+// it shows, every key and every mouse press of the program reach it (a
+// press outside it with its own, outside, coordinates), the window it drops
+// from stays active and keeps its focused control, and it has no frame.
+constexpr std::uint32_t CS_DROPDOWN = 0x40000000;
 
 using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
@@ -593,6 +598,11 @@ bool GrabNativeWindow(TWinControl* Control, std::vector<std::uint32_t>& Pixels, 
                       int& Height);
 void SendNativeMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys);
 void SendNativeKey(TWinControl* Control, bool Down, Word VK, const std::string& Text);
+// The same handed to the top-level window of Control (P in its client
+// coordinates), which passes them on as the user's would go: to the control
+// under the pointer or with the focus, or to an open drop-down.
+void SendWindowMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys);
+void SendWindowKey(TWinControl* Control, bool Down, Word VK, const std::string& Text);
 void SendNativeClose(TWinControl* Control);
 
 // Used by the native bridge: the modifier keys of the last input event, and

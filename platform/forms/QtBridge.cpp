@@ -25,6 +25,7 @@
 #include <QTranslator>
 #include <QWindow>
 #include <QElapsedTimer>
+#include <QFocusEvent>
 
 #include <algorithm>
 #include <unordered_map>
@@ -216,10 +217,11 @@ bool TEventFilter::eventFilter(QObject* Watched, QEvent* E) {
         return !Pass;
     }
     case QEvent::FocusIn:
-        NotifyNativeFocus(FControl, true);
-        return false;
     case QEvent::FocusOut:
-        NotifyNativeFocus(FControl, false);
+        // A drop-down or menu that opens and closes takes the keys for a
+        // while but leaves the focused control as it was.
+        if (static_cast<QFocusEvent*>(E)->reason() != Qt::PopupFocusReason)
+            NotifyNativeFocus(FControl, E->type() == QEvent::FocusIn);
         return false;
     case QEvent::Resize:
     case QEvent::Move: {
@@ -391,11 +393,17 @@ QWidget* BridgeCreatePlainWindow(TWinControl* Control, const TCreateParams&, QWi
 void BridgeAttach(QWidget* W, TWinControl* Control, const TCreateParams& P) {
     if (W->parentWidget() == nullptr) {
         Qt::WindowFlags Flags = Qt::Window;
-        if (P.ExStyle & WS_EX_TOOLWINDOW)
+        if (P.ClassStyle & CS_DROPDOWN) {
+            // The toolkit's pop-up takes the keyboard and the mouse while it
+            // shows; the press that closes it is its own, not replayed to
+            // the window below.
+            Flags = Qt::Popup;
+            W->setAttribute(Qt::WA_NoMouseReplay);
+        } else if (P.ExStyle & WS_EX_TOOLWINDOW)
             Flags = Qt::Tool;
         else if (P.ExStyle & WS_EX_DLGMODALFRAME)
             Flags = Qt::Dialog;
-        if ((P.Style & WS_POPUP) && !(P.Style & WS_CAPTION)) {
+        if (((P.Style & WS_POPUP) && !(P.Style & WS_CAPTION)) || (P.ClassStyle & CS_DROPDOWN)) {
             Flags |= Qt::FramelessWindowHint;
         } else {
             // The title bar carries exactly the buttons the border style
@@ -415,7 +423,14 @@ void BridgeAttach(QWidget* W, TWinControl* Control, const TCreateParams& P) {
         if ((P.ClassStyle & CS_DROPSHADOW) && ShadowOf(W) == nullptr) new TDropShadow(W);
     }
     W->setMouseTracking(true);
-    W->setFocusPolicy((P.Style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+    // A click gives the focus to a native control, as the system's own
+    // controls take it, never to a plain window (one takes it in its own
+    // mouse handling where it wants it): a click on a panel, on a page or on
+    // a button drawn on them leaves the focus where it was.
+    if (dynamic_cast<TQtWindow*>(W) != nullptr)
+        W->setFocusPolicy((P.Style & WS_TABSTOP) ? Qt::TabFocus : Qt::NoFocus);
+    else
+        W->setFocusPolicy((P.Style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
     W->setEnabled((P.Style & WS_DISABLED) == 0);
     W->setGeometry(P.X, P.Y, P.Width, P.Height);
     if (Control->Cursor() != crDefault) W->setCursor(CursorOf(Control->Cursor()));
@@ -745,16 +760,10 @@ bool GrabNativeWindow(TWinControl* Control, std::vector<std::uint32_t>& Pixels, 
     return true;
 }
 
-void SendNativeMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys) {
-    QWidget* W = Control->NativeWidget();
-    if (W == nullptr) return;
-    // The window system hands no input to a window that a modal window
-    // blocks, that is one outside the modal window and its transients.
-    const QWindow* Modal = QGuiApplication::modalWindow();
-    const QWindow* Target = W->window()->windowHandle();
-    if (Modal != nullptr && Target != nullptr && Target != Modal &&
-        !Modal->isAncestorOf(Target, QWindow::IncludeTransients))
-        return;
+namespace {
+
+void SendMouseTo(QObject* Target, const QPointF& Local, const QPointF& Global, UINT Msg,
+                 WPARAM Keys) {
     QEvent::Type Type = QEvent::MouseMove;
     Qt::MouseButton Button = Qt::NoButton;
     switch (Msg) {
@@ -787,17 +796,52 @@ void SendNativeMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Key
     Qt::KeyboardModifiers Mods;
     if (Keys & MK_SHIFT) Mods |= Qt::ShiftModifier;
     if (Keys & MK_CONTROL) Mods |= Qt::ControlModifier;
+    QMouseEvent E(Type, Local, Global, Button, Buttons, Mods);
+    QCoreApplication::sendEvent(Target, &E);
+}
+
+void SendKeyTo(QObject* Target, bool Down, Word VK, const std::string& Text) {
+    QKeyEvent E(Down ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyOf(VK), Qt::NoModifier,
+                QString::fromStdString(Text));
+    QCoreApplication::sendEvent(Target, &E);
+}
+
+QWindow* TopWindowOf(TWinControl* Control) {
+    QWidget* W = Control->NativeWidget();
+    if (W == nullptr) return nullptr;
+    W->window()->winId();
+    return W->window()->windowHandle();
+}
+
+} // namespace
+
+void SendNativeMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys) {
+    QWidget* W = Control->NativeWidget();
+    if (W == nullptr) return;
+    // The window system hands no input to a window that a modal window
+    // blocks, that is one outside the modal window and its transients.
+    const QWindow* Modal = QGuiApplication::modalWindow();
+    const QWindow* Target = W->window()->windowHandle();
+    if (Modal != nullptr && Target != nullptr && Target != Modal &&
+        !Modal->isAncestorOf(Target, QWindow::IncludeTransients))
+        return;
     const QPointF Local(P.X, P.Y);
-    QMouseEvent E(Type, Local, W->mapToGlobal(Local), Button, Buttons, Mods);
-    QCoreApplication::sendEvent(W, &E);
+    SendMouseTo(W, Local, W->mapToGlobal(Local), Msg, Keys);
 }
 
 void SendNativeKey(TWinControl* Control, bool Down, Word VK, const std::string& Text) {
-    QWidget* W = Control->NativeWidget();
-    if (W == nullptr) return;
-    QKeyEvent E(Down ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyOf(VK), Qt::NoModifier,
-                QString::fromStdString(Text));
-    QCoreApplication::sendEvent(W, &E);
+    if (QWidget* W = Control->NativeWidget()) SendKeyTo(W, Down, VK, Text);
+}
+
+void SendWindowMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys) {
+    QWindow* Window = TopWindowOf(Control);
+    if (Window == nullptr) return;
+    const QPointF Local(P.X, P.Y);
+    SendMouseTo(Window, Local, Window->mapToGlobal(Local), Msg, Keys);
+}
+
+void SendWindowKey(TWinControl* Control, bool Down, Word VK, const std::string& Text) {
+    if (QWindow* Window = TopWindowOf(Control)) SendKeyTo(Window, Down, VK, Text);
 }
 
 void SendNativeClose(TWinControl* Control) {

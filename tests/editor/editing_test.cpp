@@ -15,6 +15,7 @@
 #include "banner/DocumentFile.h"
 #include "banner/TemplateArt.h"
 #include "editor/UClipArt.h"
+#include "controls/ColorPickerButton.h"
 #include "editor/UMain.h"
 #include "platform/graphics/TextRender.h"
 #include "editor/UTexform.h"
@@ -109,6 +110,49 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
     EXPECT_EQ(Saved.ValueEffects[1], 4);
     EXPECT_EQ(Saved.FirstTextEffect, 2);
     EXPECT_FALSE(Saved.three);
+}
+
+TEST_F(Editing, AnOpenColourDropDownTakesTheKeysAndTheClickThatClosesIt) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Run(Doc, [](TMainform& M) {
+        // The user types in the text box, then picks a colour; everything
+        // goes to the main window as the window system hands it on.
+        M.Txt->SetFocus();
+        const std::string Typed = M.Txt->Text();
+        TColorPickerButton* B = M.ct;
+        auto At = [&M](TControl* C, TPoint P) { return M.ScreenToClient(C->ClientToScreen(P)); };
+        auto Click = [&M](TPoint P) {
+            SendWindowMouse(&M, WM_LBUTTONDOWN, P, MK_LBUTTON);
+            SendWindowMouse(&M, WM_LBUTTONUP, P, 0);
+        };
+        auto Key = [&M](Word K) {
+            SendWindowKey(&M, true, K, "");
+            SendWindowKey(&M, false, K, "");
+        };
+        const TPoint Arrow = At(B, {B->Width() - 4, B->Height() / 2});
+        Click(Arrow);
+        ASSERT_TRUE(B->DroppedDown());
+        const int Cell = B->Popup()->SelectedIndex();
+        ASSERT_GE(Cell, 0);
+        Key(VK_DOWN);
+        Key(VK_RETURN);
+        EXPECT_FALSE(B->DroppedDown());
+        EXPECT_EQ(B->SelectionColor(), DefaultColors[std::size_t(Cell + 8)].Color);
+        const TColor Chosen = B->SelectionColor();
+
+        Click(Arrow);
+        Key(VK_UP);
+        Key(VK_ESCAPE);
+        EXPECT_FALSE(B->DroppedDown());
+        Click(Arrow);
+        Key(VK_LEFT);
+        Click(At(M.Txt, {2, 2})); // outside the drop-down: it closes, nothing else
+        EXPECT_FALSE(B->DroppedDown());
+        EXPECT_EQ(B->SelectionColor(), Chosen);
+        EXPECT_TRUE(M.Txt->Focused());
+        EXPECT_EQ(M.Txt->Text(), Typed);
+    });
 }
 
 TEST_F(Editing, ALongValueLeavesTheOtherValuesWhole) {
