@@ -97,9 +97,9 @@ int ProgramMain(const TProgramOptions& Options) {
 
     Application->CreateForm(resizeform);
     Application->CreateForm(Texform);
-    Application->CreateForm(Preview);
     Application->CreateForm(AboutBox);
     Application->CreateForm(Loadform);
+    Application->CreateForm(Preview);
     Application->CreateForm(bbform);
     Application->CreateForm(Examplesform);
     Application->CreateForm(NewForm);

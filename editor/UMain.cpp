@@ -343,6 +343,8 @@ void TMainform::BuildControls() {
     Timer2 = MakeTimer("Timer2");
     SampleTimer = MakeTimer("SampleTimer");
     tim = MakeTimer("tim");
+    cop = Make<TSysColorPicker>(this, nullptr, "cop");
+    cop->SetOnTimer([this](TObject* S) { copTimer(S); });
     BuildBalloons();
 
     // Inactive and ini-based until the creation handler switches them.
@@ -982,6 +984,8 @@ void TMainform::ContactCmd(TObject*) {
 void TMainform::MailCmd(TObject*) {
     OpenShellTarget(std::string("mailto:") + QuillomarkMailAddress);
 }
+void TMainform::copTimer(TObject*) {}
+
 void TMainform::QuitCmd(TObject*) {
     Close();
 }

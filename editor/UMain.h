@@ -32,6 +32,7 @@
 #include "platform/forms/Timer.h"
 #include "editor/GifImageTarget.h"
 #include "raster/RasterImage.h"
+#include "syscomp/ScreenColorPicker.h"
 
 class TPreview;
 
@@ -204,6 +205,10 @@ public:
     TOpenPictureDialog* opd = nullptr;
     // Guidance balloon timers: their behaviour comes with the balloons.
     TTimer *Timer1 = nullptr, *Timer2 = nullptr, *SampleTimer = nullptr, *tim = nullptr;
+    // The screen colour picker: it ticks for as long as the window lives,
+    // into a handler with nothing to do; nothing of the program reads it.
+    TSysColorPicker* cop = nullptr;
+    void copTimer(TObject* Sender);
 
     // ---- Hooks for the windows built elsewhere. Each returns false when
     // the user cancelled. Unset, the new banner takes the dialog's start

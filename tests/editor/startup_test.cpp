@@ -301,6 +301,8 @@ TEST(Startup, TheRunningProgramHasEveryModuleStarted) {
         EXPECT_TRUE(fs::is_regular_file(HelpFilePath()));
 
         EXPECT_NE(GetClass("TSysColorPicker"), nullptr);
+        ASSERT_NE(Main.cop, nullptr); // the main window's screen colour picker ticks
+        EXPECT_TRUE(Main.cop->Enabled() && Main.cop->OnTimer() && Main.cop->Interval() == 100);
         Dialogs.Answers.push_back(mrNo); // the resized banner is not kept
     };
     EXPECT_EQ(ProgramMain(Options), 0);
