@@ -126,7 +126,9 @@ void TRLAGraphic::LoadFromStream(TStream& Stream) {
     cm.SetSourceColorScheme(static_cast<TColorScheme>(p.ColorScheme));
     cm.SetTargetColorScheme(p.ColorScheme == csRGBA ? csBGRA : csBGR);
     if (p.FileGamma != 1.0f) {
-        cm.SetGamma(p.FileGamma, 2.2f);
+        // The header names the display gamma the samples were corrected for
+        // (2.2 for most files): only the rest is left for the table.
+        cm.SetGamma(1.0f / p.FileGamma, 2.2f);
         cm.SetTargetOptions(static_cast<TConvertOptions>(cm.TargetOptions() | coApplyGamma));
         p.Options |= ioUseGamma;
     }

@@ -205,7 +205,8 @@ TEST(CutReader, PaletteFileBesideThePictureIsUsedAcrossBlocks) {
 
 TEST(CutReader, ShortHeaderIsRefused) {
     TCUTGraphic g;
-    const std::string bad = "Ne peux pas charger l'image. Format de fichier CUT invalide ou inattendue.";
+    const std::string bad =
+        "Ne peux pas charger l'image. Format de fichier CUT invalide ou inattendue.";
     EXPECT_EQ(LoadMessage(g, {3, 0, 2}), bad);
     EXPECT_EQ(LoadMessage(g, {0, 0, 2, 0, 0, 0}), bad); // no width
 }
@@ -242,14 +243,20 @@ TEST(RlaReader, MatteBecomesAlpha) {
     EXPECT_EQ(Pixel(g, 2, 0)[3], 83);
 }
 
+// The gamma text is the display gamma the samples were made for: 2.2
+// shows them as stored, 1.8 brightens them for a 2.2 display.
 TEST(RlaReader, GammaTextAppliesTheGammaTable) {
     TRLAGraphic g;
     ASSERT_EQ(LoadMessage(g, RlaFile(0, " 2.2")), "");
     EXPECT_FLOAT_EQ(g.ImageProperties().FileGamma, 2.2f);
     EXPECT_TRUE(g.ImageProperties().Options & ioUseGamma);
-    const auto& table = g.ColorManager().GammaTable();
-    EXPECT_NE(table[40], 40);
-    EXPECT_EQ(Pixel(g, 0, 1)[2], table[40]);
+    EXPECT_EQ(Pixel(g, 0, 1)[2], 40);
+    TRLAGraphic mac;
+    ASSERT_EQ(LoadMessage(mac, RlaFile(0, "1.8")), "");
+    const auto& table = mac.ColorManager().GammaTable();
+    EXPECT_GT(table[40], 40);
+    EXPECT_LT(table[40], 60);
+    EXPECT_EQ(Pixel(mac, 0, 1)[2], table[40]);
     TRLAGraphic plain;
     ASSERT_EQ(LoadMessage(plain, RlaFile(0, "linear")), "");
     EXPECT_FLOAT_EQ(plain.ImageProperties().FileGamma, 1.0f);
