@@ -450,6 +450,7 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
     const bool jpeg = p.Compression == ctJPEG || p.Compression == ctOJPEG;
     TColorScheme source = TColorScheme(p.ColorScheme);
     FGreyAlpha = false;
+    FIndexColors.clear();
     // The JPEG decoder already delivers blue, green, red.
     if (jpeg && p.SamplesPerPixel == 3) source = csBGR;
     Byte sourceSamples = p.SamplesPerPixel, targetSamples = p.SamplesPerPixel;
@@ -460,10 +461,9 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
         if (p.HasAlpha && p.SamplesPerPixel == 2) {
             source = csGA;
             targetSamples = 1;
-            // Grey levels keep their alpha in a 32-bit picture, so that a
-            // clear backdrop does not show the grey it stores; indices keep
-            // their palette.
-            FGreyAlpha = p.ColorScheme == csG;
+            // Grey levels and indices keep their alpha in a 32-bit picture,
+            // so that a clear backdrop does not show the colour it stores.
+            FGreyAlpha = true;
         } else if (p.SamplesPerPixel != 1) {
             RaiseReaderError(SInvalidColorFormat, {label});
         }
@@ -512,9 +512,9 @@ void TTIFFGraphic::SetupColorManager(TPixelFormat& Format) {
     if (Format == pfCustom || Format == pfDevice) RaiseReaderError(SInvalidColorFormat, {label});
 }
 
-// One row of grey with alpha (interleaved, or a grey and an alpha plane) as
-// B, G, R, A: the greys through the colour manager, the alpha sample scaled
-// to 8 bits as the colour manager scales 16-bit samples.
+// One row of grey or indices with alpha (interleaved, or a plane of each) as
+// B, G, R, A: greys through the colour manager, indices through the colour
+// map, the alpha sample scaled to 8 bits as 16-bit samples are.
 void TTIFFGraphic::GreyAlphaRow(std::span<const Byte* const> Sources, Byte* Greys, Byte* Target) {
     const TImageProperties& p = FImageProperties;
     FColorManager.ConvertPixels(Sources, Greys, p.Width, 0xFF);
@@ -523,8 +523,16 @@ void TTIFFGraphic::GreyAlphaRow(std::span<const Byte* const> Sources, Byte* Grey
     const Byte* alpha = planar ? Sources[1] : Sources[0] + sampleBytes;
     const std::size_t step = std::size_t(sampleBytes) * (planar ? 1 : 2);
     const Byte invert = (p.Options & ioMinIsWhite) ? 0xFF : 0;
+    const bool indexed = p.ColorScheme == csIndexed;
     for (int x = 0; x < p.Width; ++x, alpha += step, Target += 4) {
-        Target[0] = Target[1] = Target[2] = Byte(Greys[x] ^ invert);
+        if (indexed) {
+            const TColor c = FIndexColors.empty() ? TColor(0) : FIndexColors[Greys[x]];
+            Target[0] = Byte(c >> 16);
+            Target[1] = Byte(c >> 8);
+            Target[2] = Byte(c);
+        } else {
+            Target[0] = Target[1] = Target[2] = Byte(Greys[x] ^ invert);
+        }
         Target[3] = sampleBytes == 2 ? Byte(U16(alpha) * 255u / 65535u) : *alpha;
     }
 }
@@ -542,7 +550,15 @@ void TTIFFGraphic::ReadPalette() {
             for (std::size_t i = 0; i < n; ++i)
                 planes[k].push_back(Byte(map[k * (map.size() / 3) + i] * 255 / 65535));
         const std::span<const Byte> data[3] = {planes[0], planes[1], planes[2]};
-        SetPalette(cm.CreateColorPalette(data, pfPlane8Triple, int(n)));
+        const TPalette palette = cm.CreateColorPalette(data, pfPlane8Triple, int(n));
+        if (FGreyAlpha) {
+            // Indices with alpha are looked up row by row (GreyAlphaRow).
+            FIndexColors.assign(256, TColor(0));
+            for (int i = 0; i < std::min(palette.Count(), 256); ++i)
+                FIndexColors[std::size_t(i)] = palette.Color(i);
+        } else {
+            SetPalette(palette);
+        }
     } else if (IsPalettised(PixelFormat())) {
         SetPalette(cm.CreateGrayscalePalette((p.Options & ioMinIsWhite) != 0));
     }

@@ -55,9 +55,10 @@ private:
 
     std::vector<TIFDEntry> FEntries; // sorted by tag
     bool FBigEndian = false;
-    bool FAssociatedAlpha = false; // extra sample 1: colours premultiplied
-    bool FWidenIndices = false;    // indices of 2-7 or 9-16 bits read as bytes
-    bool FGreyAlpha = false;       // grey with alpha read into a 32-bit picture
+    bool FAssociatedAlpha = false;    // extra sample 1: colours premultiplied
+    bool FWidenIndices = false;       // indices of 2-7 or 9-16 bits read as bytes
+    bool FGreyAlpha = false;          // grey or indices with alpha read into 32 bits
+    std::vector<TColor> FIndexColors; // the colour map of indices with alpha
     TStream* FHeaderStream = nullptr;
     std::int64_t FHeaderBase = 0;
 };

@@ -176,9 +176,9 @@ TEST(TiffReader, MinimumIsWhiteReversesTheGreyPalette) {
     EXPECT_EQ(Pixel(g, 1, 0)[0], 0);
 }
 
-// Grey levels with alpha come out as a 32-bit picture with that alpha, in
-// either sample order, byte order and alpha kind.
-TEST(TiffReader, GreyWithAlphaKeepsItsAlpha) {
+// Grey levels and indices with alpha come out as a 32-bit picture with that
+// alpha, in either sample order, byte order and alpha kind.
+TEST(TiffReader, GreyAndIndicesWithAlphaKeepTheirAlpha) {
     TTiffBuilder b; // minimum is white, unassociated alpha, interleaved
     b.Basic(3, 1, 8, 2, 0);
     b.Short(338, {2});
@@ -203,6 +203,17 @@ TEST(TiffReader, GreyWithAlphaKeepsItsAlpha) {
     ASSERT_EQ(h.PixelFormat(), pf32bit);
     EXPECT_EQ(Pixel(h, 0, 0), (std::array<int, 4>{255, 255, 255, 127}));
     EXPECT_EQ(Pixel(h, 1, 0), (std::array<int, 4>{0, 0, 0, 255}));
+
+    TTiffBuilder c; // a colour map of red and blue
+    c.Basic(2, 1, 8, 2, 3);
+    c.Short(338, {2});
+    c.Short(320, {0xFFFF, 0, 0, 0, 0, 0xFFFF});
+    c.Pixels = {0, 0, 1, 200};
+    TTIFFGraphic m;
+    ASSERT_EQ(LoadMessage(m, c.Build()), "");
+    ASSERT_EQ(m.PixelFormat(), pf32bit);
+    EXPECT_EQ(Pixel(m, 0, 0), (std::array<int, 4>{0, 0, 255, 0}));
+    EXPECT_EQ(Pixel(m, 1, 0), (std::array<int, 4>{255, 0, 0, 200}));
 }
 
 TEST(TiffReader, ColourMapOf768ValuesGives256Colours) {
