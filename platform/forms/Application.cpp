@@ -163,10 +163,11 @@ bool TApplication::QueryEndSession() {
     return true;
 }
 
-void TApplication::EndSession() {
+bool TApplication::EndSession() {
     const bool Agreed = FEndSessionAgreed || QueryEndSession();
     FEndSessionAgreed = false;
     if (Agreed) Terminate();
+    return Agreed;
 }
 
 void TApplication::HandleException(TObject* Sender) {

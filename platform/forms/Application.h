@@ -69,8 +69,8 @@ public:
     bool QueryEndSession();
     // The session ends. When the forms agreed to the last query the loop
     // ends without asking again; otherwise they are asked now, and the loop
-    // ends only when they agree.
-    void EndSession();
+    // ends only when they agree. True when the loop is ending.
+    bool EndSession();
 
     // Handles the exception being caught: EAbort is silent; OnException
     // gets the others when set, else ShowException. Call from a catch

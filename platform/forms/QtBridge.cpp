@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QImage>
 #include <QKeyEvent>
@@ -612,7 +613,13 @@ public:
         if (E->type() != QEvent::Quit || Watched != QCoreApplication::instance() ||
             !E->spontaneous() || Application == nullptr)
             return false;
-        Application->EndSession();
+        if (!Application->EndSession()) return true;
+        // The toolkit's own dialogs (message boxes, file dialogs) run loops
+        // of their own, which would hold the end until the user answers:
+        // they are cancelled.
+        for (QWidget* W : QApplication::topLevelWidgets())
+            if (auto* D = qobject_cast<QDialog*>(W); D != nullptr && D->isVisible() && D->isModal())
+                D->reject();
         return true;
     }
 };
