@@ -602,7 +602,8 @@ void SendNativeKey(TWinControl* Control, bool Down, Word VK, const std::string& 
 // coordinates), which passes them on as the user's would go: to the control
 // under the pointer or with the focus, or to an open drop-down.
 void SendWindowMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys);
-void SendWindowKey(TWinControl* Control, bool Down, Word VK, const std::string& Text);
+void SendWindowKey(TWinControl* Control, bool Down, Word VK, const std::string& Text,
+                   TShiftState Shift = {});
 void SendNativeClose(TWinControl* Control);
 
 // Used by the native bridge: the modifier keys of the last input event, and

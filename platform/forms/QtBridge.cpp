@@ -807,8 +807,12 @@ void SendMouseTo(QObject* Target, const QPointF& Local, const QPointF& Global, U
     QCoreApplication::sendEvent(Target, &E);
 }
 
-void SendKeyTo(QObject* Target, bool Down, Word VK, const std::string& Text) {
-    QKeyEvent E(Down ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyOf(VK), Qt::NoModifier,
+void SendKeyTo(QObject* Target, bool Down, Word VK, const std::string& Text, TShiftState Shift) {
+    Qt::KeyboardModifiers Mods;
+    if (Shift.Contains(ssShift)) Mods |= Qt::ShiftModifier;
+    if (Shift.Contains(ssCtrl)) Mods |= Qt::ControlModifier;
+    if (Shift.Contains(ssAlt)) Mods |= Qt::AltModifier;
+    QKeyEvent E(Down ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyOf(VK), Mods,
                 QString::fromStdString(Text));
     QCoreApplication::sendEvent(Target, &E);
 }
@@ -837,7 +841,7 @@ void SendNativeMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Key
 }
 
 void SendNativeKey(TWinControl* Control, bool Down, Word VK, const std::string& Text) {
-    if (QWidget* W = Control->NativeWidget()) SendKeyTo(W, Down, VK, Text);
+    if (QWidget* W = Control->NativeWidget()) SendKeyTo(W, Down, VK, Text, {});
 }
 
 void SendWindowMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Keys) {
@@ -847,8 +851,9 @@ void SendWindowMouse(TWinControl* Control, UINT Msg, const TPoint& P, WPARAM Key
     SendMouseTo(Window, Local, Window->mapToGlobal(Local), Msg, Keys);
 }
 
-void SendWindowKey(TWinControl* Control, bool Down, Word VK, const std::string& Text) {
-    if (QWindow* Window = TopWindowOf(Control)) SendKeyTo(Window, Down, VK, Text);
+void SendWindowKey(TWinControl* Control, bool Down, Word VK, const std::string& Text,
+                   TShiftState Shift) {
+    if (QWindow* Window = TopWindowOf(Control)) SendKeyTo(Window, Down, VK, Text, Shift);
 }
 
 void SendNativeClose(TWinControl* Control) {

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -586,20 +587,43 @@ TButtonControl::TButtonControl(TComponent* AOwner) : TWinControl(AOwner) {
     FControlStyle.Exclude(csClickEvents);
 }
 
+namespace {
+
+// The native button underlines its caption's hot key but leaves the key to
+// the form, which offers it to its controls in their order (a menu button
+// of the bar before a button of the page).
+void ShowButtonCaption(QAbstractButton* B, const std::string& Caption) {
+    B->setText(Q(Caption));
+    B->setShortcut(QKeySequence());
+}
+
+} // namespace
+
 void TButtonControl::NativeWidgetCreated() {
     auto* B = qobject_cast<QAbstractButton*>(NativeWidget());
     if (B == nullptr) return;
     Bind(B, this);
-    B->setText(Q(Caption()));
+    ShowButtonCaption(B, Caption());
     QObject::connect(B, &QAbstractButton::clicked, B, [B] {
         if (auto* C = Bound<TButtonControl>(B)) C->NativeClicked();
     });
 }
 
+void TButtonControl::HotKeyPressed() {
+    SetFocus();
+    NativeClicked();
+}
+
 void TButtonControl::Dispatch(TMessage& Message) {
+    if (Message.Msg == CM_DIALOGCHAR && IsAccel(Word(Message.WParam), Caption()) && CanFocus()) {
+        HotKeyPressed();
+        Message.Result = 1;
+        return;
+    }
     TWinControl::Dispatch(Message);
     if (Message.Msg == CM_TEXTCHANGED)
-        if (auto* B = qobject_cast<QAbstractButton*>(NativeWidget())) B->setText(Q(Caption()));
+        if (auto* B = qobject_cast<QAbstractButton*>(NativeWidget()))
+            ShowButtonCaption(B, Caption());
     if (Message.Msg == WM_DESTROY) Unbind(NativeWidget());
 }
 

@@ -170,6 +170,8 @@ public:
 protected:
     // The native widget was clicked by the user.
     virtual void NativeClicked() { Click(); }
+    // Alt with the caption's hot key: a click that also brings the focus.
+    virtual void HotKeyPressed();
     void NativeWidgetCreated() override;
 };
 
@@ -192,6 +194,8 @@ public:
     void Dispatch(TMessage& Message) override;
 
 protected:
+    // A push button's hot key clicks it and leaves the focus where it is.
+    void HotKeyPressed() override { Click(); }
     QWidget* CreateNativeWidget(const TCreateParams& Params, QWidget* ParentWidget) override;
     void NativeWidgetCreated() override;
 

@@ -21,6 +21,7 @@
 #include "editor/UTexform.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Dialogs.h"
+#include "platform/forms/Menus.h"
 
 namespace fs = std::filesystem;
 
@@ -152,6 +153,24 @@ TEST_F(Editing, AnOpenColourDropDownTakesTheKeysAndTheClickThatClosesIt) {
         EXPECT_EQ(B->SelectionColor(), Chosen);
         EXPECT_TRUE(M.Txt->Focused());
         EXPECT_EQ(M.Txt->Text(), Typed);
+    });
+}
+
+TEST_F(Editing, AltWithAMenuLetterOpensTheMenuBeforeAButtonOfThePage) {
+    // "&Affichage" of the menu bar and "&Aperçu" of the design page share
+    // their letter: the bar, first in the window, takes it.
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    RunOn(Doc, [](TMainform& M) {
+        M.Txt->SetFocus();
+        const bool Shown = M.ToolBar1->Visible();
+        for (bool Expected : {!Shown, Shown}) { // shown as it was at the end
+            SendWindowKey(&M, true, 'A', "a", {ssAlt});
+            SendWindowKey(&M, false, 'A', "a", {ssAlt});
+            EXPECT_TRUE(M.DesignPageVisible());
+            ASSERT_TRUE(ClickOpenMenuEntry(0)); // "Barre d'&outils"
+            EXPECT_EQ(M.ToolBar1->Visible(), Expected);
+        }
     });
 }
 
