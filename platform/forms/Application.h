@@ -71,6 +71,10 @@ public:
     // ends without asking again; otherwise they are asked now, and the loop
     // ends only when they agree. True when the loop is ending.
     bool EndSession();
+    // The user went on working after the forms agreed (the desktop does not
+    // tell when another program called the session's end off): the next
+    // end asks again.
+    void ForgetEndSessionQuery() { FEndSessionAgreed = false; }
 
     // Handles the exception being caught: EAbort is silent; OnException
     // gets the others when set, else ShowException. Call from a catch

@@ -610,6 +610,9 @@ class TSessionEndFilter : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* Watched, QEvent* E) override {
+        if ((E->type() == QEvent::KeyPress || E->type() == QEvent::MouseButtonPress) &&
+            E->spontaneous() && Application != nullptr)
+            Application->ForgetEndSessionQuery();
         if (E->type() != QEvent::Quit || Watched != QCoreApplication::instance() ||
             !E->spontaneous() || Application == nullptr)
             return false;
