@@ -163,7 +163,9 @@ void TAnimationPreview::OptimizeAnimation() {
 }
 
 std::string TAnimationPreview::ExportFileName(const TBannerDocument& Document) {
-    return StripExtension(Document.FileName);
+    // A banner never saved carries the name it was given ("sans_nom",
+    // "Soldes.2027"), which has no document extension to take off.
+    return Document.SavedBefore ? StripExtension(Document.FileName) : Document.FileName;
 }
 
 void TAnimationPreview::ExportAnimation(const std::string& FileName) const {

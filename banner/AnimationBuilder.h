@@ -112,7 +112,7 @@ public:
     const TAnimationLayout& Layout() const { return FLayout; }
 
     // The export dialog's proposed name: the document's file name without
-    // its extension.
+    // its extension, or the name a banner never saved was given.
     static std::string ExportFileName(const TBannerDocument& Document);
     // Saves the preview GIF to FileName, replacing it atomically. A cancelled
     // dialog does not call this.

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/base/FileNames.h"
+
 namespace {
 
 bool IsContinuationByte(char C) {
@@ -48,7 +50,5 @@ std::string LeftPart(std::string_view S, int Count) {
 }
 
 std::string StripExtension(std::string_view FileName) {
-    const int N = CountOccurrences(".", FileName);
-    const int P = NthOccurrence(FileName, ".", N);
-    return LeftPart(FileName, P - 1);
+    return ChangeFileExt(FileName, "");
 }

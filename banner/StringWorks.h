@@ -19,6 +19,8 @@ int NthOccurrence(std::string_view S, std::string_view Sub, int N);
 // The first Count characters of S; empty for Count <= 0.
 std::string LeftPart(std::string_view S, int Count);
 
-// Everything before the last "."; a name without any "." gives "" (and so
-// does a name that only starts with one).
+// The name without the extension of its last part: everything before the
+// last "." after the last folder delimiter. A name without an extension
+// stays whole: the GIF export proposes it, and an empty proposal (or a cut
+// inside a folder name such as "a.b/banner") would lose the banner's name.
 std::string StripExtension(std::string_view FileName);

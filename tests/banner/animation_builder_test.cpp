@@ -145,6 +145,7 @@ TEST(AnimationBuilder, ExportWritesAGifTheReaderGivesBack) {
     D.forever = false;
     D.loops = 2;
     D.FileName = "/tmp/x.y/banner.qmkf";
+    D.SavedBefore = true;
     EXPECT_EQ(TAnimationPreview::ExportFileName(D), "/tmp/x.y/banner");
 
     TAnimationPreview Preview;

@@ -35,12 +35,12 @@ TEST(StringWorks, LeftPartCountsCharacters) {
     EXPECT_EQ(LeftPart("éèà", 2), "éè");
 }
 
-TEST(StringWorks, StripExtensionCutsAtTheLastDot) {
+TEST(StringWorks, StripExtensionCutsAtTheLastDotOfTheName) {
     EXPECT_EQ(StripExtension("c:\\a.b\\banner.qmkf"), "c:\\a.b\\banner");
     EXPECT_EQ(StripExtension("x.tar.gz"), "x.tar");
     EXPECT_EQ(StripExtension("/home/é/bannière.qmkf"), "/home/é/bannière");
     EXPECT_EQ(StripExtension("name."), "name");
-    EXPECT_EQ(StripExtension("noextension"), "");
-    EXPECT_EQ(StripExtension(".qmkf"), "");
+    EXPECT_EQ(StripExtension("sans_nom"), "sans_nom");
+    EXPECT_EQ(StripExtension("/home/a.b/banner"), "/home/a.b/banner");
     EXPECT_EQ(StripExtension(""), "");
 }

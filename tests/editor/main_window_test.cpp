@@ -173,6 +173,10 @@ TEST_F(MainWindow, ADottedNameStillGetsTheDocumentAndGifExtensions) {
         return true;
     };
     NewBanner();
+    // Before the first save the export proposes the banner's name whole.
+    Dialogs.FileAnswers.push_back(TFileDialogAnswer{}); // cancelled
+    Main->ExportCmd(nullptr);
+    EXPECT_EQ(Dialogs.Calls.back().File.FileName, "Soldes.2027");
     Choose("Soldes.2027"); // the name the save dialog proposes
     Main->SaveCmd(nullptr);
     EXPECT_TRUE(fs::exists(File("Soldes.2027.qmkf"))); // listed by the open dialog
