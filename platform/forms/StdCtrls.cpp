@@ -147,8 +147,11 @@ void DrawItemFocus(TCanvas* C, const TRect& Rect, TOwnerDrawState State) {
 // An item as drawn when no OnDrawItem paints it: its text on the brush.
 void DrawItemText(TCanvas* C, const TRect& Rect, const TStrings* Items, int Index) {
     C->FillRect(Rect);
-    if (Index >= 0 && Index < Items->Count())
-        C->TextOut(Rect.Left + 2, Rect.Top, Items->Get(Index));
+    if (Index < 0 || Index >= Items->Count()) return;
+    // Centred in height: the closed box is higher than an item of its list.
+    const std::string Text = Items->Get(Index);
+    const int Top = Rect.Top + std::max(0, (Rect.Bottom - Rect.Top - C->TextHeight(Text)) / 2);
+    C->TextOut(Rect.Left + 2, Top, Text);
 }
 
 // Refills the native list of a combo or list box; Pushing is set meanwhile so
