@@ -526,18 +526,33 @@ void TUiBalloonWindowEx::ShowBalloonAt(TRect Rect) {
     }
     SetBounds(Rect.Left, Rect.Top, Rect.Width(), Rect.Height());
     UpdateRegion();
-    if (FHasAnchor) {
-        TCustomForm* Form = FBalloonHint->FData.AnchorForm;
-        if (Form != nullptr && (!Form->Showing() || Form->WindowState() == wsMinimized)) return;
+    if (FHasAnchor && !AnchorOnScreen()) {
+        // Shown once the form or the program comes back; the program's
+        // return reaches only windows that have a handle.
+        HandleNeeded();
+        return;
     }
     if (FHasAnchor)
         UpdateZOrder();
     else
         SetWindowTopmost(this, true);
-    // Where windows animate, every style but none blends in.
+    // Where windows animate, every style but none blends in. The window is
+    // made transparent before it maps, so that it never flashes in full.
+    if (FAnimationStyle != atNone) {
+        HandleNeeded();
+        FadeInWindow(this, int(FAnimationTime));
+    }
     SetVisible(true);
-    if (FAnimationStyle != atNone) FadeInWindow(this, int(FAnimationTime));
     Invalidate();
+}
+
+bool TUiBalloonWindowEx::AnchorOnScreen() const {
+    TCustomForm* Form = FBalloonHint->FData.AnchorForm;
+    if (Form != nullptr && (!Form->Showing() || Form->WindowState() == wsMinimized)) return false;
+    // While the program is in the background the form lies under the window
+    // the user turned to, and so does the balloon: mapped now, it would float
+    // over that other program's window instead.
+    return Application == nullptr || Application->Active();
 }
 
 void TUiBalloonWindowEx::PlaceBelowActive() {
@@ -636,7 +651,12 @@ void TUiBalloonWindowEx::Dispatch(TMessage& Message) {
     }
     case WM_ACTIVATEAPP:
         TUiBalloonWindow::Dispatch(Message);
-        if (Message.WParam != 0 && Visible() && FHasAnchor) UpdateZOrder();
+        if (Message.WParam == 0 || !FHasAnchor || !FBalloonHint->Shown()) return;
+        if (!Visible()) {
+            if (!AnchorOnScreen()) return;
+            SetVisible(true); // held back while the program was away
+        }
+        UpdateZOrder();
         return;
     default:
         TUiBalloonWindow::Dispatch(Message);
@@ -835,7 +855,7 @@ bool TUiBalloonHint::FormHook(TMessage& Message) {
             HideBalloon();
             break;
         }
-        if (!FWindow->Visible() && Form->Showing()) FWindow->SetVisible(true);
+        if (!FWindow->Visible() && FWindow->AnchorOnScreen()) FWindow->SetVisible(true);
         break;
     }
     case WM_CLOSE:
@@ -852,7 +872,10 @@ bool TUiBalloonHint::FormHook(TMessage& Message) {
         SetWindowTopmost(FWindow, true);
         break;
     case WM_WINDOWPOSCHANGED:
-        FWindow->SetVisible(Form->WindowState() != wsMinimized);
+        if (Form->WindowState() == wsMinimized)
+            FWindow->SetVisible(false);
+        else if (!FWindow->Visible() && FWindow->AnchorOnScreen())
+            FWindow->SetVisible(true);
         break;
     default:
         break;

@@ -203,6 +203,9 @@ public:
     // below the window over the form.
     void UpdateZOrder();
     void PlaceBelowActive();
+    // Whether the window may show: its form on screen and not minimised,
+    // and the program in the foreground.
+    bool AnchorOnScreen() const;
     unsigned CloseBtnState() const { return FCloseBtnState; }
     TUiIconKind IconKind() const { return FIconKind; }
     int ImageIndex() const { return FImageIndex; }

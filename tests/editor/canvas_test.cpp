@@ -267,6 +267,21 @@ TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
     EXPECT_EQ(Hints, 3);
 }
 
+TEST_F(Canvas, BalloonWaitsForTheProgramToComeBack) {
+    // The user turned to another program before the text hint came up: it
+    // would float over that program's window. It shows when he comes back.
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Run(Doc, [](TMainform& M) {
+        Application->SetApplicationActive(false);
+        M.Timer1->OnTimer(M.Timer1);
+        ASSERT_TRUE(M.bh->Shown());
+        EXPECT_FALSE(M.bh->BalloonWindow()->Visible());
+        Application->SetApplicationActive(true);
+        EXPECT_TRUE(M.bh->BalloonWindow()->Visible());
+    });
+}
+
 std::string FileText(const fs::path& P) {
     std::ifstream In(P, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(In), {});
