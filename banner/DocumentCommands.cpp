@@ -1,7 +1,5 @@
 #include "banner/DocumentCommands.h"
 
-#include <climits>
-
 #include "banner/BannerDocument.h"
 #include "banner/DocumentConverters.h"
 #include "banner/RecentFiles.h"
@@ -75,9 +73,7 @@ bool TDocumentCommands::SaveDocument(bool AskName) {
     D.Modified = false;
     D.Changed();
     AddRecentFile(Name);
-
-    if (SaveHintCount < INT_MAX) ++SaveHintCount;
-    if (SaveHintCount <= SaveHintMaxCount && OnSaveHint) OnSaveHint(SaveHintText);
+    if (OnSaved) OnSaved();
     return true;
 }
 

@@ -21,11 +21,6 @@ constexpr const char* FileMissingMessage = "Le fichier n'existe pas.";
 constexpr const char* OpenDialogTitle = "Ouvrir";
 // Shown (warning) instead of replacing a document that may not be written.
 std::string ReadOnlyDocumentMessage(const std::string& FileName);
-constexpr const char* SaveHintText =
-    "Pour pouvoir utiliser votre bannière sur une page web, utilisez l'exportation Gif.";
-constexpr int SaveHintDuration = 11000; // ms
-// The hint shows after this many saves counted over all runs, never after.
-constexpr int SaveHintMaxCount = 3;
 
 enum class TOpenResult {
     Opened,    // the file was read; the document holds it
@@ -65,11 +60,9 @@ public:
     // False when the prompt was cancelled.
     bool Close(bool Ask = true);
 
-    // The save hint counter (the editor stores it with the window settings)
-    // and its display; OnSaveHint gets the text to show on the export
-    // button for SaveHintDuration ms.
-    int SaveHintCount = 0;
-    std::function<void(const std::string& Text)> OnSaveHint;
+    // Called after every save that wrote the file, whichever command or
+    // prompt asked for it (the editor counts saves for its export hint).
+    std::function<void()> OnSaved;
 
     // Converts old files in place; when unset the standard converter (the
     // template folder beside the program, the document's default image) is

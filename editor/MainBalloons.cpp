@@ -23,6 +23,10 @@ constexpr const char* ClosePreviewHintText =
     "Pour revenir à la conception, cliquez sur le bouton Fermer.";
 constexpr const char* ItemsPanelHintText =
     "Pour réafficher le panneau des éléments, cliquez sur cette flèche.";
+constexpr const char* ExportHintText =
+    "Pour pouvoir utiliser votre bannière sur une page web, utilisez l'exportation Gif.";
+// The export hint shows on the first saves ever, counted with Timer2's ticks.
+constexpr int ExportHintMaxCount = 3;
 
 } // namespace
 
@@ -46,7 +50,7 @@ void TMainform::BuildBalloons() {
     Timer2->OnTimer = [this](TObject*) {
         // Each tick uses up one of the export hints without showing it.
         Timer2->SetEnabled(false);
-        CountOccasion(Timer2, SaveHintMaxCount);
+        CountOccasion(Timer2, ExportHintMaxCount);
     };
     tim->SetInterval(1500);
     tim->OnTimer = [this](TObject*) {
@@ -54,10 +58,10 @@ void TMainform::BuildBalloons() {
         if (CountOccasion(tim, 2) && FormatHintAnchor->Showing())
             Guide(FormatHintAnchor, FormatHintText, 11000);
     };
-    // The save hint's counter is Timer2's Tag, so that it is stored with the
-    // other counters.
-    Commands.OnSaveHint = [this](const std::string& Text) {
-        Guide(ExportBtn, Text, SaveHintDuration);
+    // Every save counts, whichever command or prompt asked for it; the
+    // counter is Timer2's Tag, so that it is stored with the other counters.
+    Commands.OnSaved = [this] {
+        if (CountOccasion(Timer2, ExportHintMaxCount)) Guide(ExportBtn, ExportHintText, 11000);
     };
 }
 

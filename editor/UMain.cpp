@@ -827,7 +827,7 @@ void TMainform::NewCmd(TObject*) {
     TNewBannerOptions Options;
     if (OnAskNewBanner && !OnAskNewBanner(Options)) return;
     bool Abort = false;
-    CountingSaves([&] { Commands.AskSaveChanges(Abort); });
+    Commands.AskSaveChanges(Abort);
     if (Abort) return;
     Doc.NewBanner(Options);
     SampleTimer->SetEnabled(false);
@@ -840,10 +840,10 @@ void TMainform::OpenCmd(TObject* Sender) {
     FocusBackgroundKind();
     TOpenResult R;
     if (Sender == this) {
-        R = CountingSaves([&] { return Commands.OpenCommandLine(CommandLineFile); });
+        R = Commands.OpenCommandLine(CommandLineFile);
     } else {
         od->FileName.clear();
-        R = CountingSaves([&] { return Commands.OpenWithDialog(); });
+        R = Commands.OpenWithDialog();
     }
     if (R == TOpenResult::Opened) {
         ShowDesignPage();
@@ -856,7 +856,7 @@ void TMainform::OpenCmd(TObject* Sender) {
 void TMainform::OpenRecentCmd(TObject* Sender) {
     const auto* C = dynamic_cast<const TComponent*>(Sender);
     if (C == nullptr) return;
-    if (CountingSaves([&] { return Commands.OpenRecent(int(C->Tag())); }) == TOpenResult::Opened) {
+    if (Commands.OpenRecent(int(C->Tag())) == TOpenResult::Opened) {
         ShowDesignPage();
         RedrawBanner(true);
         StartEditingHints();
@@ -866,18 +866,18 @@ void TMainform::OpenRecentCmd(TObject* Sender) {
 
 void TMainform::SaveCmd(TObject*) {
     FocusBackgroundKind();
-    if (CountingSaves([&] { return Commands.Save(); })) UpdateCommands();
+    if (Commands.Save()) UpdateCommands();
     FillRecentFiles();
 }
 
 void TMainform::SaveAsCmd(TObject*) {
     FocusBackgroundKind();
-    if (CountingSaves([&] { return Commands.SaveAs(); })) UpdateCommands();
+    if (Commands.SaveAs()) UpdateCommands();
     FillRecentFiles();
 }
 
 void TMainform::CloseCmd(TObject*) {
-    if (!CountingSaves([&] { return Commands.Close(true); })) return;
+    if (!Commands.Close(true)) return;
     ShowStartPage();
 }
 
@@ -992,7 +992,7 @@ void TMainform::QuitCmd(TObject*) {
 
 void TMainform::FormCloseQuery(TObject*, bool& CanClose) {
     bool Abort = false;
-    CountingSaves([&] { Commands.AskSaveChanges(Abort); });
+    Commands.AskSaveChanges(Abort);
     CanClose = !Abort;
 }
 

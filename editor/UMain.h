@@ -396,15 +396,6 @@ private:
                        TShortCut Short = scNone);
     TLabel* AddLink(const std::string& Caption, int Top, TNotifyEvent OnClick);
     void CenterInner(TControl* Outer, TControl* Inner);
-    // Runs a command that may save: the save hint counts in Timer2's Tag.
-    template <class F> auto CountingSaves(F&& Run) {
-        Commands.SaveHintCount = int(Timer2->Tag());
-        struct TBack {
-            TMainform* M;
-            ~TBack() { M->Timer2->SetTag(M->Commands.SaveHintCount); }
-        } Back{this};
-        return Run();
-    }
     TColorPickerButton* MakeColorButton(TWinControl* Parent, const std::string& Name, int Left,
                                         int Top, TColor Color, TNotifyEvent OnChange);
     // Whether the controls are being loaded from the document.

@@ -47,10 +47,9 @@ protected:
     TDocumentCommands Cmd{Doc};
 };
 
-TEST_F(DocumentCommandsTest, SaveAsksNameOnceSaveAsAlwaysHintThreeTimes) {
-    int Hints = 0;
-    Cmd.OnSaveHint = [&](const std::string&) { ++Hints; };
-    Cmd.SaveHintCount = 1; // one save in an earlier run
+TEST_F(DocumentCommandsTest, SaveAsksNameOnceSaveAsAlwaysEachSaveTold) {
+    int Saves = 0;
+    Cmd.OnSaved = [&] { ++Saves; };
     Choose("premier");
     ASSERT_TRUE(Cmd.Save());
     EXPECT_EQ(Dialogs.Calls[0].File.Filter, "Fichier Quillomark (*.qmkf)|*.qmkf");
@@ -63,7 +62,7 @@ TEST_F(DocumentCommandsTest, SaveAsksNameOnceSaveAsAlwaysHintThreeTimes) {
     ASSERT_TRUE(Cmd.SaveAs());
     EXPECT_EQ(Dialogs.Calls[1].File.FileName, File("premier.qmkf"));
     EXPECT_EQ(ReadRecentFiles(), (TRecentFileNames{File("second.qmkf"), File("premier.qmkf")}));
-    EXPECT_EQ(Hints, 2);
+    EXPECT_EQ(Saves, 3);
 }
 
 TEST_F(DocumentCommandsTest, CancelledOrFailedSaveChangesNothing) {

@@ -16,6 +16,7 @@
 #include "banner/DocumentFile.h"
 #include "banner/DocumentCommands.h"
 #include "controls/FormStorage.h"
+#include "editor/UExamples.h"
 #include "editor/UMain.h"
 #include "editor/UNewBanner.h"
 #include "editor/UPreview.h"
@@ -29,6 +30,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr const char* ExportHint =
+    "Pour pouvoir utiliser votre bannière sur une page web, utilisez l'exportation Gif.";
 
 LPARAM At(int X, int Y) {
     return PointToLParam(TPoint{X, Y});
@@ -224,7 +228,7 @@ TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
         for (int I = 0; I < 4; ++I) {
             M.BrTop->SetChecked(!M.BrTop->Checked());
             M.SaveCmd(nullptr);
-            if (M.bh->Shown() && M.bh->BalloonData().Text == SaveHintText) ++Hints;
+            if (M.bh->Shown() && M.bh->BalloonData().Text == ExportHint) ++Hints;
             M.HideBalloon();
         }
         EXPECT_EQ(M.Timer2->Tag(), 4);
@@ -265,6 +269,29 @@ TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
         EXPECT_FALSE(M.bh->Shown());
     });
     EXPECT_EQ(Hints, 3);
+}
+
+TEST_F(Canvas, ASaveAskedForByTheExamplesDialogCountsForTheExportHint) {
+    const fs::path Folder = File.parent_path() / ("qm_examples" + std::to_string(getpid()));
+    fs::create_directories(Folder);
+    TBannerDocument Example;
+    Example.NewBanner(TNewBannerOptions{});
+    SaveBannerDocument(Example, (Folder / "E1-1.qmkf").string());
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Run(Doc, [&](TMainform& M) {
+        Examplesform->SetExamplesFolder(Folder.string() + "/");
+        M.BrTop->SetChecked(!M.BrTop->Checked());
+        Dialogs.Answers.push_back(mrYes); // save the banner before the example replaces it
+        Application->OnIdle = [&](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            Examplesform->OKBtn->Click();
+        };
+        M.NewFromExample1->Click();
+        EXPECT_FALSE(M.Doc.Modified);
+        EXPECT_EQ(M.Timer2->Tag(), 1);
+    });
+    fs::remove_all(Folder);
 }
 
 TEST_F(Canvas, BalloonWaitsForTheProgramToComeBack) {
