@@ -649,6 +649,12 @@ void TUiBalloonWindowEx::Dispatch(TMessage& Message) {
         TUiBalloonWindow::Dispatch(Message);
         return;
     }
+    case CM_MOUSELEAVE:
+        // Leaving the balloon straight from the button is leaving the button
+        // too: no move outside it may ever come.
+        TUiBalloonWindow::Dispatch(Message);
+        if (FShowCloseBtn) SetCloseState(UI_CLOSE_FLAT);
+        return;
     case WM_ACTIVATEAPP:
         TUiBalloonWindow::Dispatch(Message);
         if (Message.WParam == 0 || !FHasAnchor || !FBalloonHint->Shown()) return;

@@ -296,6 +296,12 @@ TEST_F(BalloonHint, CloseButton) {
     Mouse(WM_LBUTTONDOWN, Inside);
     Mouse(WM_LBUTTONUP, Inside);
     EXPECT_TRUE(Hint->Shown());
+    // The mouse leaves the balloon straight from the button: it does not
+    // stay lit as if the mouse were still on it.
+    Mouse(WM_MOUSEMOVE, Inside);
+    EXPECT_EQ(Window()->CloseBtnState(), 0x5000u);
+    Window()->Perform(CM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(Window()->CloseBtnState(), UI_CLOSE_FLAT);
     Answer = true;
     Mouse(WM_LBUTTONDOWN, Inside);
     Mouse(WM_MOUSEMOVE, Inside);
