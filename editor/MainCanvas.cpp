@@ -9,6 +9,7 @@
 #include "banner/BannerLimits.h"
 #include "editor/MainBuild.h"
 #include "platform/base/Convert.h"
+#include "platform/base/Rounding.h"
 #include "raster/Color32.h"
 
 using namespace mainform;
@@ -22,6 +23,16 @@ TShape* MakeFrame(TComponent* Owner, TWinControl* Parent, const std::string& Nam
     S->Brush()->SetStyle(bsClear);
     S->SetVisible(false);
     return S;
+}
+
+// The offset of a picture of Size pixels in a scroll box's client of Client
+// pixels along one bar: Centred while it fits (unscrolled); else where the
+// user scrolled it, since the box's children lie at minus the scroll
+// position.
+int ScrolledOrCentred(TControlScrollBar* Bar, int Client, int Size, int Centred) {
+    if (Size > Client) return -Bar->Position();
+    Bar->SetPosition(0);
+    return Centred;
 }
 
 // The strict test: a point on the rectangle's edge is outside.
@@ -129,18 +140,26 @@ void TMainform::BuildCanvas() {
 void TMainform::CenterCanvas() {
     if (box == nullptr || img32 == nullptr) return;
     const int W = std::max(0, Doc.BannerWidth), H = std::max(0, Doc.BannerHeight);
-    // A canvas that fits is centred, unscrolled. One that does not stays
-    // where the user scrolled it (box's children lie at minus the scroll
-    // position): put back at 0 on every redraw, it would jump under the
-    // pointer and drag an image by the scrolled distance.
-    auto Place = [](TControlScrollBar* Bar, int Client, int Size) {
-        if (Size > Client) return -Bar->Position();
-        Bar->SetPosition(0);
-        return (Client - Size) / 2;
-    };
-    const int Left = Place(box->HorzScrollBar(), box->ClientWidth(), W);
-    const int Top = Place(box->VertScrollBar(), box->ClientHeight(), H);
+    // A canvas that does not fit stays where the user scrolled it: put
+    // back at 0 on every redraw, it would jump under the pointer and drag
+    // an image by the scrolled distance.
+    const int Left = ScrolledOrCentred(box->HorzScrollBar(), box->ClientWidth(), W,
+                                       (box->ClientWidth() - W) / 2);
+    const int Top = ScrolledOrCentred(box->VertScrollBar(), box->ClientHeight(), H,
+                                      (box->ClientHeight() - H) / 2);
     img32->SetBounds(Left, Top, W, H);
+}
+
+void TMainform::CenterPreview() {
+    if (Previewpanel == nullptr || prvpan == nullptr || prv == nullptr) return;
+    prvpan->SetBounds(10, 50, std::max(0, Previewpanel->ClientWidth() - 20),
+                      std::max(0, Previewpanel->ClientHeight() - 60));
+    const int W = prv->Width(), H = prv->Height();
+    const int Left = ScrolledOrCentred(prvpan->HorzScrollBar(), prvpan->ClientWidth(), W,
+                                       Round((prvpan->ClientWidth() - W) / 2.0));
+    const int Top = ScrolledOrCentred(prvpan->VertScrollBar(), prvpan->ClientHeight(), H,
+                                      Round((prvpan->ClientHeight() - H) / 2.0));
+    prv->SetBounds(Left, Top, W, H);
 }
 
 void TMainform::img32MouseMove(TObject*, TShiftState, int X, int Y) {

@@ -35,11 +35,10 @@ void TMainform::BuildImagesPage() {
     for (int E = 0; E < ImageEffectCount; ++E)
         ImageEffectCombo->Items()->Add(ImageEffectName(E));
     ImageEffectCombo->OnChange = [this](TObject*) {
-        if (Loading() || Doc.SelectedImage < 0 || Doc.SelectedImage >= int(Doc.ilv.size())) return;
+        if (Loading() || Doc.SelectedImage != 0 || Doc.ilv.empty()) return;
         const int Effect = std::max(0, ImageEffectCombo->ItemIndex());
-        Doc.ilv[std::size_t(Doc.SelectedImage)].Effect = std::to_string(Effect);
-        // The animation plays the entry effect of the first image.
-        if (Doc.SelectedImage == 0) Doc.ImageEffectCombo = Effect;
+        Doc.ilv[0].Effect = std::to_string(Effect);
+        Doc.ImageEffectCombo = Effect;
         RedrawBanner(false);
     };
 
@@ -119,8 +118,12 @@ void TMainform::LoadImageEditors() {
         }
         imgx->SetValue(StrToIntDef(E.X, 0));
         imgy->SetValue(StrToIntDef(E.Y, 0));
+        // The animation plays the entry effect of the first image only: the
+        // other images offer no effect rather than one that never plays.
+        const bool First = Doc.SelectedImage == 0;
         ImageEffectCombo->SetItemIndex(
-            std::clamp(StrToIntDef(E.Effect, 0), 0, ImageEffectCount - 1));
+            First ? std::clamp(StrToIntDef(E.Effect, 0), 0, ImageEffectCount - 1) : ieNone);
+        ImageEffectCombo->SetEnabled(First);
     }
     if (const TBitmap32* P = Doc.ImagePicture(Doc.SelectedImage))
         FScaleSource.Assign(P);

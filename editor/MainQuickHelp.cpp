@@ -75,7 +75,7 @@ constexpr std::pair<const char*, const char*> QuickHelpHints[] = {
     {"supimagebtn", "Enlève la dernière image."},
     {"LoadImageBtn", "Charge l'image choisie à partir d'un fichier ou du presse-papiers."},
     {"ClipArtBtn", "Remplace l'image choisie par une forme de la bibliothèque."},
-    {"ImageEffectCombo", "L'effet d'entrée de l'image choisie."},
+    {"ImageEffectCombo", "L'effet d'entrée de l'image #1 dans l'animation."},
     {"Imgtrans", "Rend transparente la couleur choisie à côté dans l'image."},
     {"transclimg", "La couleur de l'image qui devient transparente."},
     {"TransDotsBtn", "Choisir la couleur transparente dans la palette complète."},

@@ -166,8 +166,9 @@ void TMainform::BuildControls() {
     prvexportbtn->OnClick = [this](TObject* S) { ExportCmd(S); };
     closeprvbtn = MakeButton(this, Previewpanel, "closeprvbtn", "&Fermer", 150, 10, 90);
     closeprvbtn->OnClick = [this](TObject* S) { CloseprvbtnClick(S); };
-    prvpan = Make<TPanel>(this, Previewpanel, "prvpan");
-    prvpan->SetCaption("");
+    // A banner larger than the frame scrolls in it, so that no part of
+    // the animation is out of sight.
+    prvpan = Make<TScrollBox>(this, Previewpanel, "prvpan");
     prvpan->SetBounds(10, 50, 900, 500);
     prv = Make<TImage32>(this, prvpan, "prv");
 
@@ -660,10 +661,7 @@ void TMainform::FormResize(TObject*) {
     CenterInner(pnlimages, panimage);
     CenterInner(pnltexts, pantext);
     CenterCanvas();
-    if (prv != nullptr) {
-        prv->SetLeft(Round((prvpan->Width() - prv->Width()) / 2.0));
-        prv->SetTop(Round((prvpan->Height() - prv->Height()) / 2.0));
-    }
+    CenterPreview();
 }
 
 TColor32 TMainform::HeaderGradientRow(int D, int H, TColor Target) {
@@ -943,7 +941,9 @@ void TMainform::PreviewCmd(TObject*) {
     TPreview& P = PreviewWindow();
     BuildAnimation(true);
     const TGIFImage& Gif = P.GifImage();
-    prv->SetBounds(0, 0, Gif.Width(), Gif.Height());
+    // Resized where it lies, so that the frame's scroll range follows the
+    // new size before the picture is centred or kept where it was scrolled.
+    prv->SetBounds(prv->Left(), prv->Top(), Gif.Width(), Gif.Height());
     FPrvPlayer.Play(P.GifImage(), prv);
     FormResize(this);
     ClosePreviewHint();

@@ -101,7 +101,7 @@ public:
     // ---- Preview page.
     TPanel* Previewpanel = nullptr;
     TButton *prvexportbtn = nullptr, *closeprvbtn = nullptr;
-    TPanel* prvpan = nullptr;
+    TScrollBox* prvpan = nullptr;
     TImage32* prv = nullptr;
 
     // ---- Design page.
@@ -337,6 +337,8 @@ public:
     // ---- Canvas mouse work (MainCanvas.cpp).
     // Keeps the canvas centred in box (0 where it does not fit).
     void CenterCanvas();
+    // Centres the preview page's picture in its frame, which fills the page.
+    void CenterPreview();
     void img32MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
     void RefreshElementFrames();
     void HideElementFrames();

@@ -203,6 +203,31 @@ TEST_F(Canvas, PreviewPlaysTheBuiltAnimation) {
     });
 }
 
+// The preview's frame fills the page as the window grows, and a banner
+// larger than the frame scrolls: every part of the animation can be seen.
+TEST_F(Canvas, PreviewShowsEveryPartOfALargeBanner) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{"p", 0, 2000, 1200, bfCustom});
+    Run(Doc, [](TMainform& M) {
+        M.PreviewCmd(nullptr);
+        M.SetBounds(0, 0, 1200, 900);
+        EXPECT_EQ(M.prvpan->Width(), M.Previewpanel->ClientWidth() - 20);
+        EXPECT_EQ(M.prvpan->Height(), M.Previewpanel->ClientHeight() - 60);
+        TControlScrollBar* Bar = M.prvpan->HorzScrollBar();
+        ASSERT_TRUE(Bar->IsScrollBarVisible());
+        Bar->SetPosition(Bar->MaxPosition());
+        EXPECT_EQ(M.prv->Left() + M.prv->Width(), M.prvpan->ClientWidth());
+        M.FormResize(&M); // the picture stays where it was scrolled
+        EXPECT_EQ(M.prv->Left() + M.prv->Width(), M.prvpan->ClientWidth());
+        M.closeprvbtn->Click();
+        M.Doc.BannerWidth = 400; // a banner that fits is centred
+        M.Doc.BannerHeight = 50;
+        M.PreviewCmd(nullptr);
+        EXPECT_NEAR(M.prv->Left(), (M.prvpan->ClientWidth() - 400) / 2, 1);
+        EXPECT_NEAR(M.prv->Top(), (M.prvpan->ClientHeight() - 50) / 2, 1);
+    });
+}
+
 TEST_F(Canvas, GuidanceBalloonsShowOnTheirFirstOccasionsOnly) {
     // The start hint: about a second after a start without a document; its
     // counter then silences it.

@@ -17,6 +17,7 @@
 #include "editor/UClipArt.h"
 #include "controls/ColorPickerButton.h"
 #include "editor/UMain.h"
+#include "editor/UPreview.h"
 #include "platform/graphics/TextRender.h"
 #include "editor/UTexform.h"
 #include "platform/forms/Application.h"
@@ -283,6 +284,33 @@ TEST_F(Editing, ImagesPageAddsMovesAndRemovesImages) {
     EXPECT_EQ(Saved.ilv[1].Y, "33");
     EXPECT_EQ(Saved.ilv[1].TransparentColor, "clBlue");
     EXPECT_EQ(Saved.Extimage1.Width(), 48);
+}
+
+// The animation plays the entry effect of image 1 only: the effect box is
+// offered for image 1 alone, and what it shows is what the preview plays.
+TEST_F(Editing, OnlyTheFirstImageOffersAnEntryEffect) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Doc.Composition = ckTwoTextsImage;
+    Doc.SetUpComposition2();
+    Run(Doc, [](TMainform& M) {
+        M.Pages->SetActivePage(M.tsImages);
+        M.addimagebtn->Click(); // image 2 is selected
+        EXPECT_FALSE(M.ImageEffectCombo->Enabled());
+        M.ImageEffectCombo->UserSelect(ieFadeIn);
+        M.Images->UserSelect(0);
+        EXPECT_TRUE(M.ImageEffectCombo->Enabled());
+        EXPECT_EQ(M.ImageEffectCombo->ItemIndex(), ieNone);
+        M.Images->UserSelect(1);
+        EXPECT_EQ(M.ImageEffectCombo->ItemIndex(), ieNone);
+        M.Images->UserSelect(0);
+        M.ImageEffectCombo->UserSelect(ieFadeIn);
+        M.Images->UserSelect(1);
+        EXPECT_EQ(M.ImageEffectCombo->ItemIndex(), ieNone);
+        M.PreviewCmd(nullptr);
+        EXPECT_EQ(M.Preview->Animation.Layout().D, 8); // image 1 fades in
+        M.CloseprvbtnClick(nullptr);
+    });
 }
 
 TEST_F(Editing, AScaleThePictureCannotTakeKeepsThePicture) {
