@@ -711,9 +711,16 @@ bool TMainform::DesignPageVisible() const {
     return mainpanel->Visible();
 }
 
+void TMainform::HidePreviewPage() {
+    // The page's player goes with it: left running, it would go on painting
+    // a hidden picture of a banner that may be closed already.
+    FPrvPlayer.Stop();
+    Previewpanel->SetVisible(false);
+}
+
 void TMainform::ShowStartPage() {
     img32->Bitmap()->SetDimensions(0, 0);
-    Previewpanel->SetVisible(false);
+    HidePreviewPage();
     mainpanel->SetVisible(false);
     welcomepanel->SetVisible(true);
     Pages->SetActivePageIndex(0);
@@ -725,7 +732,7 @@ void TMainform::ShowStartPage() {
 
 void TMainform::ShowDesignPage() {
     welcomepanel->SetVisible(false);
-    Previewpanel->SetVisible(false);
+    HidePreviewPage();
     mainpanel->SetVisible(true);
     Pages->SetActivePageIndex(0);
     CenterCanvas();
@@ -955,8 +962,7 @@ void TMainform::PreviewCmd(TObject*) {
 }
 
 void TMainform::CloseprvbtnClick(TObject*) {
-    FPrvPlayer.Stop();
-    Previewpanel->SetVisible(false);
+    HidePreviewPage();
     mainpanel->SetVisible(true);
     StartEditingHints();
     UpdateStatusBar();

@@ -339,6 +339,8 @@ public:
     void CenterCanvas();
     // Centres the preview page's picture in its frame, which fills the page.
     void CenterPreview();
+    // Leaves the preview page, stopping its player.
+    void HidePreviewPage();
     void img32MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
     void RefreshElementFrames();
     void HideElementFrames();

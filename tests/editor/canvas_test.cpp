@@ -205,7 +205,8 @@ TEST_F(Canvas, PreviewPlaysTheBuiltAnimation) {
 
 // The preview's frame fills the page as the window grows, and a banner
 // larger than the frame scrolls: every part of the animation can be seen.
-TEST_F(Canvas, PreviewShowsEveryPartOfALargeBanner) {
+// The page's player ends with the page, whichever command leaves it.
+TEST_F(Canvas, PreviewPageShowsEveryPartAndStopsWithThePage) {
     TBannerDocument Doc;
     Doc.NewBanner(TNewBannerOptions{"p", 0, 2000, 1200, bfCustom});
     Run(Doc, [](TMainform& M) {
@@ -225,6 +226,10 @@ TEST_F(Canvas, PreviewShowsEveryPartOfALargeBanner) {
         M.PreviewCmd(nullptr);
         EXPECT_NEAR(M.prv->Left(), (M.prvpan->ClientWidth() - 400) / 2, 1);
         EXPECT_NEAR(M.prv->Top(), (M.prvpan->ClientHeight() - 50) / 2, 1);
+        // Closing the banner from the preview page ends its player.
+        M.CloseCmd(nullptr);
+        ASSERT_TRUE(M.StartPageVisible());
+        EXPECT_EQ(FirstPainterFrame(M.Preview->GifImage()), -1);
     });
 }
 
