@@ -1,6 +1,7 @@
 #include "platform/forms/Dialogs.h"
 
 #include "platform/base/Exception.h"
+#include "platform/base/FileNames.h"
 #include "platform/base/Text.h"
 #include "platform/forms/Application.h"
 #include "platform/graphics/Graphic.h"
@@ -560,6 +561,15 @@ bool FilterTakesExtension(const std::string& Filter, int Index, const std::strin
     return false;
 }
 
+// The folder of the file last chosen in a file dialog. The system's dialogs
+// make it the current folder (unless ofNoChangeDir), so that the next dialog
+// without a folder of its own opens where the user last was; the program's
+// own current folder is left alone and the folder is kept here instead.
+std::string& LastDialogFolder() {
+    static std::string Folder;
+    return Folder;
+}
+
 } // namespace
 
 bool TOpenDialog::Execute() {
@@ -571,6 +581,8 @@ bool TOpenDialog::Execute() {
         R.FilterIndex = FilterIndex;
         R.FileName = FileName;
         R.InitialDir = InitialDir;
+        if (R.InitialDir.empty() && ExtractFilePath(R.FileName).empty())
+            R.InitialDir = LastDialogFolder();
         R.DefaultExt = DefaultExt;
         R.Options = Options;
         TFileDialogAnswer A = DialogService()->FileDialog(R);
@@ -605,6 +617,7 @@ bool TOpenDialog::Execute() {
         Files = A.Files;
         FileName = Files.front();
         FilterIndex = A.FilterIndex;
+        if (!Options.Contains(ofNoChangeDir)) LastDialogFolder() = ExtractFileDir(FileName);
         return true;
     }
 }

@@ -196,7 +196,9 @@ public:
     // FilterIndex then hold the choice). When DefaultExt is set, "." +
     // DefaultExt goes on a chosen name without extension and, in a save
     // dialog, on a name whose extension the chosen filter entry does not
-    // list ("soldes.2027" becomes "soldes.2027.qmkf").
+    // list ("soldes.2027" becomes "soldes.2027.qmkf"). Without InitialDir
+    // and without a folder in FileName the dialog opens in the folder of the
+    // file last chosen in a file dialog whose options lack ofNoChangeDir.
     virtual bool Execute();
 
     std::string Filter;

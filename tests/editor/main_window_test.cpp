@@ -187,6 +187,19 @@ TEST_F(MainWindow, ADottedNameStillGetsTheDocumentAndGifExtensions) {
     EXPECT_TRUE(fs::exists(File("Soldes.2027.gif")));
 }
 
+// A banner never saved has no folder: its next export opens where the last
+// file went, as the system's dialogs do, not in the program's folder.
+TEST_F(MainWindow, ExportingAgainOpensTheDialogWhereTheLastFileWent) {
+    NewBanner();
+    Choose("premier");
+    Main->ExportCmd(nullptr);
+    ASSERT_TRUE(fs::exists(File("premier.gif")));
+    Dialogs.FileAnswers.push_back(TFileDialogAnswer{}); // cancelled
+    Main->ExportCmd(nullptr);
+    EXPECT_EQ(Dialogs.Calls.back().File.FileName, "sans_nom");
+    EXPECT_EQ(Dialogs.Calls.back().File.InitialDir, Dir.string());
+}
+
 // The recent files' drop-down opens on the press of the arrow, and the
 // pop-up takes the release: the next click on the bar still reaches the
 // button it is on, and the arrow's button loses its hover look.
