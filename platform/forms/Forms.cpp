@@ -5,6 +5,8 @@
 #include "platform/forms/QtBridge.h"
 #include "platform/forms/Screen.h"
 
+#include <algorithm>
+
 namespace {
 
 void BroadcastDialogKey(TWinControl* Parent, TMessage& Message) {
@@ -95,9 +97,15 @@ void TCustomForm::ApplyPosition() {
     default:
         return;
     }
+    const TRect Work = Area;
     if (Center != nullptr) Area = Center->BoundsRect();
     L = Area.Left + (Area.Width() - Width()) / 2;
     T = Area.Top + (Area.Height() - Height()) / 2;
+    // Centred on a screen smaller than the window, or on a window near an
+    // edge, it would hang off the screen with its title bar out of reach:
+    // it stays on the work area, its top-left corner first.
+    L = std::max(Work.Left, std::min(L, Work.Right - Width()));
+    T = std::max(Work.Top, std::min(T, Work.Bottom - Height()));
     SetBounds(L, T, Width(), Height());
 }
 

@@ -159,6 +159,15 @@ TEST_F(Forms, ScreenCenteredPositionAndPaintEvent) {
     EXPECT_EQ(F->Canvas()->Pixels(0, 0), clRed);
     EXPECT_EQ(F->Canvas()->Pixels(1, 0), ColorToRGB(clBtnFace));
     F->Hide();
+    // A form larger than the screen keeps its title bar on it.
+    TForm* Large = nullptr;
+    Application->CreateForm(Large);
+    Large->SetBounds(0, 0, Area.Width() + 200, Area.Height() + 100);
+    Large->SetPosition(poScreenCenter);
+    Large->Show();
+    EXPECT_EQ(Large->Left(), Area.Left);
+    EXPECT_EQ(Large->Top(), Area.Top);
+    Large->Hide();
 }
 
 TEST_F(Forms, ActiveControlBelongsToTheFormAndIsForgottenWhenFreed) {
