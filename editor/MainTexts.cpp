@@ -281,7 +281,8 @@ void TMainform::ShowElementPosition() {
     Doc.custom = Doc.Composition == ckOneText && !Auto;
     const int Effect = P == 0 ? Doc.FirstTextEffect
                               : Doc.ValueEffects[std::size_t(std::clamp(Doc.SelectedValue, 0, 2))];
-    TextEffectCombo->SetItemIndex(std::clamp(Effect, 0, TextEffectCount - 1));
+    // An effect this version does not know plays as none: the box says so.
+    TextEffectCombo->SetItemIndex(Effect >= 0 && Effect < TextEffectCount ? Effect : teNone);
     --FLoading;
 }
 

@@ -52,6 +52,7 @@ protected:
 TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
     TBannerDocument Doc;
     Doc.NewBanner(TNewBannerOptions{"t", 1, 468, 60, 0}); // composition 3
+    Doc.ValueEffects[1] = 12; // from a later version's file: played as none
     Run(Doc, [this](TMainform& M) {
         EXPECT_FALSE(M.tsImages->TabVisible());
         M.Texts->UserSelect(1); // the main text
@@ -59,6 +60,7 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
         ASSERT_EQ(M.Values->Items()->Count(), 3);
         M.Values->SetSelected(M.Values->Items()->Item(1));
         EXPECT_FALSE(M.Tbsave->Enabled()); // choosing a value is no edit
+        EXPECT_EQ(M.TextEffectCombo->ItemIndex(), teNone);
         EXPECT_EQ(M.Txt->Text(), "Texte 2-2");
         // "Segoe UI" is not installed: the box shows the family the text is
         // drawn with, and the stored name stays.
