@@ -72,6 +72,11 @@ void ConnectDialogs(TMainform& Main) {
         return true;
     };
     Main.OnClipArt = [](TBitmap32& Picture) { return bbform->PickClipArt(Picture); };
+    // Like the other dialogs, these small windows hand the main window's
+    // focus to its background kind as they show, so that closing them does
+    // not leave it on the button that opened them.
+    for (TForm* Small : std::initializer_list<TForm*>{Loadform, bbform, AboutBox})
+        Small->OnShow = [&Main](TObject*) { Main.FocusBackgroundKind(); };
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "banner/DocumentFile.h"
 #include "banner/TemplateArt.h"
 #include "editor/UClipArt.h"
+#include "editor/ULoadImage.h"
 #include "controls/ColorPickerButton.h"
 #include "editor/UMain.h"
 #include "editor/UPreview.h"
@@ -312,6 +313,29 @@ TEST_F(Editing, OnlyTheFirstImageOffersAnEntryEffect) {
         M.PreviewCmd(nullptr);
         EXPECT_EQ(M.Preview->Animation.Layout().D, 8); // image 1 fades in
         M.CloseprvbtnClick(nullptr);
+    });
+}
+
+TEST_F(Editing, TheImageWindowsHandTheFocusToTheBackgroundKind) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Doc.Composition = ckTwoTextsImage;
+    Doc.SetUpComposition2(); // a template background
+    RunOn(Doc, [](TMainform& M) {
+        M.Pages->SetActivePage(M.tsImages);
+        const auto CancelWhenShown = [](TButton* Cancel) {
+            Application->OnIdle = [Cancel](TObject*, bool&) {
+                TButton* B = Cancel; // clearing OnIdle destroys this closure
+                Application->OnIdle = nullptr;
+                B->Click();
+            };
+        };
+        for (TButton* Opener : {M.LoadImageBtn, M.ClipArtBtn}) {
+            Opener->SetFocus();
+            CancelWhenShown(Opener == M.LoadImageBtn ? Loadform->cancelbtn : bbform->cancelbtn);
+            Opener->Click();
+            EXPECT_TRUE(M.rbTexture->Focused()) << Opener->Name();
+        }
     });
 }
 
