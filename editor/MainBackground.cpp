@@ -215,7 +215,9 @@ void TMainform::EditTemplateClick(TObject*) {
 }
 
 void TMainform::FocusBackgroundKind() {
-    if (!DesignPageVisible()) return;
+    // In a collapsed panel the radio buttons are out of sight: focused there,
+    // an arrow key would change the banner's background unseen.
+    if (!DesignPageVisible() || !PanelExpanded(panelback)) return;
     for (TRadioButton* R : {rbColor, rbTexture, rbgrad}) {
         if (R->Checked()) {
             if (R->Parent() != nullptr && R->Visible()) R->SetFocus();

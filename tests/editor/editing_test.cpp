@@ -336,6 +336,13 @@ TEST_F(Editing, TheImageWindowsHandTheFocusToTheBackgroundKind) {
             Opener->Click();
             EXPECT_TRUE(M.rbTexture->Focused()) << Opener->Name();
         }
+        // Not into a collapsed panel, where arrow keys would change the
+        // background out of sight.
+        M.BackPanelItem->Click();
+        M.LoadImageBtn->SetFocus();
+        CancelWhenShown(Loadform->cancelbtn);
+        M.LoadImageBtn->Click();
+        EXPECT_TRUE(M.LoadImageBtn->Focused());
     });
 }
 
