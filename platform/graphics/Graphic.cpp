@@ -182,7 +182,7 @@ std::string GraphicFilter(const std::string& ClassName) {
         each += '|' + f.Description + " (" + mask + ")|" + mask;
     }
     if (all.empty()) return {};
-    return "All (" + all + ")|" + all + each;
+    return "Toutes les images (" + all + ")|" + all + each;
 }
 
 std::string GraphicExtension(const std::string& ClassName) {

@@ -158,8 +158,9 @@ private:
     std::unique_ptr<TGraphic> FGraphic;
 };
 
-// The open-dialog filter: "All (*.a;*.b)|*.a;*.b|Desc (*.a)|*.a|...",
-// formats in registration order; ClassName limits it to one class.
+// The open-dialog filter: "Toutes les images (*.a;*.b)|*.a;*.b|Desc (*.a)|*.a|...",
+// formats in registration order; ClassName limits it to one class. The
+// first entry speaks French, as the dialogs around it do.
 std::string GraphicFilter(const std::string& ClassName = {});
 // The first extension registered for the class ("" when none).
 std::string GraphicExtension(const std::string& ClassName);

@@ -16,7 +16,8 @@ TEST(GifModule, RegistersThePictureFormatAndTheClipboardFormat) {
     EXPECT_NE(dynamic_cast<TGIFImage*>(made.get()), nullptr);
 
     EXPECT_NE(GraphicFilter().find("GIF Image (*.gif)|*.gif"), std::string::npos);
-    EXPECT_EQ(GraphicFilter("TGIFImage"), "All (*.gif)|*.gif|GIF Image (*.gif)|*.gif");
+    EXPECT_EQ(GraphicFilter("TGIFImage"),
+              "Toutes les images (*.gif)|*.gif|GIF Image (*.gif)|*.gif");
     EXPECT_EQ(GraphicExtension("TGIFImage"), "gif");
 
     EXPECT_GE(GIFClipboardFormatID(), 0xC000);
@@ -25,7 +26,8 @@ TEST(GifModule, RegistersThePictureFormatAndTheClipboardFormat) {
 
     // A second start-up changes nothing.
     InitGifModule();
-    EXPECT_EQ(GraphicFilter("TGIFImage"), "All (*.gif)|*.gif|GIF Image (*.gif)|*.gif");
+    EXPECT_EQ(GraphicFilter("TGIFImage"),
+              "Toutes les images (*.gif)|*.gif|GIF Image (*.gif)|*.gif");
 
     DoneGifModule();
     EXPECT_EQ(TPicture::FindExtension("gif"), nullptr);

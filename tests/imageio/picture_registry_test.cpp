@@ -155,7 +155,7 @@ TEST_F(PictureRegistry, FilterTextOfTheDialogs) {
         all += (all.empty() ? "" : ";") + mask;
         each += "|" + std::string(e.Description) + " (" + mask + ")|" + mask;
     }
-    EXPECT_EQ(GraphicFilter(), "All (" + all + ")|" + all + each);
+    EXPECT_EQ(GraphicFilter(), "Toutes les images (" + all + ")|" + all + each);
     EXPECT_EQ(GraphicFileMask("TTargaGraphic"), "*.win;*.vst;*.vda;*.tga;*.icb");
 }
 

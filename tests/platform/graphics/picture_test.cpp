@@ -38,10 +38,11 @@ protected:
 } // namespace
 
 TEST_F(PictureTest, FilterListsAllPicturesFirstInRegistrationOrder) {
-    EXPECT_EQ(GraphicFilter(),
-              "All (*.bmp;*.jpg;*.ico;*.wmf)|*.bmp;*.jpg;*.ico;*.wmf|Bitmaps (*.bmp)|*.bmp|"
-              "JPEG Image File (*.jpg)|*.jpg|Icons (*.ico)|*.ico|Metafiles (*.wmf)|*.wmf");
-    EXPECT_EQ(GraphicFilter("TIcon"), "All (*.ico)|*.ico|Icons (*.ico)|*.ico");
+    EXPECT_EQ(
+        GraphicFilter(),
+        "Toutes les images (*.bmp;*.jpg;*.ico;*.wmf)|*.bmp;*.jpg;*.ico;*.wmf|Bitmaps (*.bmp)|*.bmp|"
+        "JPEG Image File (*.jpg)|*.jpg|Icons (*.ico)|*.ico|Metafiles (*.wmf)|*.wmf");
+    EXPECT_EQ(GraphicFilter("TIcon"), "Toutes les images (*.ico)|*.ico|Icons (*.ico)|*.ico");
     EXPECT_EQ(GraphicFilter("TNothing"), "");
     TPicture::RegisterFileFormat(".JPEG", "JPEG Image File", GraphicClassOf<TJPEGImage>());
     EXPECT_EQ(GraphicFileMask("TJPEGImage"), "*.jpg;*.jpeg");
