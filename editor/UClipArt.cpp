@@ -56,7 +56,9 @@ Tbbform::Tbbform(TComponent* AOwner) : TForm(AOwner) {
 }
 
 bool Tbbform::PickClipArt(TBitmap32& Dest) {
-    if (ShowModal() != mrOk) return false;
+    // OK before any row was chosen would hand over the empty preview and
+    // wipe the image the slot held.
+    if (ShowModal() != mrOk || img32->Bitmap()->Empty()) return false;
     Dest.Assign(img32->Bitmap());
     return true;
 }

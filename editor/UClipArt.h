@@ -16,8 +16,8 @@ public:
     QM_CLASSNAME(Tbbform)
     explicit Tbbform(TComponent* AOwner);
 
-    // Shows the window; on OK copies img32's picture (empty when no row was
-    // chosen) into Dest and returns true. Dest is untouched otherwise.
+    // Shows the window; on OK with a picture shown in img32 copies it into
+    // Dest and returns true. Dest is untouched otherwise.
     bool PickClipArt(TBitmap32& Dest);
 
     // Shows picture "B" + (row + 1) of the list's chosen row in img32.
