@@ -47,8 +47,13 @@ int SideOf(TCtlSpinEdit* Edit) {
 
 } // namespace
 
-bool AcceptBannerSize(std::int64_t Width, std::int64_t Height) {
-    if (IsDrawableBannerSize(Width, Height)) return true;
+bool AcceptTypedBannerSize(TCtlSpinEdit* Width, TCtlSpinEdit* Height) {
+    // A field left blank would otherwise give a banner one pixel wide (or
+    // high) that the user never saw nor chose.
+    const auto Side = [](TCtlSpinEdit* Edit) -> std::int64_t {
+        return Trim(Edit->Text()).empty() ? 0 : TypedBannerSide(Edit);
+    };
+    if (IsDrawableBannerSize(Side(Width), Side(Height))) return true;
     MessageDlg(BannerSizeRefusedText, mtWarning, {mbOK}, 0);
     return false;
 }
@@ -112,9 +117,7 @@ TNewForm::TNewForm(TComponent* AOwner) : TForm(AOwner) {
     ModelPicture->OnPaint = [this](TObject* Sender) { ModelPicturePaint(Sender); };
     OnShow = [this](TObject* Sender) { FormShow(Sender); };
     OnCloseQuery = [this](TObject*, bool& CanClose) {
-        if (ModalResult() == mrOk)
-            CanClose =
-                AcceptBannerSize(TypedBannerSide(bannerwidth), TypedBannerSide(bannerheight));
+        if (ModalResult() == mrOk) CanClose = AcceptTypedBannerSize(bannerwidth, bannerheight);
     };
 
     Models->SetItemIndex(0);

@@ -34,9 +34,10 @@ inline constexpr int CustomFormatRow = 4;
 inline constexpr int MinTypedSide = 1;
 inline constexpr int MaxTypedSide = 999999999;
 
-// True for a size the editor can draw; otherwise tells the user the bounds
-// and returns false (the dialog then stays open).
-bool AcceptBannerSize(std::int64_t Width, std::int64_t Height);
+// True when the two fields hold a size the editor can draw; otherwise tells
+// the user the bounds and returns false (the dialog then stays open). A
+// blank field is refused here: only the live preview reads it as 1.
+bool AcceptTypedBannerSize(TCtlSpinEdit* Width, TCtlSpinEdit* Height);
 // The side typed in a size field: 1 for a blank field, 0 (no size) for a
 // text that is not a whole number, such as a lone "-" or more digits than
 // a number holds.

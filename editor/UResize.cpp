@@ -52,9 +52,7 @@ Tresizeform::Tresizeform(TComponent* AOwner) : TForm(AOwner) {
         bannerwidth->SelectAll();
     };
     OnCloseQuery = [this](TObject*, bool& CanClose) {
-        if (ModalResult() == mrOk)
-            CanClose =
-                AcceptBannerSize(TypedBannerSide(bannerwidth), TypedBannerSide(bannerheight));
+        if (ModalResult() == mrOk) CanClose = AcceptTypedBannerSize(bannerwidth, bannerheight);
     };
 }
 

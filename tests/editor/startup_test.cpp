@@ -252,22 +252,32 @@ TEST(Startup, TheRunningProgramHasEveryModuleStarted) {
         }
         EXPECT_TRUE(Dialogs.Calls.size() == 2u) << Dialogs.Calls.back().Text;
 
-        // The new-banner dialog refuses a size the renderer cannot draw,
-        // then makes a standard banner on its background template.
+        // The new-banner dialog refuses a size the renderer cannot draw and
+        // a size field left blank (no one-pixel banner nobody saw), then
+        // makes a standard banner on its background template.
+        const std::size_t BeforeNew = Dialogs.Calls.size();
         WhenIdle([&] {
             NewForm->formatcombo->SetItemIndex(CustomFormatRow);
             NewForm->formatcomboChange(nullptr);
             NewForm->bannerwidth->SetValue(99999999);
             NewForm->Okbtn->Click();
             WhenIdle([&] {
-                NewForm->formatcombo->SetItemIndex(0);
-                NewForm->formatcomboChange(nullptr);
+                NewForm->bannerwidth->SetValue(300);
+                NewForm->bannerheight->SetText(" ");
                 NewForm->Okbtn->Click();
+                WhenIdle([&] {
+                    EXPECT_TRUE(NewForm->Visible());
+                    NewForm->formatcombo->SetItemIndex(0);
+                    NewForm->formatcomboChange(nullptr);
+                    NewForm->Okbtn->Click();
+                });
             });
         });
         Main.NewCmd(nullptr);
         ASSERT_TRUE(Main.DesignPageVisible());
+        ASSERT_EQ(Dialogs.Calls.size(), BeforeNew + 2);
         EXPECT_EQ(Dialogs.Calls.back().Text, BannerSizeRefusedText);
+        EXPECT_EQ(Main.Doc.BannerHeight, 60);
         EXPECT_EQ(Main.Doc.BannerWidth, 468);
         EXPECT_EQ(Main.Doc.FileName, "sans_nom"); // what the save dialog proposes
         EXPECT_FALSE(Main.Doc.Tex.Empty());
