@@ -1132,9 +1132,15 @@ public:
         QObject::connect(L, &QListWidget::itemSelectionChanged, L, [L] {
             auto* C = Bound<TCustomListBox>(L);
             const QList<QListWidgetItem*> Chosen = L->selectedItems();
-            if (C == nullptr || C->FPushing || C->FMultiSelect || Chosen.size() != 1 ||
-                QGuiApplication::mouseButtons() != Qt::NoButton)
+            if (C == nullptr || C->FPushing || C->FMultiSelect) return;
+            // A click below the last row (or Ctrl with a click on the chosen
+            // one) empties the native selection, but no row was unchosen: the
+            // list keeps showing the row it still holds.
+            if (Chosen.empty() && C->FItemIndex >= 0) {
+                C->PushSelection();
                 return;
+            }
+            if (Chosen.size() != 1 || QGuiApplication::mouseButtons() != Qt::NoButton) return;
             if (const int Row = L->row(Chosen.front()); Row != C->FItemIndex) C->UserSelect(Row);
         });
         QObject::connect(L, &QListWidget::itemDoubleClicked, L, [L](QListWidgetItem*) {

@@ -342,6 +342,32 @@ TEST_F(StdControls, ListBoxArrowKeysChooseLikeAClick) {
     EXPECT_EQ(Clicks, 2);
 }
 
+TEST_F(StdControls, ListBoxClickBelowTheRowsKeepsTheChosenRowShown) {
+    auto* L = Make<TListBox>();
+    L->SetBounds(10, 10, 120, 90);
+    L->Items()->SetText("a\nb");
+    L->SetItemIndex(0);
+    int Clicks = 0;
+    L->OnClick = [&](TObject*) { ++Clicks; };
+    Form->Show();
+    // The row in the list's first pixel row of each item: chosen or not.
+    auto Shown = [&](int Row) {
+        std::vector<std::uint32_t> Px;
+        int W = 0, H = 0;
+        EXPECT_TRUE(GrabNativeWindow(L, Px, W, H));
+        const TRect R = L->ItemRect(Row);
+        return Px.empty() ? 0u : Px[std::size_t(R.Top + R.Height() / 2) * W + 4] & 0xFFFFFF;
+    };
+    const std::uint32_t Plain = Shown(1);
+    ASSERT_NE(Shown(0), Plain);
+    SendWindowMouse(L, WM_LBUTTONDOWN, {40, 85}, MK_LBUTTON);
+    SendWindowMouse(L, WM_LBUTTONUP, {40, 85}, 0);
+    EXPECT_EQ(L->ItemIndex(), 0);
+    EXPECT_EQ(Clicks, 0);
+    EXPECT_NE(Shown(0), Plain) << "the list shows no row chosen while it holds row 0";
+    Form->Hide();
+}
+
 TEST_F(StdControls, LabelAutoSizeAndAccelerator) {
     auto* L = Make<TLabel>();
     L->SetCaption("&Fichier && co");
