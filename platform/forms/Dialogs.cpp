@@ -11,8 +11,14 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QPointer>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
+#include <QTreeView>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -346,10 +352,55 @@ public:
         return Ids.size() == 1 ? IDOK : IDCANCEL;
     }
 
+    // The file list's "Type" column in French: the toolkit's catalogue has
+    // no French for these words, so a French user would read "Folder" and
+    // "png File" next to French headings.
+    class TFrenchFileTypes : public QFileIconProvider {
+    public:
+        QString type(const QFileInfo& Info) const override {
+            if (Info.isRoot()) return QStringLiteral("Lecteur");
+            if (Info.isSymLink() && !Info.exists()) return QStringLiteral("Raccourci");
+            if (Info.isDir()) return QStringLiteral("Dossier");
+            const QString Suffix = Info.suffix();
+            return Suffix.isEmpty() ? QStringLiteral("Fichier")
+                                    : QStringLiteral("Fichier %1").arg(Suffix.toUpper());
+        }
+    };
+
+    // The file list's sizes and dates in French too, whatever the system's
+    // own language: the program's language is French throughout.
+    class TFrenchFileDetails : public QIdentityProxyModel {
+    public:
+        using QIdentityProxyModel::QIdentityProxyModel;
+        QVariant data(const QModelIndex& Index, int Role) const override {
+            const auto* Files = qobject_cast<const QFileSystemModel*>(sourceModel());
+            if (Files != nullptr && Role == Qt::DisplayRole) {
+                const QModelIndex Source = mapToSource(Index);
+                if (Index.column() == 1 && !Files->isDir(Source))
+                    return QLocale().formattedDataSize(Files->size(Source));
+                if (Index.column() == 3)
+                    return QLocale().toString(Files->lastModified(Source), QLocale::ShortFormat);
+            }
+            return QIdentityProxyModel::data(Index, Role);
+        }
+    };
+
     TFileDialogAnswer FileDialog(const TFileDialogRequest& R) override {
         EnsureGuiApplication();
         const TNativeDialogScope Back;
         QFileDialog Dialog(Back.Window());
+        static TFrenchFileTypes FrenchTypes;
+        Dialog.setIconProvider(&FrenchTypes);
+        Dialog.setProxyModel(new TFrenchFileDetails(&Dialog));
+        // Wide enough for the French column headings and a whole date: the
+        // name takes what the size, type and date leave.
+        Dialog.resize(std::max(Dialog.width(), 780), std::max(Dialog.height(), 460));
+        if (auto* Details = Dialog.findChild<QTreeView*>()) {
+            QHeaderView* Header = Details->header();
+            Header->setStretchLastSection(false);
+            Header->setSectionResizeMode(QHeaderView::ResizeToContents);
+            Header->setSectionResizeMode(0, QHeaderView::Stretch);
+        }
         // Without a title of its own the dialog says what it does, in French.
         Dialog.setWindowTitle(QString::fromStdString(!R.Title.empty() ? R.Title
                                                      : R.Save         ? "Enregistrer sous"
