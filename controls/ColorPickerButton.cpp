@@ -4,6 +4,7 @@
 #include "platform/base/Rounding.h"
 #include "platform/base/Text.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/ComCtrls.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
@@ -146,6 +147,9 @@ TColorPopup::TColorPopup(TColorPickerButton* AOwner) : TCustomControl(AOwner) {
     SetVisible(false);
     SetBounds(-1000, 0, 10, 10);
     AdjustWindow();
+    FHintTimer = std::make_unique<TTimer>(nullptr);
+    FHintTimer->SetEnabled(false);
+    FHintTimer->OnTimer = [this](TObject*) { HintTimerFired(); };
 }
 
 void TColorPopup::CreateParams(TCreateParams& Params) {
@@ -491,16 +495,33 @@ void TColorPopup::PopupMouseMove(TShiftState Shift, TPoint P) {
     const int Item = ItemFromPoint(P);
     if (Item == NoCell && FSelectedIndex == CustomCell) {
         const bool Left = Shift.Contains(ssLeft);
-        if (!HandleSlider(P, Left) && !HandleBWArea(P, Left) && !HandleColorComb(P, Left)) {
+        if (HandleSlider(P, Left)) {
+            // Shown at once beside the bar, and again for each new intensity.
+            if (FHintSubject != HintIntensity || Left) {
+                const int Y =
+                    FSliderRect.Top +
+                    int(RoundHalfEven((1.0 - FCenterIntensity) * (FSliderRect.Height() - 1)));
+                FHintSubject = HintIntensity;
+                FHintAt = ClientToScreen(TPoint(FSliderRect.Right + 2, Y));
+                ShowHintText(IntensityHint(), IntensityHintPause);
+            }
+            return;
+        }
+        if (!HandleBWArea(P, Left) && !HandleColorComb(P, Left)) {
             if (FCombIndex != 0) Invalidate();
             FCombIndex = 0;
         }
+        SetHintSubject(FCombIndex != 0 ? HintComb + FCombIndex : NoCell,
+                       ClientToScreen(TPoint(P.X, P.Y + 20)));
         return;
     }
     int Hot = Item;
     if (Hot >= DefaultColorCount && (!FShowSysColors || Hot >= DefaultColorCount + SysColorCount))
         Hot = NoCell;
     ChangeHot(Hot);
+    // The hint goes just below the cell, where it hides none of it.
+    const TRect R = CellRect(Hot);
+    SetHintSubject(Hot, Hot == NoCell ? TPoint() : ClientToScreen(TPoint(R.Left, R.Bottom + 2)));
 }
 
 void TColorPopup::PopupMouseUp(TMouseButton Btn, TPoint P) {
@@ -605,6 +626,50 @@ std::string TColorPopup::HintForCell(int Cell) {
     }
     if (Button()->OnHint) Button()->OnHint(Button(), Cell, Hint);
     return Hint;
+}
+
+void TColorPopup::SetHintSubject(int Subject, TPoint At) {
+    if (Subject == FHintSubject) return;
+    FHintSubject = Subject;
+    FHintAt = At;
+    FHintTimer->SetEnabled(false);
+    if (FHintWindow != nullptr) FHintWindow->SetVisible(false);
+    FHintWaiting = Subject != NoCell;
+    if (!FHintWaiting) return;
+    FHintTimer->SetInterval(unsigned(Application != nullptr ? Application->HintPause() : 500));
+    FHintTimer->SetEnabled(true);
+}
+
+void TColorPopup::ShowHintText(const std::string& Text, unsigned Duration) {
+    FHintTimer->SetEnabled(false);
+    FHintWaiting = false;
+    if (Text.empty()) {
+        if (FHintWindow != nullptr) FHintWindow->SetVisible(false);
+        return;
+    }
+    if (FHintWindow == nullptr) FHintWindow = new THintWindow(this);
+    TRect R =
+        FHintWindow->CalcHintRect(Screen != nullptr ? Screen->Width() : 1 << 15, Text, nullptr);
+    OffsetRect(R, FHintAt.X, FHintAt.Y);
+    FHintWindow->ActivateHint(R, Text);
+    FHintTimer->SetInterval(Duration);
+    FHintTimer->SetEnabled(true);
+}
+
+void TColorPopup::HintTimerFired() {
+    if (FHintWaiting) {
+        const int Cell = FHintSubject >= HintComb ? NoCell : FHintSubject;
+        ShowHintText(HintForCell(Cell),
+                     unsigned(Application != nullptr ? Application->HintHidePause() : 2500));
+        return;
+    }
+    // Shown long enough: it stays hidden until the pointer moves on.
+    FHintTimer->SetEnabled(false);
+    if (FHintWindow != nullptr) FHintWindow->SetVisible(false);
+}
+
+void TColorPopup::CancelHint() {
+    SetHintSubject(NoCell, TPoint());
 }
 
 std::string TColorPopup::IntensityHint() const {
@@ -801,6 +866,7 @@ void TColorPickerButton::SetDropOpen(bool Value) {
     } else {
         FState = FDown ? bsExclusive : bsUp;
         SetCaptureControl(nullptr);
+        FPopup->CancelHint();
         FPopup->Hide();
     }
     if (OnDropChanged) OnDropChanged(this);

@@ -10,6 +10,7 @@
 // of the focus close the popup without a choice. Main thread only.
 #include "controls/ButtonGlyphs.h"
 #include "platform/forms/Controls.h"
+#include "platform/forms/Timer.h"
 
 #include <array>
 #include <functional>
@@ -43,6 +44,7 @@ struct TCombEntry {
 };
 
 class TColorPickerButton;
+class THintWindow;
 
 class TColorPopup : public TCustomControl {
 public:
@@ -97,6 +99,12 @@ public:
     // "Intensity: n%" over the intensity bar (shown for 5 seconds).
     std::string IntensityHint() const;
     static constexpr int IntensityHintPause = 5000;
+    // The window that shows the hint of the cell under the pointer, after
+    // the application's hint pause and for its hide pause (none yet before
+    // the first hint).
+    THintWindow* HintWindow() const { return FHintWindow; }
+    // Hides the hint and forgets what it was for (the popup closes).
+    void CancelHint();
 
     const std::vector<TCombEntry>& CombCells() const { return FCombCells; }
     const std::vector<TCombEntry>& GreyCells() const { return FBWCombCells; }
@@ -122,6 +130,13 @@ private:
     bool HandleBWArea(TPoint P, bool LeftDown);
     bool HandleColorComb(TPoint P, bool LeftDown);
     TColorPickerButton* Button() const;
+    // Subject: a cell index, HintComb + the hot comb index, or
+    // HintIntensity; At: where the hint's top-left goes (screen).
+    void SetHintSubject(int Subject, TPoint At);
+    void ShowHintText(const std::string& Text, unsigned Duration);
+    void HintTimerFired();
+    static constexpr int HintComb = 1000;
+    static constexpr int HintIntensity = 2000;
 
     std::string FDefaultText;
     std::string FCustomText;
@@ -152,6 +167,11 @@ private:
     int FCustomIndex = 0;
     int FDragArea = 0; // 0 none, 1 comb, 2 grey row, 3 intensity bar
     bool FLeftDown = false;
+    THintWindow* FHintWindow = nullptr; // owned as a component
+    std::unique_ptr<TTimer> FHintTimer;
+    int FHintSubject = NoCell;
+    TPoint FHintAt;
+    bool FHintWaiting = false; // the timer runs the pause before showing
 };
 
 class TColorPickerButton : public TGraphicControl {

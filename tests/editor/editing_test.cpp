@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include <unistd.h>
 
@@ -22,6 +24,7 @@
 #include "platform/graphics/TextRender.h"
 #include "editor/UTexform.h"
 #include "platform/forms/Application.h"
+#include "platform/forms/ComCtrls.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/Menus.h"
 
@@ -157,6 +160,35 @@ TEST_F(Editing, AnOpenColourDropDownTakesTheKeysAndTheClickThatClosesIt) {
         EXPECT_EQ(B->SelectionColor(), Chosen);
         EXPECT_TRUE(M.Txt->Focused());
         EXPECT_EQ(M.Txt->Text(), Typed);
+    });
+}
+
+TEST_F(Editing, TheColourUnderThePointerNamesItselfInAHint) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    RunOn(Doc, [](TMainform& M) {
+        TColorPickerButton* B = M.ct;
+        B->SetDropOpen(true);
+        TColorPopup* P = B->Popup();
+        constexpr int Red = 16;
+        TPoint Over{-1, -1};
+        for (int Y = 0; Y < P->Height() && Over.X < 0; ++Y)
+            for (int X = 0; X < P->Width() && Over.X < 0; ++X)
+                if (P->ItemFromPoint({X, Y}) == Red) Over = {X + 4, Y + 4};
+        SendWindowMouse(P, WM_MOUSEMOVE, Over, 0);
+        ASSERT_EQ(P->HotIndex(), Red);
+        auto Shown = [P] { return P->HintWindow() != nullptr && P->HintWindow()->Visible(); };
+        // The hint waits for the application's hint pause, on the real clock.
+        const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!Shown() && std::chrono::steady_clock::now() < Until) {
+            Application->ProcessMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(Shown());
+        EXPECT_EQ(P->HintWindow()->Caption(), "Red");
+        EXPECT_TRUE(B->DroppedDown()); // the hint takes nothing from the drop-down
+        B->SetDropOpen(false);
+        EXPECT_FALSE(Shown());
     });
 }
 
