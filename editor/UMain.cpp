@@ -134,6 +134,9 @@ void TMainform::BuildControls() {
     welcometitle->SetName("welcometitle");
     welcometitle->SetParent(HeadPanel);
     welcometitle->SetCaption("Quelle action souhaitez-vous effectuer ?");
+    // Over the heading's gradient, which an opaque label would cut with a
+    // white block.
+    welcometitle->SetTransparent(true);
     welcometitle->SetBounds(20, 10, 500, 20);
     lnknew = AddLink("Créer une nouvelle bannière", 60, [this](TObject* S) { NewCmd(S); });
     lnkexample =
