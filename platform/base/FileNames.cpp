@@ -172,7 +172,16 @@ std::string ApplicationExeName() {
     for (;;) {
         ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
         if (n < 0) return std::string();
-        if (static_cast<std::size_t>(n) < buf.size()) return std::string(buf.data(), n);
+        if (static_cast<std::size_t>(n) < buf.size()) {
+            std::string exe(buf.data(), std::size_t(n));
+            // A program file replaced while the program runs (an update) is
+            // named with this mark: without it the program keeps its own
+            // name, and its settings their key.
+            const std::string_view replaced = " (deleted)";
+            if (exe.size() > replaced.size() && exe.ends_with(replaced) && !FileExists(exe))
+                exe.resize(exe.size() - replaced.size());
+            return exe;
+        }
         if (buf.size() >= (1u << 20)) return std::string();
         buf.resize(buf.size() * 2);
     }

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 #include <dirent.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -110,6 +116,39 @@ TEST(FileNames, ApplicationAndTempFolders) {
     EXPECT_EQ(ApplicationFolder().back(), '/');
     EXPECT_EQ(TempFolder().back(), '/');
     EXPECT_TRUE(DirectoryExists(TempFolder()));
+}
+
+// Runs in a copy of this program that deletes its own file first, as an
+// update replacing the program while it runs does.
+TEST(FileNamesChild, ReportsItsName) {
+    const char* Out = std::getenv("QM_EXE_PROBE");
+    if (Out == nullptr) GTEST_SKIP() << "runs only as a child of the test below";
+    const std::string Before = ApplicationExeName();
+    ::unlink(Before.c_str());
+    std::ofstream(Out) << Before << '\n' << ApplicationExeName() << '\n';
+}
+
+// Its name, which keys its settings, stays its own.
+TEST_F(FileTest, AProgramReplacedWhileItRunsKeepsItsName) {
+    const std::string Copy = FDir + "programme";
+    std::filesystem::copy_file(ApplicationExeName(), Copy);
+    const std::string Out = FDir + "names.txt";
+    setenv("QM_EXE_PROBE", Out.c_str(), 1);
+    std::string Filter = "--gtest_filter=FileNamesChild.ReportsItsName";
+    std::string Exe = Copy;
+    char* Argv[] = {Exe.data(), Filter.data(), nullptr};
+    pid_t Pid = -1;
+    ASSERT_EQ(posix_spawn(&Pid, Copy.c_str(), nullptr, nullptr, Argv, environ), 0);
+    unsetenv("QM_EXE_PROBE");
+    int Status = 0;
+    ASSERT_EQ(waitpid(Pid, &Status, 0), Pid);
+    ASSERT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+    std::ifstream In(Out);
+    std::string Before, After;
+    std::getline(In, Before);
+    std::getline(In, After);
+    EXPECT_EQ(Before, Copy);
+    EXPECT_EQ(After, Copy);
 }
 
 TEST_F(FileTest, ExistenceAndFolders) {
