@@ -27,35 +27,36 @@ int ShownSize(const TTextValue& V) {
 
 void TMainform::BuildTextsPage() {
     Texts = Make<TListBox>(this, pantext, "Texts");
-    Texts->SetBounds(8, 8, 100, 48);
+    Texts->SetBounds(8, 8, 150, 48);
     Texts->OnClick = [this](TObject* S) { TextsClick(S); };
+    // Wide enough to read a value of a few words, as the examples hold.
     Values = Make<TTreeView>(this, pantext, "Values");
-    Values->SetBounds(8, 62, 100, 78);
+    Values->SetBounds(8, 62, 150, 78);
     Values->SetReadOnly(true);
     Values->SetHideSelection(false);
     Values->SetShowRoot(false);
     Values->OnChange = [this](TObject* S, TTreeNode* N) { ValuesChange(S, N); };
 
-    TxtLabel = MakeLabel(this, pantext, "Tapez le texte ici", 120, 8);
+    TxtLabel = MakeLabel(this, pantext, "Tapez le texte ici", 170, 8);
     Txt = Make<TEdit>(this, pantext, "Txt");
-    Txt->SetBounds(120, 24, 250, 21);
+    Txt->SetBounds(170, 24, 250, 21);
     Txt->OnChange = [this](TObject*) {
         if (Loading()) return;
         if (TTreeNode* N = Values->Selected()) N->SetText(Txt->Text());
         WriteValueLine(-1, Txt->Text());
     };
 
-    ct = MakeColorButton(pantext, "ct", 120, 54, clGray, [this](TObject*) {
+    ct = MakeColorButton(pantext, "ct", 170, 54, clGray, [this](TObject*) {
         WriteValueLine(0, TBannerDocument::ColorText(ct->SelectionColor()));
     });
-    Button13 = MakeButton(this, pantext, "Button13", "...", 186, 54, 24);
+    Button13 = MakeButton(this, pantext, "Button13", "...", 236, 54, 24);
     Button13->OnClick = [this](TObject*) { ChooseColor(ct); };
-    dxButton2 = MakeButton(this, pantext, "dxButton2", "x", 212, 54, 24);
+    dxButton2 = MakeButton(this, pantext, "dxButton2", "x", 262, 54, 24);
     dxButton2->OnClick = [this](TObject*) { ArmColorPick(PickText); };
 
     fontbox = Make<TFontComboBox>(this, pantext, "fontbox");
     fontbox->SetOptions(TFontListOptions{foNoSymbolFonts});
-    fontbox->SetBounds(244, 54, 160, 22);
+    fontbox->SetBounds(294, 54, 160, 22);
     // The list fills when the box gets its window; made now, before any
     // banner is loaded, so that filling never writes a font line.
     ++FLoading;
@@ -65,7 +66,7 @@ void TMainform::BuildTextsPage() {
 
     Stylecombo = Make<TComboBox>(this, pantext, "Stylecombo");
     Stylecombo->SetStyle(csDropDownList);
-    Stylecombo->SetBounds(120, 86, 110, 22);
+    Stylecombo->SetBounds(170, 86, 110, 22);
     for (const char* S : {"Régulier", "Gras", "Italique", "Gras Italique"})
         Stylecombo->Items()->Add(S);
     Stylecombo->OnChange = [this](TObject*) {
@@ -76,7 +77,7 @@ void TMainform::BuildTextsPage() {
     };
     StyleBar = Make<TToolBar>(this, pantext, "StyleBar");
     StyleBar->SetAlign(alNone);
-    StyleBar->SetBounds(234, 84, 56, 24);
+    StyleBar->SetBounds(284, 84, 56, 24);
     StyleBar->SetShowCaptions(true);
     // Raised buttons whose letters wear their own style, so that they read
     // as the bold and italic switches and not as two stray letters.
@@ -99,9 +100,9 @@ void TMainform::BuildTextsPage() {
         };
     }
 
-    MakeLabel(this, pantext, "Taille :", 296, 90);
+    MakeLabel(this, pantext, "Taille :", 346, 90);
     fsize = Make<TCtlSpinEdit>(this, pantext, "fsize");
-    fsize->SetBounds(340, 86, 56, 22);
+    fsize->SetBounds(390, 86, 56, 22);
     fsize->SetMinValue(8);
     fsize->SetMaxValue(72);
     fsize->SetValue(16);
@@ -123,11 +124,11 @@ void TMainform::BuildTextsPage() {
     };
     shadowbox = Make<TCheckBox>(this, pantext, "shadowbox");
     shadowbox->SetCaption("Ombre");
-    shadowbox->SetBounds(120, 118, 100, 17);
+    shadowbox->SetBounds(170, 118, 100, 17);
     shadowbox->OnClick = [this](TObject*) { WriteValueLine(4, shadowbox->Checked() ? "1" : "0"); };
     three = Make<TCheckBox>(this, pantext, "three");
     three->SetCaption("alterner trois fois");
-    three->SetBounds(120, 142, 160, 17);
+    three->SetBounds(170, 142, 160, 17);
     three->OnClick = [this](TObject*) {
         if (Loading() || Doc.Composition == ckNone) return;
         Doc.three = three->Checked();
@@ -141,7 +142,7 @@ void TMainform::BuildTextsPage() {
 
     TGroupBox* PosBox = Make<TGroupBox>(this, pantext, "PosBox");
     PosBox->SetCaption("Position");
-    PosBox->SetBounds(420, 4, 200, 76);
+    PosBox->SetBounds(470, 4, 200, 76);
     autoPos = Make<TRadioButton>(this, PosBox, "auto");
     autoPos->SetCaption("Auto");
     autoPos->SetBounds(8, 16, 60, 17);
@@ -171,10 +172,10 @@ void TMainform::BuildTextsPage() {
         };
     }
 
-    MakeLabel(this, pantext, "Effet :", 420, 90);
+    MakeLabel(this, pantext, "Effet :", 470, 90);
     TextEffectCombo = Make<TComboBox>(this, pantext, "TextEffectCombo");
     TextEffectCombo->SetStyle(csDropDownList);
-    TextEffectCombo->SetBounds(460, 86, 160, 22);
+    TextEffectCombo->SetBounds(510, 86, 160, 22);
     for (int E = 0; E < TextEffectCount; ++E)
         TextEffectCombo->Items()->Add(TextEffectName(E));
     TextEffectCombo->OnChange = [this](TObject*) {
