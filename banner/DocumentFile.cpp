@@ -109,6 +109,11 @@ TTextElement LoadText(const TBannerFileRecord& R, int Element) {
     return T;
 }
 
+// An image effect this version plays, else none.
+int KnownImageEffect(int Effect) {
+    return Effect >= 0 && Effect < ImageEffectCount ? Effect : ieNone;
+}
+
 // A position read from a file, kept where adding a banner's size to it
 // cannot overflow.
 int ClampElementOffset(std::int64_t V) {
@@ -287,10 +292,12 @@ TBannerFileRecord MakeBannerFileRecord(const TBannerDocument& D) {
     if (D.Composition == ckTwoTextsImage) {
         const int Count = int(std::min<std::size_t>(D.ilv.size(), TBannerDocument::MaxImages));
         R.ImageCount = Count;
-        for (int i = 0; i < Count; ++i)
+        for (int i = 0; i < Count; ++i) {
             for (int k = 0; k < 4; ++k)
                 R.Images[i][k].Set(k == 1 ? BaseColorLines(*D.ilv[i].SubItem(k))
                                           : *D.ilv[i].SubItem(k));
+            R.ImageEffects[i] = std::uint8_t(KnownImageEffect(StrToIntDef(D.ilv[i].Effect, 0)));
+        }
     }
     R.Value3Position[0] = D.Value3Position[0];
     R.Value3Position[1] = D.Value3Position[1];
@@ -338,6 +345,7 @@ std::vector<TImageElement> RecordImages(const TBannerFileRecord& R) {
         TImageElement E;
         for (int k = 0; k < 4; ++k)
             *E.SubItem(k) = R.Images[i][k].Get();
+        E.Effect = IntToStr(KnownImageEffect(R.ImageEffects[i]));
         // Positions the renderer could not add to without overflow are
         // brought within the drawable range; other texts stay as stored.
         for (std::string* Position : {&E.X, &E.Y}) {
@@ -436,7 +444,8 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
                        R.Value3AutoPosition};
     D.FirstTextEffect = R.FirstTextEffect;
     if (TwoTexts) D.TextEffectCombo = teNone;
-    D.ImageEffectCombo = ieNone;
+    // The animation plays the entry effect of the first image.
+    D.ImageEffectCombo = D.ilv.empty() ? ieNone : KnownImageEffect(StrToIntDef(D.ilv[0].Effect, 0));
 
     for (int Index = 0; Index < 4; ++Index)
         Picture(D, Index).Assign(&Pictures[Index]);

@@ -122,7 +122,11 @@ struct TBannerFileRecord {
     TShortString Images[3][4]; // transparent flag, transparent colour, x, y
     std::int32_t Value3Position[2];
     std::uint8_t Value3AutoPosition;
-    std::uint8_t Reserved5[3];
+    // The entry effect (TImageEffect) of images 1, 2, 3 (composition 2). A
+    // user's effect must come back from the file; these bytes were padding,
+    // so a file that predates them reads as no effect, and a reader that
+    // does not know them loses only the effect.
+    std::uint8_t ImageEffects[3];
 };
 static_assert(sizeof(TBannerFileRecord) == 8044);
 static_assert(offsetof(TBannerFileRecord, Text0Values) == 1);
@@ -145,6 +149,7 @@ static_assert(offsetof(TBannerFileRecord, ImageCount) == 4956);
 static_assert(offsetof(TBannerFileRecord, Images) == 4960);
 static_assert(offsetof(TBannerFileRecord, Value3Position) == 8032);
 static_assert(offsetof(TBannerFileRecord, Value3AutoPosition) == 8040);
+static_assert(offsetof(TBannerFileRecord, ImageEffects) == 8041);
 
 // One picture stream of the file, Index 0..3 in file order (Image1,
 // extimage, Extimage1, extimage2); the external background (1) is placed at
@@ -177,7 +182,8 @@ struct TBannerRecordColors {
 TBannerRecordColors ReadRecordColors(const TBannerFileRecord& Record);
 
 // The text elements of a record's composition, and its image elements
-// (composition 2; positions brought within the drawable range).
+// (composition 2; positions brought within the drawable range, an effect
+// this version does not know read as none).
 std::vector<TTextElement> RecordTexts(const TBannerFileRecord& Record);
 std::vector<TImageElement> RecordImages(const TBannerFileRecord& Record);
 

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
+#include "banner/BannerLimits.h"
 #include "banner/BannerTypes.h"
 #include "editor/MainBuild.h"
 #include "platform/base/Convert.h"
@@ -61,8 +63,20 @@ void TMainform::BuildImagesPage() {
     };
     imgx = Spin("imgx", "X :", 330, 62);
     imgy = Spin("imgy", "Y :", 330, 90);
-    for (TCtlSpinEdit* E : {imgx, imgy})
+    for (TCtlSpinEdit* E : {imgx, imgy}) {
+        // Positions are kept to the range the document file reads back.
+        E->SetMinValue(-MaxElementOffset);
+        E->SetMaxValue(MaxElementOffset);
         E->OnChange = [this](TObject*) { StoreImageProperties(); };
+        // Left, the box shows the position kept.
+        E->OnExit = [this, E](TObject*) {
+            if (Doc.SelectedImage < 0 || Doc.SelectedImage >= int(Doc.ilv.size())) return;
+            const TImageElement& I = Doc.ilv[std::size_t(Doc.SelectedImage)];
+            ++FLoading;
+            E->SetValue(StrToIntDef(E == imgx ? I.X : I.Y, 0));
+            --FLoading;
+        };
+    }
     scal = Spin("scal", "Échelle (%) :", 330, 118);
     scal->SetMinValue(10);
     scal->SetMaxValue(400);
@@ -156,8 +170,9 @@ void TMainform::StoreImageProperties() {
     E.TransparentColor = TBannerDocument::ColorText(transclimg->SelectionColor());
     // A position box holding no number keeps the stored position.
     int V = 0;
-    if (TryStrToInt(Trim(imgx->Text()), V)) E.X = std::to_string(V);
-    if (TryStrToInt(Trim(imgy->Text()), V)) E.Y = std::to_string(V);
+    for (auto [Box, Position] : {std::pair{imgx, &E.X}, std::pair{imgy, &E.Y}})
+        if (TryStrToInt(Trim(Box->Text()), V))
+            *Position = std::to_string(std::clamp(V, -MaxElementOffset, MaxElementOffset));
     RedrawBanner(false);
 }
 

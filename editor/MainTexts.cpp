@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "banner/BannerLimits.h"
 #include "banner/BannerTypes.h"
 #include "banner/DocumentFile.h"
 #include "editor/MainBuild.h"
@@ -42,6 +43,17 @@ void TMainform::BuildTextsPage() {
     Txt->SetBounds(170, 24, 250, 21);
     Txt->OnChange = [this](TObject*) {
         if (Loading()) return;
+        // The document file holds 8-bit text: a character it cannot hold
+        // turns into the "?" it would come back as, here where the user sees
+        // it, instead of at the next opening of the saved banner.
+        const std::string Kept = AnsiToUtf8(Utf8ToAnsi(Txt->Text()));
+        if (Kept != Txt->Text()) {
+            const int At = Txt->SelStart();
+            ++FLoading;
+            Txt->SetText(Kept);
+            Txt->SetSelStart(At);
+            --FLoading;
+        }
         if (TTreeNode* N = Values->Selected()) N->SetText(Txt->Text());
         WriteValueLine(-1, Txt->Text());
     };
@@ -160,6 +172,9 @@ void TMainform::BuildTextsPage() {
     for (TCtlSpinEdit* E : {textposx, textposy}) {
         E->SetIncrement(5);
         E->SetEnabled(false);
+        // Positions are kept to the range the document file reads back.
+        E->SetMinValue(-MaxElementOffset);
+        E->SetMaxValue(MaxElementOffset);
         E->OnChange = [this, E](TObject*) {
             int V = 0;
             if (Loading() || Doc.Composition == ckNone || !TryStrToInt(Trim(E->Text()), V)) return;
@@ -167,9 +182,11 @@ void TMainform::BuildTextsPage() {
             std::int32_t* Slot = P == 0   ? &Doc.TextPositions[4]
                                  : P == 3 ? &Doc.Value3Position[0]
                                           : &Doc.TextPositions[std::size_t(2 * (P - 1))];
-            Slot[E == textposy ? 1 : 0] = V;
+            Slot[E == textposy ? 1 : 0] = std::clamp(V, -MaxElementOffset, MaxElementOffset);
             RedrawBanner(false);
         };
+        // Left, the box shows the position kept.
+        E->OnExit = [this](TObject*) { ShowElementPosition(); };
     }
 
     MakeLabel(this, pantext, "Effet :", 470, 90);

@@ -166,7 +166,8 @@ TEST(DocumentFile, CompositionTwoRecordBytes) {
                     {4960 + 1024, "0"}, {4960 + 1280, "$00ABCDEF"}, {4960 + 1536, "200"},
                     {4960 + 1792, "7"}});
     ExpectFields(B, {{0, 2}, {3852, 1}, {3853, 0}, {3854, 0}, {3855, 1}, {4136, 0}, {4137, 1},
-                     {4138, 0}, {4148, 2}, {4405, 0}, {4436, 1}, {8040, 1}}, 1);
+                     {4138, 0}, {4148, 2}, {4405, 0}, {4436, 1}, {8040, 1}, {8041, 3},
+                     {8042, 0}, {8043, 0}}, 1);
     ExpectFields(B, {{2564, 12}, {2568, bgTemplate}, {4112, 1}, {4132, 6}, {4140, teZoomIn},
                      {4144, teSweep}, {4408, 5}, {4412, trVerticalSplit}, {4416, 3},
                      {4420, teScroll}, {4424, 3}, {4440, teFadeIn}, {4956, 2}, {8032, 70},
@@ -223,7 +224,8 @@ TEST(DocumentFile, RoundTripOfEveryFieldAndPicture) {
     const TBannerFileRecord A = MakeBannerFileRecord(D), B = MakeBannerFileRecord(R);
     EXPECT_EQ(std::memcmp(&A, &B, sizeof(A)), 0);
     EXPECT_EQ(R.tlv, D.tlv);
-    EXPECT_EQ(R.ilv[0].Effect, "0"); // the effect is not stored
+    EXPECT_EQ(R.ilv, D.ilv);
+    EXPECT_EQ(R.ImageEffectCombo, ieSlideFromLeft); // image 1's effect plays again
     EXPECT_EQ((std::vector<TColor>{R.Cl, R.cp1, R.clbord}),
               (std::vector<TColor>{D.Cl, D.cp1, D.clbord}));
     EXPECT_TRUE(SamePixels(R.Image1, D.Image1));

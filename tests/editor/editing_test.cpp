@@ -70,6 +70,9 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
         // drawn with, and the stored name stays.
         EXPECT_EQ(M.fontbox->FontName(), ResolveFontFamily("Segoe UI"));
 
+        // What the file cannot hold shows as the "?" a reopening would give.
+        M.Txt->SetText("Łódź €");
+        EXPECT_EQ(M.Txt->Text(), "?ód? €");
         M.Txt->SetText("Soldes");
         EXPECT_EQ(M.Values->Selected()->Text(), "Soldes");
         EXPECT_TRUE(M.Tbsave->Enabled());
@@ -95,7 +98,11 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
         EXPECT_FALSE(M.textposx->Enabled());
         M.custom->SetChecked(true);
         EXPECT_TRUE(M.textposx->Enabled());
-        M.textposx->SetValue(35);
+        M.textposx->SetFocus();
+        M.textposx->SetText("100000"); // kept where the file can read it back
+        M.TextEffectCombo->SetFocus();
+        EXPECT_EQ(M.textposx->Text(), "8192");
+        M.textposy->SetValue(35);
         M.TextEffectCombo->UserSelect(4);
 
         M.Texts->UserSelect(0); // the first text: its own effect and position
@@ -114,7 +121,8 @@ TEST_F(Editing, TextsPageWritesTheSelectedValueLine) {
     EXPECT_EQ(TBannerDocument::GetValueLine(Main.FontName, 1), "Segoe UI");
     EXPECT_EQ(TBannerDocument::GetValueLine(Main.Caption, 0), "Texte 2-1");
     EXPECT_EQ(Saved.AutoPositions[1], 0);
-    EXPECT_EQ(Saved.TextPositions[2], 35);
+    EXPECT_EQ(Saved.TextPositions[2], 8192);
+    EXPECT_EQ(Saved.TextPositions[3], 35);
     EXPECT_EQ(Saved.ValueEffects[1], 4);
     EXPECT_EQ(Saved.FirstTextEffect, 2);
     EXPECT_FALSE(Saved.three);
@@ -346,6 +354,9 @@ TEST_F(Editing, OnlyTheFirstImageOffersAnEntryEffect) {
         EXPECT_EQ(M.Preview->Animation.Layout().D, 8); // image 1 fades in
         M.CloseprvbtnClick(nullptr);
     });
+    // The effect comes back with the banner.
+    EXPECT_EQ(Saved.ImageEffectCombo, ieFadeIn);
+    EXPECT_EQ(Saved.ilv[0].Effect, "5");
 }
 
 TEST_F(Editing, TheImageWindowsHandTheFocusToTheBackgroundKind) {
