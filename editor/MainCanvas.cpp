@@ -227,6 +227,9 @@ void TMainform::boxMouseMove(TObject*, TShiftState, int X, int Y) {
 }
 
 void TMainform::TextFrameMouseUp(TShape* Frame) {
+    // The click asks to edit the text: a hidden items panel comes back, or
+    // the click would leave nothing to type in.
+    if (!panelitems->Visible()) ShowItemsPanel(true);
     Pages->SetActivePage(tsTexts);
     const int Want = Frame == cadre ? 0 : 1;
     if (Doc.Composition != ckOneText && Texts->ItemIndex() != Want && Want < Texts->Count()) {

@@ -1090,10 +1090,14 @@ void TMainform::TogglePanel(TObject* Sender) {
 
 void TMainform::ItemsPanelArrowClick(TObject*) {
     const bool Hide = panelitems->Visible();
-    panelitems->SetVisible(!Hide);
-    Image3->SetVisible(!Hide);
-    Image5->SetVisible(Hide);
+    ShowItemsPanel(!Hide);
     if (Hide) ItemsPanelHint();
+}
+
+void TMainform::ShowItemsPanel(bool Shown) {
+    panelitems->SetVisible(Shown);
+    Image3->SetVisible(Shown);
+    Image5->SetVisible(!Shown);
 }
 
 // ---------------------------------------------------------------- editors

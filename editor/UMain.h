@@ -268,6 +268,8 @@ public:
     void SetPanelExpanded(TPanel* Panel, bool Expanded);
     void TogglePanel(TObject* Sender);
     void ItemsPanelArrowClick(TObject* Sender);
+    // Shows or hides the items panel, with the arrow that does the other.
+    void ShowItemsPanel(bool Shown);
 
     // ---- Views of the document.
     // An edit: redraws the canvas and marks the banner modified unless

@@ -87,13 +87,18 @@ TEST_F(Canvas, FramesHandlesAndColourPicks) {
         C->Perform(CM_MOUSELEAVE, 0, 0);
         EXPECT_FALSE(M.cadre->Visible());
 
-        // A click on the main text's frame edits it, caret at the end.
+        // A click on the main text's frame edits it, caret at the end, also
+        // with the items panel hidden.
+        M.Image3->Click();
+        ASSERT_FALSE(M.panelitems->Visible());
         const THitRect V = M.Doc.HitRectValue1;
         C->Perform(WM_MOUSEMOVE, 0, At(V.Left + 1, V.Top + 1));
         ASSERT_TRUE(M.cadre2->Visible());
         M.Pages->SetActivePage(M.tsAnim);
         M.cadre2->Perform(WM_LBUTTONDOWN, MK_LBUTTON, At(1, 1));
         M.cadre2->Perform(WM_LBUTTONUP, 0, At(1, 1));
+        EXPECT_TRUE(M.panelitems->Visible() && M.Image3->Visible() && !M.Image5->Visible());
+        EXPECT_TRUE(M.Txt->Focused());
         EXPECT_EQ(M.Pages->ActivePage(), M.tsTexts);
         EXPECT_EQ(M.Texts->ItemIndex(), 1);
         EXPECT_EQ(M.Txt->SelStart(), M.Txt->TextLength());
