@@ -86,8 +86,9 @@ void TTemplateModel::listClick() {
     const std::string OwnFile = Folder + TemplateFileName(*Own, N);
     if (!FileExists(OwnFile) || !LoadPicture(tx, OwnFile)) return;
     PanVisible = TemplateCustomizable(BannerFormat, N);
-    TColor32 Key;
-    if (KeyPixel(Key)) cp1 = ToWinColor(Key);
+    if (KeyPixel(FLoadedKey)) cp1 = ToWinColor(FLoadedKey);
+    FLoadedTx.Assign(&tx);
+    FLoadedShown.Assign(&shown);
 }
 
 void TTemplateModel::BeginEdit() {
@@ -127,8 +128,10 @@ void TTemplateModel::cp1Change() {
     TColor32 Key;
     if (!KeyPixel(Key)) return;
     const TColor32 NewColor = TBannerDocument::ColorToColor32(cp1);
-    ReplaceColor32(tx, Key, NewColor);
-    ReplaceColor32(shown, Key, NewColor);
+    tx.Assign(&FLoadedTx);
+    shown.Assign(&FLoadedShown);
+    ReplaceColor32(tx, FLoadedKey, NewColor);
+    ReplaceColor32(shown, FLoadedKey, NewColor);
 }
 
 void ReplaceColor32(TBitmap32& Bitmap, TColor32 From, TColor32 To) {

@@ -57,7 +57,11 @@ public:
     // Loads template ItemIndex + 1 into shown and tx and takes cp1 from the
     // key pixel. An index outside the list counts as a missing file.
     void listClick();
-    // Moves every pixel of tx and shown equal to tx's key pixel to cp1.
+    // Gives cp1 to every pixel of tx and shown that held the key colour
+    // when the template was loaded. Always from the loaded pictures: a key
+    // colour that meets another colour of the template never takes those
+    // pixels along, so the picture is what the template number and the key
+    // colour alone (all a document keeps) give back when it is opened.
     void cp1Change();
     // The front colour re-runs the recolouring with cp1.
     void cp2Change() { cp1Change(); }
@@ -82,6 +86,10 @@ public:
 private:
     int SavedIndex = 0;
     TColor SavedColor = clWhite;
+    // The pictures as loaded, and their key colour.
+    TBitmap32 FLoadedTx;
+    TBitmap32 FLoadedShown;
+    TColor32 FLoadedKey = 0;
 };
 
 // Replaces every pixel of Bitmap equal to From (all four bytes) by To.

@@ -429,9 +429,29 @@ TEST_F(Editing, TemplateWindowOpensOnTheBannersKeyColour) {
         };
         M.Button3->Click();
         EXPECT_EQ(Texform->cp1->SelectionColor(), clRed);
+
+        // A key colour that meets a colour of the pattern on its way leaves
+        // the pattern alone: the banner reopens as it was saved.
+        Application->OnIdle = [](TObject*, bool&) {
+            Application->OnIdle = nullptr;
+            const TColor32 Pattern = Texform->Model->tx.ReadPixel(0, 0);
+            ASSERT_NE(Pattern, TBannerDocument::ColorToColor32(clRed));
+            Texform->cp1->SetSelectionColor(ToWinColor(Pattern));
+            Texform->cp1->SetSelectionColor(clBlue);
+            Texform->OKBtn->Click();
+        };
+        M.Button3->Click();
+        TBitmap32 Shown;
+        Shown.Assign(&M.Doc.Tex);
+        Word Key = 'S';
+        M.FormKeyDown(&M, Key, TShiftState{ssCtrl});
+        Dialogs.FileAnswers.push_back(TFileDialogAnswer{true, {File.string()}, 1});
+        M.OpenCmd(nullptr);
+        EXPECT_TRUE(M.Doc.Tex.Equals(&Shown));
+        M.RedrawBanner(); // Run saves once more
     });
     fs::remove_all(Back);
-    EXPECT_EQ(Saved.cp1, clRed);
+    EXPECT_EQ(Saved.cp1, clBlue);
 }
 
 TEST_F(Editing, BackgroundBorderAndAnimationDrawAndAreSaved) {
