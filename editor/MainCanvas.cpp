@@ -25,15 +25,29 @@ TShape* MakeFrame(TComponent* Owner, TWinControl* Parent, const std::string& Nam
     return S;
 }
 
-// The offset of a picture of Size pixels in a scroll box's client of Client
-// pixels along one bar: Centred while it fits (unscrolled); else where the
-// user scrolled it, since the box's children lie at minus the scroll
-// position.
-int ScrolledOrCentred(TControlScrollBar* Bar, int Client, int Size, int Centred) {
-    if (Size > Client) return -Bar->Position();
-    Bar->SetPosition(0);
-    return Centred;
+// Places Picture, W x H pixels, in Box: along each bar, centred (Centre of
+// the room left) while it fits; else where the user scrolled it, since the
+// box's children lie at minus the scroll position, with Margin pixels of
+// the box on either side of it. The box scrolls exactly that far.
+void PlaceInScrollBox(TScrollBox* Box, TControl* Picture, int W, int H, int Margin,
+                      int (*Centre)(int Room)) {
+    TControlScrollBar* Bars[2] = {Box->HorzScrollBar(), Box->VertScrollBar()};
+    const int Size[2] = {W, H};
+    auto Client = [Box](int K) { return K == 0 ? Box->ClientWidth() : Box->ClientHeight(); };
+    // A bar that comes or goes changes the room along the other: twice.
+    for (int Pass = 0; Pass < 2; ++Pass)
+        for (int K = 0; K < 2; ++K)
+            Bars[K]->SetRange(Size[K] > Client(K) ? Size[K] + 2 * Margin : 0);
+    int At[2];
+    for (int K = 0; K < 2; ++K)
+        At[K] = Size[K] > Client(K) ? Margin - Bars[K]->Position() : Centre(Client(K) - Size[K]);
+    Picture->SetBounds(At[0], At[1], W, H);
 }
+
+// Room round a canvas larger than its box for the size frame and the
+// handles outside its edges: without it they lay beyond the scrolled area,
+// out of reach.
+constexpr int HandleMargin = 8;
 
 // The strict test: a point on the rectangle's edge is outside.
 bool Inside(const THitRect& R, int X, int Y) {
@@ -139,27 +153,19 @@ void TMainform::BuildCanvas() {
 
 void TMainform::CenterCanvas() {
     if (box == nullptr || img32 == nullptr) return;
-    const int W = std::max(0, Doc.BannerWidth), H = std::max(0, Doc.BannerHeight);
     // A canvas that does not fit stays where the user scrolled it: put
     // back at 0 on every redraw, it would jump under the pointer and drag
     // an image by the scrolled distance.
-    const int Left = ScrolledOrCentred(box->HorzScrollBar(), box->ClientWidth(), W,
-                                       (box->ClientWidth() - W) / 2);
-    const int Top = ScrolledOrCentred(box->VertScrollBar(), box->ClientHeight(), H,
-                                      (box->ClientHeight() - H) / 2);
-    img32->SetBounds(Left, Top, W, H);
+    PlaceInScrollBox(box, img32, std::max(0, Doc.BannerWidth), std::max(0, Doc.BannerHeight),
+                     HandleMargin, [](int Room) { return Room / 2; });
 }
 
 void TMainform::CenterPreview() {
     if (Previewpanel == nullptr || prvpan == nullptr || prv == nullptr) return;
     prvpan->SetBounds(10, 50, std::max(0, Previewpanel->ClientWidth() - 20),
                       std::max(0, Previewpanel->ClientHeight() - 60));
-    const int W = prv->Width(), H = prv->Height();
-    const int Left = ScrolledOrCentred(prvpan->HorzScrollBar(), prvpan->ClientWidth(), W,
-                                       Round((prvpan->ClientWidth() - W) / 2.0));
-    const int Top = ScrolledOrCentred(prvpan->VertScrollBar(), prvpan->ClientHeight(), H,
-                                      Round((prvpan->ClientHeight() - H) / 2.0));
-    prv->SetBounds(Left, Top, W, H);
+    PlaceInScrollBox(prvpan, prv, prv->Width(), prv->Height(), 0,
+                     [](int Room) { return Round(Room / 2.0); });
 }
 
 void TMainform::img32MouseMove(TObject*, TShiftState, int X, int Y) {

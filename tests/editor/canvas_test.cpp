@@ -153,10 +153,19 @@ TEST_F(Canvas, AScrolledCanvasStaysWhereItWasScrolledAcrossRedraws) {
     Run(Doc, [](TMainform& M) {
         ASSERT_GT(M.img32->Width(), M.box->ClientWidth());
         M.box->HorzScrollBar()->SetPosition(100);
-        ASSERT_EQ(M.img32->Left(), -100);
+        ASSERT_EQ(M.img32->Left(), 8 - 100);
         M.Txt->SetText("Texte plus long"); // redraws
-        EXPECT_EQ(M.img32->Left(), -100);
+        EXPECT_EQ(M.img32->Left(), 8 - 100);
         EXPECT_EQ(M.box->HorzScrollBar()->Position(), 100);
+        // Scrolled to either end, the size handle of that side can be taken.
+        M.box->HorzScrollBar()->SetPosition(0);
+        M.img32->Perform(WM_MOUSEMOVE, 0, At(1, 30));
+        ASSERT_TRUE(M.Shape1->Visible());
+        EXPECT_GE(M.Shape1->Left(), 0);
+        M.box->HorzScrollBar()->SetPosition(M.box->HorzScrollBar()->Range());
+        M.img32->Perform(WM_MOUSEMOVE, 0, At(M.img32->Width() - 2, 30));
+        ASSERT_TRUE(M.Shape2->Visible());
+        EXPECT_LE(M.Shape2->Left() + M.Shape2->Width(), M.box->ClientWidth());
     });
 }
 
