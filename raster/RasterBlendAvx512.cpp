@@ -24,8 +24,15 @@ struct TAvx512 {
 
     QM_VECTOR static I Load(const TColor32* P) { return _mm512_loadu_si512(P); }
     QM_VECTOR static void Store(TColor32* P, I V) { _mm512_storeu_si512(P, V); }
-    QM_VECTOR static I Set32(Cardinal X) { return _mm512_set1_epi32(int(X)); }
-    QM_VECTOR static I Set16(short X) { return _mm512_set1_epi16(X); }
+    // The constants go through Opaque: the compiler otherwise rebuilds them
+    // inside the loops from a general register, at the cost of a vector
+    // operation each time, where a register or a load from memory is free.
+    template <class T> QM_VECTOR static T Opaque(T X) {
+        asm("" : "+v"(X));
+        return X;
+    }
+    QM_VECTOR static I Set32(Cardinal X) { return Opaque(_mm512_set1_epi32(int(X))); }
+    QM_VECTOR static I Set16(short X) { return Opaque(_mm512_set1_epi16(X)); }
     QM_VECTOR static I And(I A, I B) { return _mm512_and_si512(A, B); }
     QM_VECTOR static I AndNot(I A, I B) { return _mm512_andnot_si512(A, B); }
     QM_VECTOR static I Or(I A, I B) { return _mm512_or_si512(A, B); }
@@ -54,7 +61,7 @@ struct TAvx512 {
                                           int(0x80038003u));
         return _mm512_shuffle_epi8(C, pairs);
     }
-    QM_VECTOR static F SetF(float X) { return _mm512_set1_ps(X); }
+    QM_VECTOR static F SetF(float X) { return Opaque(_mm512_set1_ps(X)); }
     QM_VECTOR static F ToFloat(I A) { return _mm512_cvtepi32_ps(A); }
     QM_VECTOR static F AddF(F A, F B) { return _mm512_add_ps(A, B); }
     QM_VECTOR static F MulF(F A, F B) { return _mm512_mul_ps(A, B); }

@@ -46,16 +46,11 @@ template <class V> QM_VECTOR inline typename V::I MulDiv255(typename V::I A, typ
 // bp = Round(ba * bc / 255), the merge adds to bp the rounded
 // fa * (fc - bp) / 255 (rounded on its magnitude, which is the same: there
 // are no ties), so v = Round((fa * fc + (255 - fa) * bp) / 255).
-// Round255 of that sum is a high multiply by 257; Keep holds 257 in the
-// 16-bit lanes whose result is wanted and 0 in those whose result is not
-// (which then come out 0).
 template <class V>
 QM_VECTOR inline typename V::I MergeChannels(typename V::I Fc, typename V::I Bc, typename V::I Fa,
-                                             typename V::I FaInverse, typename V::I Ba,
-                                             typename V::I Keep) {
+                                             typename V::I FaInverse, typename V::I Ba) {
     const typename V::I bp = MulDiv255<V>(Ba, Bc);
-    const typename V::I sum = V::Add16(V::MulLo16(Fa, Fc), V::MulLo16(FaInverse, bp));
-    return V::MulHiU16(V::Add16(sum, V::Set16(128)), Keep);
+    return Round255<V>(V::Add16(V::MulLo16(Fa, Fc), V::MulLo16(FaInverse, bp)));
 }
 
 // 0x3000 + DivTable[ra, v] per 32-bit lane, for v <= ra (which the merge
@@ -73,57 +68,71 @@ QM_VECTOR inline typename V::I Quotient(typename V::I Value, typename V::F Scale
     return V::RoundToInt(V::MulAddF(V::ToFloat(Value), Scale, V::SetF(12288.0f)));
 }
 
-// MergeReg of F over B with B translucent (alpha neither 0 nor 255) and F
-// not clear: an opaque F comes out unchanged, as MergeReg has it. Other
-// lanes give garbage that the caller replaces. Fa and Ba hold the alphas as
-// pairs.
-template <class V>
-QM_VECTOR inline typename V::I MergeTranslucent(typename V::I F, typename V::I B, typename V::I Fa,
-                                                typename V::I Ba) {
-    using I = typename V::I;
-    // Ra = fa + ba - Round(fa * ba / 255), in 1..255 here.
-    const I ra = V::Sub16(V::Add16(Fa, Ba), MulDiv255<V>(Ba, Fa));
-    // ra * 65537 and 255 * 65537 are exact in float, so their quotient is
-    // 255 / ra correctly rounded.
-    const typename V::F scale = V::DivF(V::SetF(255.0f * 65537.0f), V::ToFloat(ra));
-    const I lowBytes = V::Set16(0x00FF);
-    const I faInverse = V::Sub16(lowBytes, Fa);
-    const I vRB = MergeChannels<V>(V::And(F, lowBytes), V::And(B, lowBytes), Fa, faInverse, Ba,
-                                   V::Set16(257));
-    // The alpha lanes' result is not needed: 0 there leaves green alone.
-    const I vG = MergeChannels<V>(V::template Srli16<8>(F), V::template Srli16<8>(B), Fa, faInverse,
-                                  Ba, V::Set32(257));
-    const I qB = Quotient<V>(V::And(vRB, V::Set32(0x0000FFFF)), scale);
-    const I qG = Quotient<V>(vG, scale);
-    const I qR = Quotient<V>(V::template Srli32<16>(vRB), scale);
-    // Each quotient is 0x3000 + its byte: shifted into place, the constant
-    // parts cancel by exclusive or against 0x30303000.
-    return V::Xor3(V::Xor3(qB, V::template Slli32<8>(qG), V::template Slli32<16>(qR)),
-                   V::template Slli32<24>(ra), V::Set32(0x30303000));
-}
-
 // MergeReg over an opaque background: BlendReg (weight Fa, no exits), opaque.
 template <class V>
 QM_VECTOR inline typename V::I MergeOverOpaque(typename V::I F, typename V::I B, typename V::I Fa) {
     return V::Or(Mix<V>(F, B, Fa), V::Set32(0xFF000000u));
 }
 
-// MergeReg on a vector of pixels, with its cases in the same order. A
-// vector that is all clear foreground or all over an opaque background
-// skips the composition; any other runs it (it gives an opaque F back
-// unchanged) and has the other cases put in after.
-template <class V> QM_VECTOR inline typename V::I Merge(typename V::I F, typename V::I B) {
+// MergeReg on a vector of pixels some of which need the full composition (a
+// translucent background under a foreground that is not clear), in three
+// steps that the line loop runs on three successive such vectors at once:
+// the composed channels of one, the division of the one before, the
+// quotients of the one before that. Each step then works on results that are
+// ready, instead of waiting on the long chain of multiplies, division and
+// conversions of a single vector. Special holds the pixels of the other
+// classes and Other their results, put in at the end.
+template <class V> struct TMergeSteps {
+    typename V::I Other, RB, GA, Ra; // Ra: the composed alpha shifted by 16
+    typename V::F Scale;
+    typename V::M Special;
+};
+
+// The composed premultiplied channels and alpha, and the other classes'
+// results, in MergeReg's order: a clear F gives B, then an opaque B the
+// blend, then a clear B gives F.
+template <class V>
+QM_VECTOR inline TMergeSteps<V> MergeCompose(typename V::I F, typename V::I B, typename V::I Fa,
+                                             typename V::I Ba, typename V::M FClear,
+                                             typename V::M BOpaque) {
     using I = typename V::I;
-    using M = typename V::M;
-    const I fa = V::AlphaPairs(F), ba = V::AlphaPairs(B);
-    const I zero = V::Set32(0), opaque = V::Set32(0x00FF00FF);
-    const M fClear = V::CmpEq32(fa, zero);
-    if (V::AllSet(fClear)) return B;
-    const M bOpaque = V::CmpEq32(ba, opaque);
-    if (V::AllSet(bOpaque)) return V::Select(fClear, B, MergeOverOpaque<V>(F, B, fa));
-    I r = V::Select(V::CmpEq32(ba, zero), F, MergeTranslucent<V>(F, B, fa, ba));
-    if (V::AnySet(bOpaque)) r = V::Select(bOpaque, MergeOverOpaque<V>(F, B, fa), r);
-    return V::Select(fClear, B, r);
+    TMergeSteps<V> s;
+    const typename V::M bClear = V::CmpEq32(Ba, V::Set32(0));
+    I other = V::Select(bClear, F, B);
+    if (V::AnySet(BOpaque)) other = V::Select(BOpaque, MergeOverOpaque<V>(F, B, Fa), other);
+    s.Other = V::Select(FClear, B, other);
+    s.Special = V::MaskOr(V::MaskOr(FClear, bClear), BOpaque);
+    const I lowBytes = V::Set16(0x00FF);
+    const I faInverse = V::Sub16(lowBytes, Fa);
+    s.RB = MergeChannels<V>(V::And(F, lowBytes), V::And(B, lowBytes), Fa, faInverse, Ba);
+    // Green, and in the alpha lanes fa and ba composed as channels under
+    // alphas of 255: Round((255 * fa + (255 - fa) * ba) / 255) is
+    // fa + ba - Round(fa * ba / 255), the composed alpha, in 1..255 where
+    // the composition is used.
+    const I high = V::Set32(0x00FF0000);
+    s.GA = MergeChannels<V>(V::template Srli16<8>(F), V::template Srli16<8>(B), V::Or(Fa, high),
+                            faInverse, V::Or(Ba, high));
+    return s;
+}
+
+// ra * 65536 and 255 * 65536 are exact in float, so their quotient is
+// 255 / ra correctly rounded.
+template <class V> QM_VECTOR inline void MergeDivide(TMergeSteps<V>& S) {
+    S.Ra = V::And(S.GA, V::Set32(0xFFFF0000u));
+    S.Scale = V::DivF(V::SetF(255.0f * 65536.0f), V::ToFloat(S.Ra));
+}
+
+template <class V> QM_VECTOR inline typename V::I MergeFinish(const TMergeSteps<V>& S) {
+    using I = typename V::I;
+    const I low = V::Set32(0x0000FFFF);
+    const I qB = Quotient<V>(V::And(S.RB, low), S.Scale);
+    const I qG = Quotient<V>(V::And(S.GA, low), S.Scale);
+    const I qR = Quotient<V>(V::template Srli32<16>(S.RB), S.Scale);
+    // Each quotient is 0x3000 + its byte: shifted into place, the constant
+    // parts cancel by exclusive or against 0x30303000.
+    const I r = V::Xor3(V::Xor3(qB, V::template Slli32<8>(qG), V::template Slli32<16>(qR)),
+                        V::template Slli32<8>(S.Ra), V::Set32(0x30303000));
+    return V::Select(S.Special, S.Other, r);
 }
 
 template <class V>
@@ -175,19 +184,50 @@ QM_VECTOR inline void BlendLineExV(const TColor32* Src, TColor32* Dst, int Count
     BlendPortable::BlendLineEx(Src + i, Dst + i, Count - i, M);
 }
 
-// MergeLine, or MergeLineEx with Master set (M in 1..255).
+// MergeLine, or MergeLineEx with Master set (M in 1..255). A vector that is
+// all clear foreground or all over an opaque background is done at once.
+// Any other goes through the three steps of TMergeSteps, the first now, the
+// second with the next such vector and the third (and its store) with the
+// one after; the last ones are finished after the loop. A vector is read
+// before anything is stored to it, so Src may be Dst.
 template <class V, bool Master>
 QM_VECTOR inline void MergeLineV(const TColor32* Src, TColor32* Dst, int Count, Cardinal M) {
     using I = typename V::I;
+    using Mask = typename V::M;
     const I m = V::Set16(short(M));
     const I colour = V::Set32(0x00FFFFFFu);
+    const I zero = V::Set32(0), opaque = V::Set32(0x00FF00FF);
+    TMergeSteps<V> composed{}, divided{};
+    TColor32* composedAt = nullptr;
+    TColor32* dividedAt = nullptr;
     int i = 0;
     for (; i + V::Pixels <= Count; i += V::Pixels) {
         I f = V::Load(Src + i);
         // MergeRegEx: Fa becomes Round(M * Fa / 255).
         if (Master)
             f = V::Or(V::And(f, colour), V::template Slli32<24>(MulDiv255<V>(m, V::AlphaPairs(f))));
-        V::Store(Dst + i, Merge<V>(f, V::Load(Dst + i)));
+        const I fa = V::AlphaPairs(f);
+        const Mask fClear = V::CmpEq32(fa, zero);
+        if (V::AllSet(fClear)) continue;
+        const I b = V::Load(Dst + i);
+        const I ba = V::AlphaPairs(b);
+        const Mask bOpaque = V::CmpEq32(ba, opaque);
+        if (V::AllSet(bOpaque)) {
+            V::Store(Dst + i, V::Select(fClear, b, MergeOverOpaque<V>(f, b, fa)));
+            continue;
+        }
+        const TMergeSteps<V> next = MergeCompose<V>(f, b, fa, ba, fClear, bOpaque);
+        if (dividedAt) V::Store(dividedAt, MergeFinish<V>(divided));
+        divided = composed;
+        dividedAt = composedAt;
+        MergeDivide<V>(divided);
+        composed = next;
+        composedAt = Dst + i;
+    }
+    if (dividedAt) V::Store(dividedAt, MergeFinish<V>(divided));
+    if (composedAt) {
+        MergeDivide<V>(composed);
+        V::Store(composedAt, MergeFinish<V>(composed));
     }
     if (Master)
         BlendPortable::MergeLineEx(Src + i, Dst + i, Count - i, M);

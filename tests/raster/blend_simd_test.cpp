@@ -174,6 +174,13 @@ TEST(VectorMergeArithmetic, MatchesTheTablesEverywhere) {
                 ASSERT_LE(bp + MulDiv255Table[fa * 256 + 255 - bp], ra);
             }
         }
+    // The composed alpha is the same composition of fa over ba, both taken
+    // as channels under alphas of 255.
+    for (int fa = 0; fa < 256; ++fa)
+        for (int ba = 0; ba < 256; ++ba)
+            ASSERT_EQ(RoundQuotient(255 * fa + (255 - fa) * ba, 255),
+                      fa + ba - MulDiv255Table[ba * 256 + fa])
+                << fa << " " << ba;
     // So the division needs v <= ra only: 255 / ra rounded to float, times
     // v, plus 12288, rounded half to even, is 12288 + the table's entry,
     // with the product rounded first or not.
