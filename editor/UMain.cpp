@@ -401,7 +401,7 @@ void TMainform::BuildMenus() {
     }
     Fermer1 = AddItem(Fichier1, "Fe&rmer", [this](TObject* S) { CloseCmd(S); });
     Sv = AddItem(
-        Fichier1, "&Enregistrer", [this](TObject* S) { SaveCmd(S); }, Ctrl | 'S');
+        Fichier1, "&Enregister", [this](TObject* S) { SaveCmd(S); }, Ctrl | 'S');
     SaveAs1 = AddItem(Fichier1, "Enregistrer &sous...", [this](TObject* S) { SaveAsCmd(S); });
     Wizard1 = AddItem(Fichier1, "Assistant Bannière rapide", Nothing);
     AddItem(Fichier1, "-", nullptr);
