@@ -35,9 +35,13 @@ void PlaceInScrollBox(TScrollBox* Box, TControl* Picture, int W, int H, int Marg
     const int Size[2] = {W, H};
     auto Client = [Box](int K) { return K == 0 ? Box->ClientWidth() : Box->ClientHeight(); };
     // A bar that comes or goes changes the room along the other: twice.
+    // Set only when it changes: setting repaints the whole box, and this runs
+    // on every redraw of the canvas.
     for (int Pass = 0; Pass < 2; ++Pass)
         for (int K = 0; K < 2; ++K)
-            Bars[K]->SetRange(Size[K] > Client(K) ? Size[K] + 2 * Margin : 0);
+            if (const int Range = Size[K] > Client(K) ? Size[K] + 2 * Margin : 0;
+                Range != Bars[K]->Range())
+                Bars[K]->SetRange(Range);
     int At[2];
     for (int K = 0; K < 2; ++K)
         At[K] = Size[K] > Client(K) ? Margin - Bars[K]->Position() : Centre(Client(K) - Size[K]);
