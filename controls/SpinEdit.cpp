@@ -532,6 +532,12 @@ void TCtlCustomSpinEdit::Dispatch(TMessage& Message) {
             return;
         }
         break;
+    case WM_PASTE: // from the context menu: the same checks as the keys
+        PasteFromClipboard();
+        return;
+    case WM_CUT:
+        CutToClipboard();
+        return;
     case CM_ENABLEDCHANGED:
     case CM_FONTCHANGED:
         TCustomEdit::Dispatch(Message);

@@ -903,6 +903,13 @@ void CloseNativeMenus() {
     CloseAll();
 }
 
+// A control's own context menu (StdCtrls.cpp), open as the other pop-ups are.
+void ShowContextMenu(QMenu* Menu, const QPoint& At) {
+    CloseAll();
+    OpenMenu() = Menu;
+    Menu->popup(At);
+}
+
 bool ClickOpenMenuEntry(int Index) {
     QMenu* Menu = OpenMenu().data();
     if (Menu == nullptr || !Menu->isVisible()) return false;

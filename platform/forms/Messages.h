@@ -155,6 +155,11 @@ constexpr UINT WM_MOUSELAST = WM_MOUSEWHEEL;
 constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
 constexpr UINT WM_EXITSIZEMOVE = 0x0232;
 constexpr UINT WM_MOUSELEAVE = 0x02A3;
+// Sent to an edit by its context menu's entries: the edit does the cut,
+// paste or delete unless its control handles the message itself.
+constexpr UINT WM_CUT = 0x0300;
+constexpr UINT WM_PASTE = 0x0302;
+constexpr UINT WM_CLEAR = 0x0303;
 constexpr UINT WM_PRINTCLIENT = 0x0318;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;

@@ -5,12 +5,16 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QPointer>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -391,6 +395,46 @@ void TCustomLabel::Paint() {
 
 // ---- TCustomEdit -----------------------------------------------------------
 
+void ShowContextMenu(QMenu* Menu, const QPoint& At); // Menus.cpp
+
+namespace {
+
+// The native edit's context menu hands its cut, paste and delete to the
+// control as messages, as the keys do: a control that checks what is
+// pasted into it (a numeric edit) must see those entries too.
+class TNativeLineEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* Event) override {
+        delete FMenu.data();
+        FMenu = createStandardContextMenu();
+        // The entries are known by the toolkit's own (translated) captions,
+        // the shortcut text after the tab left aside.
+        const std::pair<const char*, UINT> Routed[] = {
+            {"Cu&t", WM_CUT}, {"&Paste", WM_PASTE}, {"Delete", WM_CLEAR}};
+        for (QAction* A : FMenu->actions()) {
+            const QString Caption = A->text().section(QLatin1Char('\t'), 0, 0);
+            for (const auto& [Source, Msg] : Routed) {
+                if (Caption != QCoreApplication::translate("QLineEdit", Source)) continue;
+                QObject::disconnect(A, &QAction::triggered, nullptr, nullptr);
+                const UINT M = Msg;
+                QObject::connect(A, &QAction::triggered, this, [this, M] {
+                    if (auto* C = Bound<TCustomEdit>(this)) C->Perform(M, 0, 0);
+                });
+            }
+        }
+        ShowContextMenu(FMenu, Event->globalPos());
+        Event->accept();
+    }
+
+private:
+    QPointer<QMenu> FMenu; // a child of the edit, kept until the next menu
+};
+
+} // namespace
+
 class TEditBridge {
 public:
     static void Connect(QLineEdit* E) {
@@ -515,6 +559,17 @@ void TCustomEdit::Change() {
 }
 
 void TCustomEdit::Dispatch(TMessage& Message) {
+    if (Message.Msg == WM_CUT || Message.Msg == WM_PASTE || Message.Msg == WM_CLEAR) {
+        if (auto* E = qobject_cast<QLineEdit*>(NativeWidget())) {
+            if (Message.Msg == WM_CUT)
+                E->cut();
+            else if (Message.Msg == WM_PASTE)
+                E->paste();
+            else
+                E->del();
+        }
+        return;
+    }
     if (Message.Msg == CM_TEXTCHANGED) {
         const std::string N = Normalized(Text());
         if (N != Text()) {
@@ -551,7 +606,7 @@ void TCustomEdit::CreateParams(TCreateParams& Params) {
 }
 
 QWidget* TCustomEdit::CreateNativeWidget(const TCreateParams&, QWidget* ParentWidget) {
-    auto* E = new QLineEdit(ParentWidget);
+    auto* E = new TNativeLineEdit(ParentWidget);
     Bind(E, this);
     TEditBridge::Connect(E);
     return E;

@@ -21,6 +21,7 @@
 #include "controls/ColorPickerButton.h"
 #include "editor/UMain.h"
 #include "editor/UPreview.h"
+#include "platform/graphics/Clipboard.h"
 #include "platform/graphics/TextRender.h"
 #include "editor/UTexform.h"
 #include "platform/forms/Application.h"
@@ -197,6 +198,27 @@ TEST_F(Editing, TheColourUnderThePointerNamesItselfInAHint) {
         EXPECT_TRUE(B->DroppedDown()); // the hint takes nothing from the drop-down
         B->SetDropOpen(false);
         EXPECT_FALSE(Shown());
+    });
+}
+
+TEST_F(Editing, ThePasteOfTheContextMenuIsCheckedByTheSizeBox) {
+    TBannerDocument Doc;
+    Doc.NewBanner(TNewBannerOptions{});
+    Run(Doc, [](TMainform& M) {
+        Clipboard()->SetAsText("abc");
+        auto PasteFromMenu = [&M](TControl* C) {
+            const TPoint At = M.ScreenToClient(C->ClientToScreen({4, 4}));
+            SendWindowMouse(&M, WM_RBUTTONDOWN, At, MK_RBUTTON);
+            SendWindowMouse(&M, WM_RBUTTONUP, At, 0);
+            return ClickOpenMenuEntry(5); // "Co&ller"
+        };
+        M.fsize->SetFocus();
+        const std::string Size = M.fsize->Text();
+        ASSERT_TRUE(PasteFromMenu(M.fsize));
+        EXPECT_EQ(M.fsize->Text(), Size); // no number: the paste is undone
+        M.Txt->SetFocus();                // all of it selected
+        ASSERT_TRUE(PasteFromMenu(M.Txt));
+        EXPECT_EQ(M.Txt->Text(), "abc"); // a plain edit takes it as it is
     });
 }
 
