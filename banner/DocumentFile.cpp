@@ -410,12 +410,20 @@ void ReadBannerDocument(TBannerDocument& D, std::string_view Bytes) {
     const bool TwoTexts = Composition != ckOneText;
 
     // Every colour is converted before the document changes: a bad colour text
-    // raises the conversion error and leaves the banner as it was.
-    const TBannerRecordColors Colors = ReadRecordColors(R);
-    // So is every value line and image field the banner draws: one that
-    // only drawing found bad would fail after the document had changed.
-    CheckDrawableElements(TCompositionKind(Composition), R.ThreeValues != 0, RecordTexts(R),
-                          RecordImages(R));
+    // raises the conversion error and leaves the banner as it was. So is
+    // every value line and image field the banner draws: one that only
+    // drawing found bad would fail after the document had changed. In a file
+    // cut inside its settings the empty text is only the sign of the cut,
+    // which is what the user is told.
+    TBannerRecordColors Colors;
+    try {
+        Colors = ReadRecordColors(R);
+        CheckDrawableElements(TCompositionKind(Composition), R.ThreeValues != 0, RecordTexts(R),
+                              RecordImages(R));
+    } catch (const EConvertError&) {
+        if (Body.size() < sizeof(R)) throw EConvertError(CutDocumentReason);
+        throw;
+    }
 
     // A banner the renderer cannot draw would replace the open one with an
     // empty canvas; the size is checked before anything changes.

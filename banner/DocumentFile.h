@@ -52,9 +52,10 @@ constexpr const char* UnsupportedBannerFormatMessage =
     "Format de fichier non supporté par cette version (utilisez une version plus récente de "
     "Quillomark Free).";
 // Leads the reason a document cannot be read (a cut or damaged file): the
-// conversion error of its settings, or EmptyDocumentReason.
+// conversion error of its settings, EmptyDocumentReason or CutDocumentReason.
 std::string DamagedDocumentMessage(const std::string& FileName);
 constexpr const char* EmptyDocumentReason = "il ne contient aucune bannière.";
+constexpr const char* CutDocumentReason = "il s'arrête avant la fin de la bannière.";
 
 // The characters a counted string of the record holds.
 constexpr int ShortStringChars = 255;

@@ -141,7 +141,7 @@ TEST_F(DocumentCommandsTest, OldOrUnknownVersionKeepsBannerUnlessConverted) {
     EXPECT_EQ(Doc.Image1.Width(), 5);
     EXPECT_EQ(ReadRecentFiles()[0], "");
 
-    // A cut file: its reading error says which file is damaged.
+    // A cut file: its reading error says which file is damaged, and how.
     std::string Cut;
     ASSERT_TRUE(LoadFileBytes(Converted, Cut, 1 << 20));
     SaveFileAtomic(File("cut.qmkf"), Cut.substr(0, 3000));
@@ -149,8 +149,8 @@ TEST_F(DocumentCommandsTest, OldOrUnknownVersionKeepsBannerUnlessConverted) {
         Cmd.OpenCommandLine(File("cut.qmkf"));
         ADD_FAILURE() << "a cut file opened";
     } catch (const EConvertError& E) {
-        EXPECT_EQ(E.Message().rfind("Le fichier \"cut.qmkf\" est endommagé : ", 0), 0u)
-            << E.Message();
+        EXPECT_EQ(E.Message(),
+                  std::string("Le fichier \"cut.qmkf\" est endommagé : ") + CutDocumentReason);
     }
     EXPECT_EQ(Doc.FileName, "sans_nom");
 
