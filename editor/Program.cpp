@@ -50,6 +50,7 @@ void ConnectDialogs(TMainform& Main) {
     };
     Main.OnNewFromExample = [&Main] {
         Examplesform->OnHideBalloon = [&Main] { Main.HideBalloon(); };
+        Examplesform->OnFocusBackgroundKind = [&Main] { Main.FocusBackgroundKind(); };
         if (Examplesform->Execute(Main.Doc, Main.Commands) != mrOk) return;
         Main.ShowDesignPage();
         Main.RedrawBanner(true);

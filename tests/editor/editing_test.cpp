@@ -17,6 +17,7 @@
 #include "banner/DocumentFile.h"
 #include "banner/TemplateArt.h"
 #include "editor/UClipArt.h"
+#include "editor/UExamples.h"
 #include "editor/ULoadImage.h"
 #include "controls/ColorPickerButton.h"
 #include "editor/UMain.h"
@@ -381,7 +382,7 @@ TEST_F(Editing, OnlyTheFirstImageOffersAnEntryEffect) {
     EXPECT_EQ(Saved.ilv[0].Effect, "5");
 }
 
-TEST_F(Editing, TheImageWindowsHandTheFocusToTheBackgroundKind) {
+TEST_F(Editing, TheSmallWindowsHandTheFocusToTheBackgroundKind) {
     TBannerDocument Doc;
     Doc.NewBanner(TNewBannerOptions{});
     Doc.Composition = ckTwoTextsImage;
@@ -402,6 +403,11 @@ TEST_F(Editing, TheImageWindowsHandTheFocusToTheBackgroundKind) {
             Opener->Click();
             EXPECT_EQ(M.ActiveControl(), M.rbTexture) << Opener->Name();
         }
+        // So does the examples window, opened from the menu.
+        M.LoadImageBtn->SetFocus();
+        CancelWhenShown(Examplesform->CancelBtn);
+        M.NewFromExample1->Click();
+        EXPECT_EQ(M.ActiveControl(), M.rbTexture) << "examples";
         // Not into a collapsed panel, where arrow keys would change the
         // background out of sight.
         M.BackPanelItem->Click();
