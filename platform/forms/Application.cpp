@@ -28,7 +28,20 @@ void InitForms() {
     Screen = new TScreen(nullptr);
     Application = new TApplication(nullptr);
     SetMessageQueueWakeHook([] { BridgeWake(); });
-    SetWakeMainThread([] { BridgeWake(); });
+    // The toolkit's own modal loops (message boxes, file dialogs) never pass
+    // through our message loop: the wake-up serves the workers' calls itself,
+    // so that an animation playing behind such a dialog goes on painting
+    // instead of standing blank until the dialog closes.
+    SetWakeMainThread([] {
+        BridgeWake([] {
+            if (Application == nullptr || GetCurrentThreadId() != MainThreadID()) return;
+            try {
+                CheckSynchronize(0);
+            } catch (...) {
+                Application->HandleException(Application);
+            }
+        });
+    });
     BridgeInstallApplicationHooks();
 }
 

@@ -578,10 +578,14 @@ void BridgeDefaultHandler(TWinControl* Control, TMessage& Message) {
     }
 }
 
-void BridgeWake() {
+void BridgeWake(std::function<void()> Then) {
     if (QCoreApplication* App = QCoreApplication::instance())
         QMetaObject::invokeMethod(
-            App, [] {}, Qt::QueuedConnection);
+            App,
+            [Then = std::move(Then)] {
+                if (Then) Then();
+            },
+            Qt::QueuedConnection);
 }
 
 void BridgeWait(int TimeoutMs) {

@@ -8,6 +8,7 @@
 // control and its hooks did not swallow it), the event also goes on to the
 // widget's own handling, as a message reaching the default window
 // procedure would.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,10 @@ void BridgeDefaultHandler(TWinControl* Control, TMessage& Message);
 
 // The message loop's link to the toolkit: wake a waiting loop (any thread),
 // wait for the next event (at most TimeoutMs; negative: no limit), handle
-// pending events without waiting.
-void BridgeWake();
+// pending events without waiting. The wake-up runs Then (when given) on the
+// main thread from whichever event loop is running there, ours or one of the
+// toolkit's own modal loops.
+void BridgeWake(std::function<void()> Then = {});
 void BridgeWait(int TimeoutMs);
 void BridgeProcessEvents();
 void BridgeInstallApplicationHooks();

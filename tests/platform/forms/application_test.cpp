@@ -1,6 +1,7 @@
 #include "platform/base/Exception.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Dialogs.h"
+#include "platform/forms/QtBridge.h"
 #include "platform/forms/Timer.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Thread.h"
@@ -179,6 +180,20 @@ TEST_F(App, RunServesSynchronizeAndPostedMessagesFromWorkers) {
     Application->ProcessMessages();
     EXPECT_EQ(Posted, 5);
     DeallocateHWnd(Target);
+}
+
+TEST_F(App, WorkersAreServedWhileOnlyTheToolkitsOwnModalLoopRuns) {
+    // A message box or a file dialog runs the toolkit's loop, never ours; a
+    // painter waiting to draw its frame must not wait for the dialog to close.
+    std::atomic<bool> Ran{false};
+    std::thread Worker([&] { TThread::Synchronize(nullptr, [&] { Ran = true; }); });
+    for (int I = 0; I < 300 && !Ran; ++I)
+        BridgeWait(10);
+    const bool RanInToolkitLoop = Ran;
+    while (!Ran)
+        CheckSynchronize(10);
+    Worker.join();
+    EXPECT_TRUE(RanInToolkitLoop);
 }
 
 } // namespace
