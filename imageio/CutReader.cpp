@@ -68,12 +68,15 @@ void TCUTGraphic::LoadFromStream(TStream& Stream) {
     // picture keeps what it had.
     if (!ReadHeader(Stream)) RaiseReaderError(SInvalidImage, {Label});
     const TImageProperties& p = FImageProperties;
-    CheckImageSize(p.Width, p.Height, 8, Label);
     TCUTRLEDecoder decoder;
-    // Every row takes at least its two-byte count.
+    // The data is checked before the size: any six bytes make a header, so a
+    // damaged or foreign file often announces a huge picture, and is a file
+    // cut short rather than a picture too large. Every row takes at least
+    // its two-byte count.
     CheckDataHolds(Remaining(Stream), decoder.MaxExpansion(), std::int64_t(p.Width) * p.Height,
                    Label);
     CheckDataHolds(Remaining(Stream), 1, 2 * std::int64_t(p.Height), Label);
+    CheckImageSize(p.Width, p.Height, 8, Label);
 
     TPalette palette;
     if (!FPaletteFile.empty() && FileExists(FPaletteFile)) {

@@ -203,12 +203,17 @@ TEST(CutReader, PaletteFileBesideThePictureIsUsedAcrossBlocks) {
     EXPECT_EQ(g.PixelColor(2, 1), TColor(77 | 154 << 8 | 178 << 16));
 }
 
-TEST(CutReader, ShortHeaderIsRefused) {
+TEST(CutReader, ShortHeaderOrDataIsRefused) {
     TCUTGraphic g;
     const std::string bad =
         "Ne peux pas charger l'image. Format de fichier CUT invalide ou inattendue.";
     EXPECT_EQ(LoadMessage(g, {3, 0, 2}), bad);
     EXPECT_EQ(LoadMessage(g, {0, 0, 2, 0, 0, 0}), bad); // no width
+    // A few bytes of another file read as a 24935 x 25202 picture: cut
+    // short, not too large.
+    const std::string text = "garbage";
+    EXPECT_EQ(LoadMessage(g, std::vector<Byte>(text.begin(), text.end())),
+              "Erreur de lecture de flux dans le fichier CUT.");
 }
 
 TEST(CutReader, PaletteParserFollowsTheBlockRule) {
